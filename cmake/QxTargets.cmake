@@ -1,0 +1,35 @@
+# One static library per source folder: every .cpp in the folder (not its subfolders) is compiled.
+# qx_library(NAME DEPS...)
+function(qx_library name)
+  file(GLOB srcs CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
+  file(GLOB hdrs CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.h")
+  if(NOT srcs)
+    # A folder still waiting for its first unit: a placeholder keeps the target linkable.
+    set(srcs "${PROJECT_SOURCE_DIR}/cmake/empty.cpp")
+  endif()
+  add_library(${name} STATIC ${srcs} ${hdrs})
+  target_include_directories(${name} PUBLIC "${PROJECT_SOURCE_DIR}/src")
+  target_link_libraries(${name} PUBLIC ${ARGN})
+endfunction()
+
+# One test program per test folder: every *_test.cpp in it, registered with CTest.
+# qx_test_dir(NAME LABEL DEPS...)
+function(qx_test_dir name label)
+  file(GLOB srcs CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp")
+  if(NOT srcs)
+    return()
+  endif()
+  add_executable(${name} ${srcs})
+  target_include_directories(${name} PRIVATE "${PROJECT_SOURCE_DIR}/tests" "${PROJECT_SOURCE_DIR}/src")
+  target_link_libraries(${name} PRIVATE ${ARGN} qx_testsupport GTest::gtest GTest::gmock)
+  # Widget tests run on Qt's offscreen platform; a folder whose tests need real OpenGL sets
+  # QX_TEST_QPA to "xcb" (the test script provides an X server).
+  if(NOT DEFINED QX_TEST_QPA)
+    set(QX_TEST_QPA offscreen)
+  endif()
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    PROPERTIES LABELS "${label}"
+      ENVIRONMENT "QT_QPA_PLATFORM=${QX_TEST_QPA};QX_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tools/lsan.supp:print_suppressions=0"
+    DISCOVERY_TIMEOUT 120)
+endfunction()
