@@ -117,6 +117,33 @@ TEST(ProjectGeometry, DegenerateGeoreferenceStaysFinite)
     EXPECT_EQ(g.Z, 7.0);
 }
 
+TEST(ProjectGeometry, ZeroScalesStayFinite)
+{
+    struct Case {
+        double worldScale, verticalScale;
+    };
+    const Case cases[] = {{0.0, 1.0}, {1.0, 0.0}, {0.0, 0.0}};
+    for (const Case& k : cases) {
+        TProject p;
+        ASSERT_TRUE(p.NewGrid(3, 3, 10.0, 10.0));
+        p.WorldScale = k.worldScale;
+        p.Grid.VerticalScale = k.verticalScale;
+        p.Grid.Cells[1][1].Height = 50;
+        const TVector3 grid = p.WorldToGrid({1, 2, 3});
+        const TVector3 eye = p.GetCameraPosition();
+        TCellGeometry g;
+        ASSERT_TRUE(p.GetCellGeometry(0, 0, g));
+        const float values[] = {grid.X, grid.Y, grid.Z, eye.X, g.Corners[2].Y, g.Centre.X,
+                                float(g.CornerJitter[0].X), float(p.HalfExtents.X)};
+        for (float v : values)
+            EXPECT_TRUE(std::isfinite(v)) << k.worldScale << " " << k.verticalScale;
+        TTexelPoint t;
+        t.Y = 5;
+        p.SurfaceColourAt(t);
+        EXPECT_TRUE(std::isfinite(t.Color.R));
+    }
+}
+
 TEST(ProjectGeometry, CameraInRenderAndGeoFrames)
 {
     TProject p;
