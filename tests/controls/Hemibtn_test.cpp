@@ -326,3 +326,31 @@ TEST(HemisphereButton, PaintsTheDomeAndLetsTheParentShowAtTheCorners)
 }
 
 } // namespace
+
+namespace {
+
+TEST(HemisphereButton, DoubleClickReportsBothClicksAndTheDoubleClick)
+{
+    QWidget parent;
+    auto* b = new THemisphereButton(&parent);
+    QSignalSpy click(b, &THemisphereButton::OnClick), dbl(b, &THemisphereButton::OnDblClick);
+    // What the window system delivers for a double click: press, release, double click, release.
+    auto doubleClick = [b](QPoint p) {
+        const QEvent::Type types[] = {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
+                                      QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease};
+        for (QEvent::Type t : types) {
+            const Qt::MouseButtons held = t == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(Qt::LeftButton);
+            QMouseEvent e(t, QPointF(p), QPointF(p), Qt::LeftButton, held, {});
+            QApplication::sendEvent(b, &e);
+        }
+    };
+    doubleClick({12, 12});
+    EXPECT_EQ(dbl.count(), 1);
+    EXPECT_EQ(click.count(), 2);
+    EXPECT_FALSE(b->Down());
+    doubleClick({1, 1}); // off the face
+    EXPECT_EQ(dbl.count(), 1);
+    EXPECT_EQ(click.count(), 2);
+}
+
+} // namespace
