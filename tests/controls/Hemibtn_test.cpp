@@ -321,6 +321,10 @@ TEST(HemisphereButton, PaintsTheDomeAndLetsTheParentShowAtTheCorners)
     EXPECT_EQ(up.pixel(17, 6), b->ImageOut().pixel(12, 1));   // bevel ring is drawn too
     b->SetDown(true);
     const QImage down = parent.grab().toImage();
+    THemisphereButton tiny;
+    tiny.resize(1, 1);
+    EXPECT_TRUE(tiny.ImageOut().isNull());
+    EXPECT_FALSE(tiny.grab().isNull());
     EXPECT_EQ(down.pixel(17, 17), b->ImageIn().pixel(12, 12));
     EXPECT_NE(down.pixel(17, 17), up.pixel(17, 17));
 }
