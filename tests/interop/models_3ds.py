@@ -1,0 +1,102 @@
+#!/usr/bin/env python3
+"""Reads the 3DS files of Debian's assimp-testmodels with our reader (qx_dump3ds) and with lib3ds's
+3dsdump, and compares the chunk trees, the materials and the meshes' vertex and face counts."""
+import glob
+import re
+import subprocess
+import sys
+
+MODELS = "/usr/share/assimp/models/3DS"
+CHUNK = re.compile(r"^( *)\S+ \(0x([0-9A-Fa-f]+)\) size=(\d+)$")
+MESH = re.compile(r"^  (.*) vertices=(\d+) faces=(\d+)$")
+
+
+def lib3ds(path):
+    out = subprocess.run(["3dsdump", "-s", "-m", "-t", path], check=True, capture_output=True, text=True).stdout
+    tree, materials, meshes = [], [], []
+    section, submap = None, None
+    for line in out.splitlines():
+        if line.startswith("Dumping materials"):
+            section = "m"
+            continue
+        if line.startswith("Dumping meshes"):
+            section = "t"
+            continue
+        if section is None:
+            m = CHUNK.match(line)
+            if m:
+                tree.append((len(m.group(1)) // 2, int(m.group(2), 16), int(m.group(3))))
+        elif section == "m":
+            if line.startswith("  name:"):
+                materials.append({"name": line.split(":", 1)[1].strip(), "texture": "", "diffuse": None})
+                submap = None
+            elif line.startswith("  diffuse:"):
+                materials[-1]["diffuse"] = tuple(float(v) for v in re.findall(r"-?[\d.]+", line.split(":", 1)[1]))
+            elif re.match(r"^  \w+:$", line):
+                submap = line.strip()[:-1]
+            elif line.startswith("    name:") and submap == "texture1_map":
+                materials[-1]["texture"] = line.split(":", 1)[1].strip()
+        elif section == "t":
+            m = MESH.match(line)
+            if m:
+                meshes.append((m.group(1), int(m.group(2)), int(m.group(3))))
+    return tree, materials, meshes
+
+
+def ours(dump, path):
+    out = subprocess.run([dump, path], check=True, capture_output=True, text=True).stdout
+    tree, materials, meshes = [], [], []
+    for line in out.splitlines():
+        kind, rest = line[0], line[2:]
+        if kind == "S":
+            depth, tag, size = rest.split()
+            if int(depth) > 0:  # 3dsdump does not print the root
+                tree.append((int(depth), int(tag, 16), int(size)))
+        elif kind == "M":
+            name, texture, diffuse = rest.split("|")
+            materials.append({"name": name, "texture": texture, "diffuse": tuple(float(v) for v in diffuse.split())})
+        elif kind == "T":
+            m = MESH.match("  " + rest)
+            meshes.append((m.group(1), int(m.group(2)), int(m.group(3))))
+    return tree, materials, meshes
+
+
+def main():
+    dump = sys.argv[1]
+    files = sorted(glob.glob(MODELS + "/*.3ds") + glob.glob(MODELS + "/*.3DS"))
+    if len(files) != 9:
+        print("expected the nine 3DS files of assimp-testmodels, found %d" % len(files))
+        return 1
+    failures = 0
+    for path in files:
+        want_tree, want_mats, want_meshes = lib3ds(path)
+        got_tree, got_mats, got_meshes = ours(dump, path)
+        # lib3ds keeps its materials sorted by name; ours are in file order.
+        got_mats.sort(key=lambda m: m["name"])
+        want_mats.sort(key=lambda m: m["name"])
+        problems = []
+        if got_tree != want_tree:
+            for i, (a, b) in enumerate(zip(got_tree + [None] * len(want_tree), want_tree + [None] * len(got_tree))):
+                if a != b:
+                    problems.append("chunk %d: ours %s, lib3ds %s" % (i, a, b))
+                    break
+        if [m["name"] for m in got_mats] != [m["name"] for m in want_mats]:
+            problems.append("materials: ours %s, lib3ds %s" % ([m["name"] for m in got_mats], [m["name"] for m in want_mats]))
+        else:
+            for g, w in zip(got_mats, want_mats):
+                if g["texture"] != w["texture"]:
+                    problems.append("material %s texture: ours %r, lib3ds %r" % (g["name"], g["texture"], w["texture"]))
+                if w["diffuse"] and any(abs(a - b) > 1e-3 for a, b in zip(g["diffuse"], w["diffuse"])):
+                    problems.append("material %s diffuse: ours %s, lib3ds %s" % (g["name"], g["diffuse"], w["diffuse"]))
+        if got_meshes != want_meshes:
+            problems.append("meshes: ours %s, lib3ds %s" % (got_meshes, want_meshes))
+        print("%s: %d chunks, %d materials, %d meshes%s" % (path.split("/")[-1], len(got_tree), len(got_mats),
+                                                          len(got_meshes), "" if not problems else " MISMATCH"))
+        for p in problems:
+            print("   ", p)
+        failures += bool(problems)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
