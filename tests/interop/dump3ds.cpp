@@ -33,6 +33,12 @@ int main(int argc, char** argv)
             std::printf("M %s|%s|%.4f %.4f %.4f\n", m.Name.c_str(), m.Texture.Name.c_str(), m.Diffuse.R, m.Diffuse.G,
                         m.Diffuse.B);
         }
+        for (const TNameEntry3DS& node : file.NodeNames()) {
+            TChunk3DS* header = TFile3DS::FindNextChunk(node.Chunk->Children.get(), 0xB010);
+            TChunk3DS* parent = header ? TFile3DS::FindNextChunk(header->Children.get(), 0x80F0) : nullptr;
+            if (const auto* name = ChunkData<TStringChunk>(file, parent))
+                std::printf("P %s|%s\n", node.Name.c_str(), name->Value.c_str());
+        }
         for (int i = 0; i < file.Objects.MeshCount(); ++i) {
             const TMesh3DS& mesh = file.Objects.Mesh(i);
             std::printf("T %s vertices=%zu faces=%zu\n", mesh.Name.c_str(), mesh.VertexArray.size(), mesh.FaceArray.size());

@@ -43,11 +43,34 @@ def lib3ds(path):
     return tree, materials, meshes
 
 
+NODE = re.compile(r"^(  +)(\S+)(?: \[(.*)\])? \((\w+)\)$")
+
+
+def lib3ds_parents(path):
+    """(node, parent) pairs of the node hierarchy 3dsdump prints; the parent named with its instance."""
+    out = subprocess.run(["3dsdump", "-n", path], check=True, capture_output=True, text=True).stdout
+    stack, pairs = [], []
+    for line in out.splitlines():
+        m = NODE.match(line)
+        if not m:
+            continue
+        depth = len(m.group(1)) // 2
+        name = m.group(2) + ("." + m.group(3) if m.group(3) else "")
+        del stack[depth - 1:]
+        if stack:
+            pairs.append((m.group(2), stack[-1]))
+        stack.append(name)
+    return sorted(pairs)
+
+
 def ours(dump, path):
     out = subprocess.run([dump, path], check=True, capture_output=True, text=True).stdout
     tree, materials, meshes = [], [], []
+    parents = []
     for line in out.splitlines():
         kind, rest = line[0], line[2:]
+        if kind == "P":
+            parents.append(tuple(rest.split("|")))
         if kind == "S":
             depth, tag, size = rest.split()
             if int(depth) > 0:  # 3dsdump does not print the root
@@ -58,7 +81,7 @@ def ours(dump, path):
         elif kind == "T":
             m = MESH.match("  " + rest)
             meshes.append((m.group(1), int(m.group(2)), int(m.group(3))))
-    return tree, materials, meshes
+    return tree, materials, meshes, sorted(parents)
 
 
 def main():
@@ -70,7 +93,8 @@ def main():
     failures = 0
     for path in files:
         want_tree, want_mats, want_meshes = lib3ds(path)
-        got_tree, got_mats, got_meshes = ours(dump, path)
+        got_tree, got_mats, got_meshes, got_parents = ours(dump, path)
+        want_parents = lib3ds_parents(path)
         # lib3ds keeps its materials sorted by name; ours are in file order.
         got_mats.sort(key=lambda m: m["name"])
         want_mats.sort(key=lambda m: m["name"])
@@ -88,13 +112,21 @@ def main():
                     problems.append("material %s texture: ours %r, lib3ds %r" % (g["name"], g["texture"], w["texture"]))
                 if w["diffuse"] and any(abs(a - b) > 1e-3 for a, b in zip(g["diffuse"], w["diffuse"])):
                     problems.append("material %s diffuse: ours %s, lib3ds %s" % (g["name"], g["diffuse"], w["diffuse"]))
+        if got_parents != want_parents:
+            problems.append("parents: ours %s, lib3ds %s" % (got_parents, want_parents))
         if got_meshes != want_meshes:
             problems.append("meshes: ours %s, lib3ds %s" % (got_meshes, want_meshes))
-        print("%s: %d chunks, %d materials, %d meshes%s" % (path.split("/")[-1], len(got_tree), len(got_mats),
-                                                          len(got_meshes), "" if not problems else " MISMATCH"))
+        print("%s: %d chunks, %d materials, %d meshes, %d parent links%s" % (
+            path.split("/")[-1], len(got_tree), len(got_mats), len(got_meshes), len(got_parents),
+            "" if not problems else " MISMATCH"))
         for p in problems:
             print("   ", p)
         failures += bool(problems)
+    # assimp's deliberately broken file: refused with the reader's error, not a crash.
+    broken = subprocess.run([dump, "/usr/share/assimp/models/invalid/empty.3ds"], capture_output=True, text=True)
+    print("invalid/empty.3ds:", broken.returncode, broken.stderr.strip().splitlines()[:1])
+    if broken.returncode != 1 or "invalid Chunk structure" not in broken.stderr:
+        failures += 1
     return 1 if failures else 0
 
 
