@@ -92,6 +92,15 @@ def make_fixtures(d):
     run("convert", os.path.join(d, "src.ppm"), os.path.join(d, "im-rgb.pcx"))
     run("convert", os.path.join(d, "pal256.ppm"), "-type", "Palette", os.path.join(d, "im-pal.pcx"))
     files += ["im-rgb.pcx", "im-pal.pcx"]
+
+    # The formats handed to libjpeg and Qt.
+    pil("pil-pal.gif", pal256)
+    pil("pil-rgb.bmp", rgb)
+    pil("pil-rgba.png", src)
+    pil("pil-rgb.jpg", rgb, quality=90)
+    pil("pil-grey.jpeg", grey, quality=90)
+    run("convert", os.path.join(d, "src.ppm"), "-quality", "85", "-interlace", "JPEG", os.path.join(d, "im-progressive.jpg"))
+    files.append("im-progressive.jpg")
     return files
 
 
