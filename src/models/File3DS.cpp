@@ -148,6 +148,24 @@ void TFile3DS::LoadFromFile(const std::string& fileName)
     LoadFromBuffer(std::move(bytes));
 }
 
+void TFile3DS::LoadFromStream(std::istream& stream)
+{
+    std::vector<std::uint8_t> bytes;
+    char buffer[65536];
+    while (stream) {
+        stream.read(buffer, sizeof buffer);
+        const std::streamsize got = stream.gcount();
+        if (got <= 0)
+            break;
+        if (bytes.size() + std::size_t(got) > kMaxFileBytes)
+            throw E3DSError(Err3DS::NoMemory);
+        bytes.insert(bytes.end(), buffer, buffer + got);
+    }
+    if (stream.bad())
+        throw E3DSError("Cannot read the model file " + Name + ".");
+    LoadFromBuffer(std::move(bytes));
+}
+
 void TFile3DS::LoadFromBuffer(std::vector<std::uint8_t> bytes)
 {
     Materials.Clear();

@@ -9,6 +9,7 @@
 #include "models/Utils3DS.h"
 
 #include <cstdint>
+#include <istream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -62,6 +63,8 @@ public:
     // Clears, then reads the file. Raises E3DSError when it cannot be read or is damaged; the
     // reader is then left empty.
     void LoadFromFile(const std::string& fileName);
+    // The same from an open stream, read from its current position to its end.
+    void LoadFromStream(std::istream& stream);
     // The same from bytes already in memory (the whole file).
     void LoadFromBuffer(std::vector<std::uint8_t> bytes);
     void Clear();

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -236,7 +237,9 @@ TEST(File3DS, ReadsTreeMaterialsAndMeshes)
 TEST(File3DS, MeshWithoutGroupsOrSmoothing)
 {
     TFile3DS file;
-    file.LoadFromBuffer(Emit(Model({Quad("Plain", {})})));
+    const Bytes bytes = Emit(Model({Quad("Plain", {})}));
+    std::istringstream stream(std::string(bytes.begin(), bytes.end()));
+    file.LoadFromStream(stream);
     const TMesh3DS& q = file.Objects.Mesh(0);
     EXPECT_TRUE(q.SmoothArray.empty());
     EXPECT_TRUE(q.MatArray.empty());

@@ -296,3 +296,88 @@ TEST(PictureLoader, JpegThroughLibjpeg)
         }
     }
 }
+
+namespace {
+
+// A TGA header: image type, width, height, bits per pixel, descriptor; no id, no colour map.
+Bytes Tga(int type, int width, int height, int depth, int descriptor = 0)
+{
+    Bytes b(18, 0);
+    b[2] = std::uint8_t(type);
+    b[12] = std::uint8_t(width);
+    b[14] = std::uint8_t(height);
+    b[16] = std::uint8_t(depth);
+    b[17] = std::uint8_t(descriptor);
+    return b;
+}
+
+// A PCX header: bits per pixel, planes, window, bytes per line; run-length encoded, version 5.
+Bytes Pcx(int bits, int planes, int width, int height, int bytesPerLine)
+{
+    Bytes b(128, 0);
+    b[0] = 0x0A;
+    b[1] = 5;
+    b[2] = 1;
+    b[3] = std::uint8_t(bits);
+    b[8] = std::uint8_t(width - 1);
+    b[10] = std::uint8_t(height - 1);
+    b[65] = std::uint8_t(planes);
+    b[66] = std::uint8_t(bytesPerLine);
+    return b;
+}
+
+Bytes operator+(Bytes a, const Bytes& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+} // namespace
+
+TEST(ExtraGraphic, TgaRowsBottomUpAndRunsAcrossRows)
+{
+    // 2 x 2, 24 bits, run-length: one run of three blue pixels crosses into the top row.
+    const Bytes rle = Tga(10, 2, 2, 24) + Bytes{0x82, 255, 0, 0, 0x00, 0, 0, 255};
+    QImage img;
+    std::string err;
+    ASSERT_TRUE(TExtraGraphic::LoadTGAFromBytes(rle.data(), rle.size(), img, &err)) << err;
+    EXPECT_EQ(img.pixel(0, 1), qRgb(0, 0, 255)); // first stored pixel: bottom left
+    EXPECT_EQ(img.pixel(1, 1), qRgb(0, 0, 255));
+    EXPECT_EQ(img.pixel(0, 0), qRgb(0, 0, 255));
+    EXPECT_EQ(img.pixel(1, 0), qRgb(255, 0, 0));
+}
+
+TEST(ExtraGraphic, DamagedTgaAndPcxAreRefused)
+{
+    struct Case {
+        const char* name;
+        bool tga;
+        Bytes bytes;
+    };
+    Bytes mapped = Tga(1, 2, 2, 8);
+    mapped[1] = 1; // a colour map of 200 entries that is not there
+    mapped[5] = 200;
+    mapped[7] = 24;
+    const std::vector<Case> cases = {
+        {"tga header cut", true, Bytes(10, 0)},
+        {"tga raw data short", true, Tga(2, 4, 4, 24) + Bytes(20, 0)},
+        {"tga run-length claim beyond any file", true, Tga(10, 255, 255, 32) + Bytes{0xFF, 1, 2, 3, 4}},
+        {"tga unsupported type", true, Tga(32, 1, 1, 8) + Bytes(4, 0)},
+        {"tga unsupported depth", true, Tga(2, 1, 1, 12) + Bytes(4, 0)},
+        {"tga indices without a map", true, Tga(1, 1, 1, 8) + Bytes(1, 0)},
+        {"tga colour map past the end", true, mapped + Bytes(4, 0)},
+        {"pcx header cut", false, Bytes(100, 0x0A)},
+        {"pcx lines shorter than the width", false, Pcx(8, 1, 10, 1, 4) + Bytes(20, 0)},
+        {"pcx unsupported planes", false, Pcx(8, 2, 1, 1, 1) + Bytes(4, 0)},
+        {"pcx size beyond what the file can hold", false, Pcx(8, 3, 200, 200, 200) + Bytes{0xFF, 0}},
+    };
+    for (const Case& c : cases) {
+        QImage img;
+        std::string err;
+        const bool ok = c.tga ? TExtraGraphic::LoadTGAFromBytes(c.bytes.data(), c.bytes.size(), img, &err)
+                              : TExtraGraphic::LoadPCXFromBytes(c.bytes.data(), c.bytes.size(), img, &err);
+        EXPECT_FALSE(ok) << c.name;
+        EXPECT_FALSE(err.empty()) << c.name;
+        EXPECT_TRUE(img.isNull()) << c.name;
+    }
+}
