@@ -1,5 +1,7 @@
 #include "models/File3DS.h"
 
+#include "models/GraphicEx.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -135,14 +137,16 @@ void TFile3DS::LoadFromFile(const std::string& fileName)
 {
     Clear();
     Name = fileName;
+    // Stored names may use '\' and another case than the file on disk.
+    const std::string path = FindFileCaseInsensitive(fileName);
     std::error_code ec;
-    const auto size = std::filesystem::file_size(fileName, ec);
-    if (ec)
+    const auto size = path.empty() ? 0 : std::filesystem::file_size(path, ec);
+    if (path.empty() || ec)
         throw E3DSError("Cannot open the model file " + fileName + ".");
     if (size > kMaxFileBytes)
         throw E3DSError(Err3DS::NoMemory);
     std::vector<std::uint8_t> bytes(size);
-    std::ifstream in(fileName, std::ios::binary);
+    std::ifstream in(path, std::ios::binary);
     if (!in || (size > 0 && !in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(size))))
         throw E3DSError("Cannot read the model file " + fileName + ".");
     LoadFromBuffer(std::move(bytes));

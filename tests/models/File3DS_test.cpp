@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -169,8 +170,10 @@ TEST(File3DS, ReadsTreeMaterialsAndMeshes)
                            Quad("Quad", {{0x4130, Group("Red", {1}), {}, {}}, {0x4150, U32(5), {}, {}}},
                                 {{0x4140, UVs(2), {}, {}}})});
     qxtest::TempDir dir;
-    qxtest::WriteFileBytes(dir.file("m.3ds"), Emit(model));
-    TFile3DS file(dir.file("m.3ds"));
+    std::filesystem::create_directory(dir.path() / "Models");
+    qxtest::WriteFileBytes(dir.file("Models/House.3DS"), Emit(model));
+    // Stored names may use '\\' and another case.
+    TFile3DS file(dir.path().string() + "\\models\\house.3ds");
 
     ASSERT_NE(file.Root(), nullptr);
     EXPECT_EQ(file.Root()->Tag, 0x4D4D);

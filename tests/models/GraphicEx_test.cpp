@@ -224,6 +224,7 @@ TEST(PictureLoader, DispatchesOnTheExtensionAndFindsNamesCaseInsensitively)
     qxtest::WriteFileBytes(dir.file("grey.bw"), SgiVerbatim(1, 1, {{{77}}}));
     const Bytes pic = Autodesk(1, 1);
     qxtest::WriteFileBytes(dir.file("a.CEL"), pic);
+    qxtest::WriteFileBytes(dir.file("new.pic"), Autodesk(1, 1, 0x1234));
     QImage png(3, 1, QImage::Format_RGB32);
     png.fill(qRgb(1, 2, 3));
     ASSERT_TRUE(png.save(QString::fromStdString(dir.file("p.png")), "PNG"));
@@ -249,6 +250,10 @@ TEST(PictureLoader, DispatchesOnTheExtensionAndFindsNamesCaseInsensitively)
         {dir.file("p.xyz"), false, 0},
         {dir.file("noext"), false, 0},
     };
+    std::string picError;
+    QImage none;
+    EXPECT_FALSE(LoadPicture(dir.file("new.pic"), none, &picError));
+    EXPECT_EQ(picError, "Cannot load image. Only old style autodesk images are supported.");
     for (const Case& c : cases) {
         QImage img;
         std::string err;
