@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -42,6 +43,19 @@ int main(int argc, char** argv)
         for (int i = 0; i < file.Objects.MeshCount(); ++i) {
             const TMesh3DS& mesh = file.Objects.Mesh(i);
             std::printf("T %s vertices=%zu faces=%zu\n", mesh.Name.c_str(), mesh.VertexArray.size(), mesh.FaceArray.size());
+            for (const TPoint3DS& p : mesh.VertexArray)
+                std::printf("V %f %f %f\n", p.X, p.Y, p.Z);
+            // A face's material is that of the last group that lists it.
+            std::vector<const std::string*> material(mesh.FaceArray.size(), nullptr);
+            for (const TObjMat3DS& g : mesh.MatArray)
+                for (std::uint16_t f : g.Faces)
+                    material[f] = &g.Name;
+            for (std::size_t f = 0; f < mesh.FaceArray.size(); ++f) {
+                const TFace3DS& face = mesh.FaceArray[f];
+                std::printf("F %u %u %u %x %x %s\n", unsigned(face.V1), unsigned(face.V2), unsigned(face.V3),
+                            unsigned(mesh.SmoothArray.empty() ? 0 : mesh.SmoothArray[f]), unsigned(face.Flag),
+                            material[f] ? material[f]->c_str() : "");
+            }
         }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "error: %s\n", e.what());

@@ -9,12 +9,15 @@ import sys
 MODELS = "/usr/share/assimp/models/3DS"
 CHUNK = re.compile(r"^( *)\S+ \(0x([0-9A-Fa-f]+)\) size=(\d+)$")
 MESH = re.compile(r"^  (.*) vertices=(\d+) faces=(\d+)$")
+POINT = re.compile(r"^    (-?[\d.]+(?:e[-+]?\d+)?) (-?[\d.]+(?:e[-+]?\d+)?) (-?[\d.]+(?:e[-+]?\d+)?)$")
+FACE = re.compile(r"^ +(\d+) +(\d+) +(\d+)  smoothing:([0-9A-Fa-f]+)  flags:([0-9A-Fa-f]+)  material:\"(.*)\"$")
 
 
 def lib3ds(path):
     out = subprocess.run(["3dsdump", "-s", "-m", "-t", path], check=True, capture_output=True, text=True).stdout
     tree, materials, meshes = [], [], []
-    section, submap = None, None
+    geometry = {}  # mesh name: (points, faces)
+    section, submap, part = None, None, None
     for line in out.splitlines():
         if line.startswith("Dumping materials"):
             section = "m"
@@ -40,7 +43,16 @@ def lib3ds(path):
             m = MESH.match(line)
             if m:
                 meshes.append((m.group(1), int(m.group(2)), int(m.group(3))))
-    return tree, materials, meshes
+                geometry[m.group(1)] = ([], [])
+                part = None
+            elif line.strip() in ("point list:", "facelist:"):
+                part = line.strip()
+            elif part == "point list:" and POINT.match(line):
+                geometry[meshes[-1][0]][0].append(tuple(float(v) for v in POINT.match(line).groups()))
+            elif part == "facelist:" and FACE.match(line):
+                g = FACE.match(line).groups()
+                geometry[meshes[-1][0]][1].append((int(g[0]), int(g[1]), int(g[2]), int(g[3], 16), int(g[4], 16), g[5]))
+    return tree, materials, meshes, geometry
 
 
 NODE = re.compile(r"^(  +)(\S+)(?: \[(.*)\])? \((\w+)\)$")
@@ -66,7 +78,7 @@ def lib3ds_parents(path):
 def ours(dump, path):
     out = subprocess.run([dump, path], check=True, capture_output=True, text=True).stdout
     tree, materials, meshes = [], [], []
-    parents = []
+    parents, geometry = [], {}
     for line in out.splitlines():
         kind, rest = line[0], line[2:]
         if kind == "P":
@@ -81,7 +93,14 @@ def ours(dump, path):
         elif kind == "T":
             m = MESH.match("  " + rest)
             meshes.append((m.group(1), int(m.group(2)), int(m.group(3))))
-    return tree, materials, meshes, sorted(parents)
+            geometry[m.group(1)] = ([], [])
+        elif kind == "V":
+            geometry[meshes[-1][0]][0].append(tuple(float(v) for v in rest.split()))
+        elif kind == "F":
+            parts = rest.split(" ", 5)
+            geometry[meshes[-1][0]][1].append((int(parts[0]), int(parts[1]), int(parts[2]), int(parts[3], 16),
+                                               int(parts[4], 16), parts[5] if len(parts) > 5 else ""))
+    return tree, materials, meshes, sorted(parents), geometry
 
 
 def main():
@@ -92,8 +111,8 @@ def main():
         return 1
     failures = 0
     for path in files:
-        want_tree, want_mats, want_meshes = lib3ds(path)
-        got_tree, got_mats, got_meshes, got_parents = ours(dump, path)
+        want_tree, want_mats, want_meshes, want_geometry = lib3ds(path)
+        got_tree, got_mats, got_meshes, got_parents, got_geometry = ours(dump, path)
         want_parents = lib3ds_parents(path)
         # lib3ds keeps its materials sorted by name; ours are in file order.
         got_mats.sort(key=lambda m: m["name"])
@@ -116,8 +135,20 @@ def main():
             problems.append("parents: ours %s, lib3ds %s" % (got_parents, want_parents))
         if got_meshes != want_meshes:
             problems.append("meshes: ours %s, lib3ds %s" % (got_meshes, want_meshes))
-        print("%s: %d chunks, %d materials, %d meshes, %d parent links%s" % (
-            path.split("/")[-1], len(got_tree), len(got_mats), len(got_meshes), len(got_parents),
+        else:
+            for name, (points, faces) in want_geometry.items():
+                got_points, got_faces = got_geometry[name]
+                close = len(points) == len(got_points) and all(
+                    abs(a - b) <= 1e-5 * max(1.0, abs(b)) for p, q in zip(got_points, points) for a, b in zip(p, q))
+                if not close:
+                    problems.append("mesh %s: vertices differ" % name)
+                if got_faces != faces:
+                    first = next((i for i, (a, b) in enumerate(zip(got_faces, faces)) if a != b), min(len(faces), len(got_faces)))
+                    problems.append("mesh %s: face %d ours %s, lib3ds %s" % (
+                        name, first, got_faces[first:first + 1], faces[first:first + 1]))
+        compared = sum(len(p) for p, _ in want_geometry.values()), sum(len(f) for _, f in want_geometry.values())
+        print("%s: %d chunks, %d materials, %d meshes (%d vertices, %d faces), %d parent links%s" % (
+            path.split("/")[-1], len(got_tree), len(got_mats), len(got_meshes), *compared, len(got_parents),
             "" if not problems else " MISMATCH"))
         for p in problems:
             print("   ", p)
