@@ -1,5 +1,7 @@
 #include "project/ByteStream.h"
 
+#include "project/StrStuff.h"
+
 namespace {
 
 // Length of the valid UTF-8 sequence at s[i], or 0 when it is not one.
@@ -82,26 +84,9 @@ std::string DecodeStoredText(std::string_view bytes)
     return out;
 }
 
-std::string CutUtf8(std::string_view text, size_t maxBytes)
-{
-    if (text.size() <= maxBytes)
-        return std::string(text);
-    size_t end = 0;
-    for (size_t i = 0; i < text.size();) {
-        size_t n = Utf8SequenceLength(text, i);
-        if (n == 0)
-            n = 1; // not UTF-8 at all: cut by bytes
-        if (i + n > maxBytes)
-            break;
-        i += n;
-        end = i;
-    }
-    return std::string(text.substr(0, end));
-}
-
 void TByteWriter::ShortString(const std::string& text)
 {
-    std::string cut = CutUtf8(text, 255);
+    std::string cut = CutShortString(text, 255);
     uint8_t* p = Extend(256);
     p[0] = static_cast<uint8_t>(cut.size());
     std::memcpy(p + 1, cut.data(), cut.size());

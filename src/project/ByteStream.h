@@ -12,8 +12,6 @@
 
 // Text of a stored string: kept when it is valid UTF-8, otherwise read as Windows-1252.
 std::string DecodeStoredText(std::string_view bytes);
-// The longest prefix of a UTF-8 text that fits maxBytes without splitting a character.
-std::string CutUtf8(std::string_view text, size_t maxBytes);
 
 class TByteWriter {
 public:

@@ -2,11 +2,11 @@
 
 #include "project/Dbf.h"
 #include "project/Messages.h"
+#include "project/SafeFile.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QDir>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cmath>
@@ -22,7 +22,6 @@ namespace {
 // Limits on what a file may ask for; the byte checks of TByteReader::Count come on top.
 constexpr int32_t kMaxListCount = 1000000;
 constexpr int32_t kMaxGridSide = 65536;
-constexpr uint64_t kMaxGridCells = uint64_t(1) << 26; // 8192 x 8192
 constexpr qint64 kMaxFileBytes = qint64(2) << 30;
 constexpr size_t kCellBytes = 10;
 
@@ -243,7 +242,7 @@ void ReadGridBlock(TByteReader& r, TGridBlock& b)
     if (sizeX < 0 || sizeY < 0 || sizeX > kMaxGridSide || sizeY > kMaxGridSide)
         r.Fail();
     const uint64_t total = static_cast<uint64_t>(sizeX) * static_cast<uint64_t>(sizeY);
-    if (total > kMaxGridCells || 88 + total * kCellBytes > r.Remaining())
+    if (total > static_cast<uint64_t>(TProject::MaxGridCells) || 88 + total * kCellBytes > r.Remaining())
         r.Fail();
     b.SizeX = sizeX;
     b.SizeY = sizeY;
@@ -1219,16 +1218,9 @@ bool TProject::SaveToFile(const std::string& fileName)
         return false;
     }
     // The new file is written beside the old one and renamed over it only when complete.
-    QSaveFile file(QString::fromStdString(fileName));
-    if (!file.open(QIODevice::WriteOnly)) {
-        ShowError("Cannot save project file " + fileName + ": " + file.errorString().toStdString());
-        return false;
-    }
-    const qint64 size = static_cast<qint64>(image.size());
-    if (file.write(reinterpret_cast<const char*>(image.data()), size) != size || !file.commit()) {
-        const std::string reason = file.errorString().toStdString();
-        file.cancelWriting();
-        ShowError("Cannot save project file " + fileName + ": " + reason);
+    std::string error;
+    if (!WriteFileAtomically(fileName, image.data(), image.size(), error)) {
+        ShowError("Cannot save project file " + fileName + ": " + error);
         return false;
     }
     return true;
