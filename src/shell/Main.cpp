@@ -206,6 +206,8 @@ TMainForm::TMainForm(const TMainFormOptions& options, QWidget* parent) : QMainWi
     // 7. Hints go to panel 2 (event()). 8. The first project.
     CurrentProject = nullptr;
     Guarded([this] { NewProject("Project"); });
+    if (!CurrentProject) // out of memory for the grid: a project without cells still beats none
+        CurrentProject = new TProject;
     Modified = 0;
     // 10. A project named on the command line.
     OpenCommandLineProject(options_.Arguments);
