@@ -46,6 +46,15 @@ TEST(IniFile, WritingKeepsTheFileAndReplacesOrAddsKeys)
     ini.WriteString("Environment", "Name", "two\nlines");
     EXPECT_EQ(ini.Text(), "; settings\r\n[Water]\r\nWaveHeight=4.5\r\nWindDirection=45\r\n\r\n[Atmosphere]\r\n"
                           "Ambient=0.2\r\n[Cloud]\r\nDraw-0=1\r\n[Environment]\r\nName=two lines\r\n");
+    // Lookups see every change, wherever it went.
+    ini.WriteString("atmosphere", "Blueing", "0.5");
+    ini.WriteString("Cloud", "Cover-0", "50");
+    EXPECT_EQ(ini.ReadString("Water", "WindDirection", ""), "45");
+    EXPECT_EQ(ini.ReadString("Atmosphere", "Ambient", ""), "0.2");
+    EXPECT_EQ(ini.ReadString("Atmosphere", "blueing", ""), "0.5");
+    EXPECT_EQ(ini.ReadString("cloud", "draw-0", ""), "1");
+    EXPECT_EQ(ini.ReadString("Cloud", "Cover-0", ""), "50");
+    EXPECT_EQ(ini.ReadString("Environment", "Name", ""), "two lines");
     // Parsing what was written gives the same file.
     EXPECT_EQ(TIniFile(ini.Text()).Text(), ini.Text());
 }
