@@ -22,22 +22,6 @@ std::string_view Trim(std::string_view s)
     return s;
 }
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<char>(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
 } // namespace
 
 std::optional<double> ParseReal(std::string_view text)
@@ -87,6 +71,7 @@ std::string FormatReal(double value)
 
 void TIniFile::Parse(std::string_view raw)
 {
+    indexed_ = false;
     lines_.clear();
     eol_ = "\n";
     if (raw.size() >= 3 && raw.substr(0, 3) == "\xEF\xBB\xBF")
@@ -143,6 +128,7 @@ bool TIniFile::LoadFromFile(const std::string& fileName, std::string* error)
     QFile file(QString::fromStdString(fileName));
     if (!file.exists()) {
         lines_.clear();
+        indexed_ = false;
         return true;
     }
     if (!file.open(QIODevice::ReadOnly)) {
@@ -167,23 +153,54 @@ bool TIniFile::SaveToFile(const std::string& fileName, std::string* error) const
     return true;
 }
 
+namespace {
+
+std::string Lower(std::string_view s)
+{
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+std::string KeyOf(int sectionLine, std::string_view key) { return std::to_string(sectionLine) + ":" + Lower(key); }
+
+} // namespace
+
+void TIniFile::Index() const
+{
+    if (indexed_)
+        return;
+    sections_.clear();
+    keys_.clear();
+    lastSection_ = -1;
+    int section = -1;
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        const Line& l = lines_[i];
+        if (l.kind == Line::Section) {
+            section = static_cast<int>(i);
+            lastSection_ = section;
+            sections_.emplace(Lower(l.section), section); // the first of equal names counts
+        } else if (l.kind == Line::Key && section >= 0) {
+            keys_.emplace(KeyOf(section, l.key), static_cast<int>(i));
+        }
+    }
+    indexed_ = true;
+}
+
 int TIniFile::FindSection(std::string_view section) const
 {
-    for (size_t i = 0; i < lines_.size(); ++i)
-        if (lines_[i].kind == Line::Section && EqualsIgnoringCase(lines_[i].section, section))
-            return static_cast<int>(i);
-    return -1;
+    Index();
+    auto it = sections_.find(Lower(section));
+    return it == sections_.end() ? -1 : it->second;
 }
 
 int TIniFile::FindKey(int sectionLine, std::string_view key) const
 {
-    for (size_t i = static_cast<size_t>(sectionLine) + 1; i < lines_.size(); ++i) {
-        if (lines_[i].kind == Line::Section)
-            break;
-        if (lines_[i].kind == Line::Key && EqualsIgnoringCase(lines_[i].key, key))
-            return static_cast<int>(i);
-    }
-    return -1;
+    Index();
+    auto it = keys_.find(KeyOf(sectionLine, key));
+    return it == keys_.end() ? -1 : it->second;
 }
 
 bool TIniFile::SectionExists(std::string_view section) const { return FindSection(section) >= 0; }
@@ -246,6 +263,10 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
         header.raw = "[" + header.section + "]";
         lines_.push_back(std::move(header));
         s = static_cast<int>(lines_.size()) - 1;
+        if (indexed_) {
+            sections_.emplace(Lower(section), s);
+            lastSection_ = s;
+        }
     }
     int k = FindKey(s, key);
     if (k >= 0) {
@@ -257,10 +278,23 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
     l.raw = l.key + "=" + l.value;
     // After the last key of the section (blank lines and comments that end it stay after it).
     size_t at = static_cast<size_t>(s) + 1;
-    for (size_t i = at; i < lines_.size() && lines_[i].kind != Line::Section; ++i)
-        if (lines_[i].kind == Line::Key)
-            at = i + 1;
-    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), std::move(l));
+    Index();
+    if (s == lastSection_ && lines_.back().kind != Line::Other) {
+        at = lines_.size(); // the common case of a file being written from start to end
+    } else {
+        for (size_t i = at; i < lines_.size() && lines_[i].kind != Line::Section; ++i)
+            if (lines_[i].kind == Line::Key)
+                at = i + 1;
+    }
+    // Appending keeps the index valid; an insertion moves the lines after it.
+    if (at == lines_.size()) {
+        if (indexed_)
+            keys_.emplace(KeyOf(s, l.key), static_cast<int>(at));
+        lines_.push_back(std::move(l));
+    } else {
+        lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), std::move(l));
+        indexed_ = false;
+    }
 }
 
 void TIniFile::WriteInteger(std::string_view section, std::string_view key, int64_t value)
