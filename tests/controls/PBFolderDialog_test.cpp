@@ -2,6 +2,7 @@
 
 #include "project/Messages.h"
 #include "support/TestSupport.h"
+#include "controls/ControlsTestSupport.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -15,29 +16,7 @@
 
 namespace {
 
-class RecordingPrompt : public IPrompt {
-public:
-    std::vector<std::string> shown;
-    std::string folderAnswer;
-    std::string askedStart;
-    int folderQuestions = 0;
-    void ShowMessage(const std::string& text, TMsgIcon) override { shown.push_back(text); }
-    TAnswer Ask(const std::string&, const std::vector<TAnswer>&, TMsgIcon) override { return TAnswer::Ok; }
-    std::string OpenFileName(const std::string&, const std::string&, const std::string&) override { return {}; }
-    std::string SaveFileName(const std::string&, const std::string&, const std::string&) override { return {}; }
-    std::string ChooseFolder(const std::string&, const std::string& start) override
-    {
-        ++folderQuestions;
-        askedStart = start;
-        return folderAnswer;
-    }
-    bool ChooseColor(int&) override { return false; }
-};
-
-struct PromptGuard {
-    explicit PromptGuard(IPrompt* p) { SetPrompt(p); }
-    ~PromptGuard() { SetPrompt(nullptr); }
-};
+using qxtest::RecordingPrompt;
 
 TEST(FolderCaptions, LanguageTableWithDefaultFallback)
 {
@@ -99,6 +78,22 @@ TEST(FolderPaths, NewFolderPathJoinsWithOneSeparator)
         EXPECT_EQ(NewFolderPath(c.folder, c.name), c.path) << c.folder << " + " << c.name;
 }
 
+TEST(FolderPaths, LongPathsAreShortenedInTheMiddle)
+{
+    const QFontMetrics fm{QFont()};
+    const QString path = "/home/user/landscapes/alps/project-files/textures/rock";
+    const int full = fm.horizontalAdvance(path);
+    EXPECT_EQ(ShortenPathText(path, fm, full), path);
+    for (int width : {full - 1, full / 2, full / 4}) {
+        const QString s = ShortenPathText(path, fm, width);
+        EXPECT_LE(fm.horizontalAdvance(s), width) << width;
+        EXPECT_TRUE(s.contains("...")) << width;
+        EXPECT_TRUE(path.startsWith(s.left(s.indexOf("...")))) << s.toStdString();
+        EXPECT_TRUE(path.endsWith(s.mid(s.indexOf("...") + 3))) << s.toStdString();
+    }
+    EXPECT_EQ(ShortenPathText(path, fm, 1), "...");
+}
+
 TEST(PBFolderDialog, Defaults)
 {
     TPBFolderDialog d;
@@ -114,7 +109,6 @@ TEST(PBFolderDialog, Defaults)
 TEST(PBFolderDialog, ExecuteThroughInstalledPrompt)
 {
     RecordingPrompt prompt;
-    PromptGuard guard(&prompt);
     TPBFolderDialog d;
     d.SetFolder("/start/here");
 
@@ -183,7 +177,6 @@ TEST(FolderBrowser, NewFolderCreatesSelectsOrReports)
     const QString base = QString::fromStdString(dir.path().string());
     qxtest::WriteFileText(dir.file("plainfile"), "x");
     RecordingPrompt prompt;
-    PromptGuard guard(&prompt);
 
     TFolderBrowser browser(nullptr, "", base, true, true, true, "New folder", "Current folder:");
     QString answer;
