@@ -2,6 +2,7 @@
 
 #include "platform/GLEntryPoints.h"
 #include "project/Messages.h"
+#include "project/WinReg.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -13,7 +14,6 @@
 #include <QResizeEvent>
 #include <QSaveFile>
 #include <QScreen>
-#include <QSettings>
 
 #include <vector>
 
@@ -22,13 +22,12 @@ namespace {
 const char* const kDepthMessage =
     "Cannot initialize OpenGL at display colour depth.  Please set your display to true or high color";
 
-// The per-user settings store value "OpenGL"/"RefreshRate" in seconds.
+// "OpenGL"/"RefreshRate" in seconds; a value below 1 would make the timer spin.
 int RefreshRateSeconds()
 {
-    QSettings settings(QSettings::IniFormat, QSettings::UserScope, "Pellabrine", "QuarlexII");
-    bool ok = false;
-    const int seconds = settings.value("OpenGL/RefreshRate", 5).toInt(&ok);
-    return ok && seconds > 0 ? seconds : 5;
+    const TWinRegistry registry(QuarlexBaseKey);
+    const int seconds = registry.ReadInteger("OpenGL", "RefreshRate", 5);
+    return seconds >= 1 && seconds <= 3600 ? seconds : 5;
 }
 
 // Resets a flag however the scope is left.

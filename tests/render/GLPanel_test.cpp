@@ -2,6 +2,7 @@
 
 #include "platform/GLEntryPoints.h"
 #include "project/Messages.h"
+#include "project/WinReg.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
@@ -9,7 +10,6 @@
 #include <QImage>
 #include <QPrinter>
 #include <QResizeEvent>
-#include <QSettings>
 
 #include <gtest/gtest.h>
 
@@ -199,23 +199,20 @@ TEST_F(GLPanelTest, UnsupportedDesktopDepthShowsTheMessageAndNeverDraws)
 
 TEST_F(GLPanelTest, BitmapPathTimerFollowsTheRefreshRateSetting)
 {
-    QSettings settings(QSettings::IniFormat, QSettings::UserScope, "Pellabrine", "QuarlexII");
-    struct Case { QVariant stored; int expectedMs; };
-    const Case cases[] = {{QVariant(), 5000}, {QVariant(7), 7000}, {QVariant(2), 2000}};
+    struct Case { int stored; int expectedMs; };
+    // Unset (the default 5 s), set, and unusable values (0 would make the timer spin).
+    const Case cases[] = {{-2, 5000}, {7, 7000}, {2, 2000}, {0, 5000}};
     for (const Case& c : cases) {
-        if (c.stored.isValid())
-            settings.setValue("OpenGL/RefreshRate", c.stored);
-        else
-            settings.remove("OpenGL/RefreshRate");
-        settings.sync();
+        if (c.stored != -2)
+            ASSERT_TRUE(TWinRegistry(QuarlexBaseKey).WriteInteger("OpenGL", "RefreshRate", c.stored));
         TGLPanel panel;
         panel.resize(8, 8);
         panel.SetGLFlags(kBitmapFlags);
         EXPECT_EQ(panel.RefreshInterval(), 100);
         panel.Redraw();
-        EXPECT_EQ(panel.RefreshInterval(), c.expectedMs);
+        EXPECT_EQ(panel.RefreshInterval(), c.expectedMs) << c.stored;
     }
-    settings.remove("OpenGL/RefreshRate");
+    ASSERT_TRUE(TWinRegistry(QuarlexBaseKey).WriteInteger("OpenGL", "RefreshRate", 5));
 }
 
 TEST_F(GLPanelTest, SavesA24BitBmpWithThePicture)
