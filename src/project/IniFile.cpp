@@ -5,6 +5,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -77,6 +78,7 @@ void TIniFile::Parse(std::string_view raw)
     if (raw.size() >= 3 && raw.substr(0, 3) == "\xEF\xBB\xBF")
         raw.remove_prefix(3);
     const std::string text = DecodeStoredText(raw);
+    lines_.reserve(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
     size_t start = 0;
     bool sawCrLf = false;
     while (start < text.size()) {
