@@ -5,6 +5,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -77,6 +78,7 @@ void TIniFile::Parse(std::string_view raw)
     if (raw.size() >= 3 && raw.substr(0, 3) == "\xEF\xBB\xBF")
         raw.remove_prefix(3);
     const std::string text = DecodeStoredText(raw);
+    lines_.reserve(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
     size_t start = 0;
     bool sawCrLf = false;
     while (start < text.size()) {
@@ -164,7 +166,8 @@ std::string Lower(std::string_view s)
     return out;
 }
 
-std::string KeyOf(int sectionLine, std::string_view key) { return std::to_string(sectionLine) + ":" + Lower(key); }
+// Index key of a key line: the section's and the key's names, lower case.
+std::string KeyOf(std::string_view section, std::string_view key) { return Lower(section) + '\n' + Lower(key); }
 
 } // namespace
 
@@ -175,15 +178,15 @@ void TIniFile::Index() const
     sections_.clear();
     keys_.clear();
     lastSection_ = -1;
-    int section = -1;
+    // Only the first section of a name counts, and the first of equal keys in it.
+    const std::string* section = nullptr;
     for (size_t i = 0; i < lines_.size(); ++i) {
         const Line& l = lines_[i];
         if (l.kind == Line::Section) {
-            section = static_cast<int>(i);
-            lastSection_ = section;
-            sections_.emplace(Lower(l.section), section); // the first of equal names counts
-        } else if (l.kind == Line::Key && section >= 0) {
-            keys_.emplace(KeyOf(section, l.key), static_cast<int>(i));
+            lastSection_ = static_cast<int>(i);
+            section = sections_.emplace(Lower(l.section), static_cast<int>(i)).second ? &l.section : nullptr;
+        } else if (l.kind == Line::Key && section) {
+            keys_.emplace(KeyOf(*section, l.key), static_cast<int>(i));
         }
     }
     indexed_ = true;
@@ -196,10 +199,10 @@ int TIniFile::FindSection(std::string_view section) const
     return it == sections_.end() ? -1 : it->second;
 }
 
-int TIniFile::FindKey(int sectionLine, std::string_view key) const
+int TIniFile::FindKey(std::string_view section, std::string_view key) const
 {
     Index();
-    auto it = keys_.find(KeyOf(sectionLine, key));
+    auto it = keys_.find(KeyOf(section, key));
     return it == keys_.end() ? -1 : it->second;
 }
 
@@ -207,10 +210,7 @@ bool TIniFile::SectionExists(std::string_view section) const { return FindSectio
 
 std::optional<std::string> TIniFile::Value(std::string_view section, std::string_view key) const
 {
-    int s = FindSection(section);
-    if (s < 0)
-        return std::nullopt;
-    int k = FindKey(s, key);
+    int k = FindKey(section, key);
     if (k < 0)
         return std::nullopt;
     return lines_[static_cast<size_t>(k)].value;
@@ -263,12 +263,10 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
         header.raw = "[" + header.section + "]";
         lines_.push_back(std::move(header));
         s = static_cast<int>(lines_.size()) - 1;
-        if (indexed_) {
-            sections_.emplace(Lower(section), s);
-            lastSection_ = s;
-        }
+        sections_.emplace(Lower(section), s);
+        lastSection_ = s;
     }
-    int k = FindKey(s, key);
+    int k = FindKey(section, key);
     if (k >= 0) {
         Line& existing = lines_[static_cast<size_t>(k)];
         existing.value = l.value;
@@ -286,15 +284,16 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
             if (lines_[i].kind == Line::Key)
                 at = i + 1;
     }
-    // Appending keeps the index valid; an insertion moves the lines after it.
-    if (at == lines_.size()) {
-        if (indexed_)
-            keys_.emplace(KeyOf(s, l.key), static_cast<int>(at));
-        lines_.push_back(std::move(l));
-    } else {
-        lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), std::move(l));
-        indexed_ = false;
+    // The index follows: lines after an insertion move down by one.
+    if (at < lines_.size()) {
+        for (auto& entry : sections_)
+            entry.second += entry.second >= static_cast<int>(at) ? 1 : 0;
+        for (auto& entry : keys_)
+            entry.second += entry.second >= static_cast<int>(at) ? 1 : 0;
+        lastSection_ += lastSection_ >= static_cast<int>(at) ? 1 : 0;
     }
+    keys_.emplace(KeyOf(section, l.key), static_cast<int>(at));
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), std::move(l));
 }
 
 void TIniFile::WriteInteger(std::string_view section, std::string_view key, int64_t value)
