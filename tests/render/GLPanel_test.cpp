@@ -203,8 +203,9 @@ TEST_F(GLPanelTest, BitmapPathTimerFollowsTheRefreshRateSetting)
     // Unset (the default 5 s), set, and unusable values (0 would make the timer spin).
     const Case cases[] = {{-2, 5000}, {7, 7000}, {2, 2000}, {0, 5000}};
     for (const Case& c : cases) {
-        if (c.stored != -2)
+        if (c.stored != -2) {
             ASSERT_TRUE(TWinRegistry(QuarlexBaseKey).WriteInteger("OpenGL", "RefreshRate", c.stored));
+        }
         TGLPanel panel;
         panel.resize(8, 8);
         panel.SetGLFlags(kBitmapFlags);
