@@ -286,6 +286,26 @@ TEST_F(EngineTest, DiffuseAndPointShading)
     EXPECT_NEAR(out.G, t * reflect.G + (1 - t) * 0.25 * 0.2, 1e-6);
 }
 
+TEST_F(EngineTest, PointColoursAreShadedHazedAndClamped)
+{
+    MakeGrid(3, 3, [](int, int) { return 0.0; });
+    project->Atmosphere.Ambient = 0.9;
+    project->Atmosphere.Diffuse = 0.6;
+    project->Lighting.SunVector = {0, 1, 0};
+    project->Camera.Eye = {10, 20, 30};
+    const TVector3 atEye = project->GetCameraPosition(); // a ray of length 0 adds no haze
+    const TFloatRGB colour{0.5f, 1.0f, 0.0f};
+    struct Case { bool lit; TFloatRGB expected; };
+    for (const Case& c : {Case{true, {0.75f, 1.0f, 0.0f}}, Case{false, {0.5f, 1.0f, 0.0f}}}) {
+        TFloatRGB out;
+        engine.PointColour(c.lit, colour, atEye, {0, 1, 0}, 0, 0, 1, out);
+        EXPECT_NEAR(out.R, c.expected.R, 1e-6) << c.lit;
+        EXPECT_NEAR(out.G, c.expected.G, 1e-6) << c.lit; // 1.5 before clamping
+        EXPECT_EQ(out.B, 0.0f);
+        EXPECT_EQ(engine.CurrentColour.R, out.R);
+    }
+}
+
 TEST_F(EngineTest, NoProjectRaisesInitErrorAndNoOpenGLFailsWithAMessage)
 {
     TTestEngine bare;
