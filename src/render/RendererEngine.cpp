@@ -108,6 +108,48 @@ TGLAttribScope::~TGLAttribScope()
         gl->glPopAttrib();
 }
 
+// ---- Software projection -----------------------------------------------------------------------
+
+TPointProjector::TPointProjector()
+{
+    const TGLEntryPoints& gl = GL();
+    double model[16], projection[16], range[2] = {0, 1};
+    gl.glGetDoublev(GL_MODELVIEW_MATRIX, model);
+    gl.glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    gl.glGetDoublev(GL_VIEWPORT, viewport_);
+    gl.glGetDoublev(GL_DEPTH_RANGE, range);
+    depthNear_ = range[0];
+    depthFar_ = range[1];
+    for (int col = 0; col < 4; ++col)
+        for (int row = 0; row < 4; ++row) {
+            double sum = 0;
+            for (int k = 0; k < 4; ++k)
+                sum += projection[k * 4 + row] * model[col * 4 + k];
+            m_[col * 4 + row] = sum;
+        }
+}
+
+bool TPointProjector::Project(const TVector3& p, TVector3& window) const
+{
+    double clip[4];
+    for (int row = 0; row < 4; ++row)
+        clip[row] = m_[row] * p.X + m_[4 + row] * p.Y + m_[8 + row] * p.Z + m_[12 + row];
+    const double w = clip[3];
+    // Points are clipped against the view volume -w <= x, y, z <= w.
+    for (int k = 0; k < 3; ++k)
+        if (!(clip[k] >= -w && clip[k] <= w))
+            return false;
+    if (!(w > 0))
+        return false;
+    const double x = viewport_[0] + (clip[0] / w + 1) * viewport_[2] / 2;
+    const double y = viewport_[1] + (clip[1] / w + 1) * viewport_[3] / 2;
+    const double z = depthNear_ + (clip[2] / w + 1) * (depthFar_ - depthNear_) / 2;
+    if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z))
+        return false;
+    window = {static_cast<float>(x), static_cast<float>(y), static_cast<float>(z)};
+    return true;
+}
+
 // ---- Project and status ------------------------------------------------------------------------
 
 TProject& TRenderEngine::Project() const
@@ -418,6 +460,7 @@ void TRenderEngine::CalculateVisibility()
     // Twice the picture's width of frustum, so cells just outside still get a depth.
     SetupProjection(ViewRect.Right, ViewRect.Bottom / 2, 0.0);
     const double margin = p.MaxRoughnessMargin();
+    const TPointProjector projector; // the matrices stay fixed for the whole pass
     const TGridBlock& grid = p.Grid;
     const int sx = Columns(p), sy = Rows(p);
     const double ws = WorldScaleDivisor(p);
@@ -431,7 +474,7 @@ void TRenderEngine::CalculateVisibility()
             const TVector3 point{static_cast<float>((i - grid.SizeX / 2.0) * grid.SpacingX / ws),
                                  static_cast<float>(cell.Height * grid.VerticalScale / ws),
                                  static_cast<float>((j - grid.SizeY / 2.0) * grid.SpacingY / ws)};
-            cell.ViewDepth = static_cast<float>(PointVisibility(point, margin));
+            cell.ViewDepth = static_cast<float>(PointVisibility(projector, point, margin));
             ++done;
         }
     }
@@ -459,6 +502,17 @@ double TRenderEngine::PointVisibility(const TVector3& point, double margin)
         if (r[0] == static_cast<GLfloat>(GL_POINT_TOKEN) && InsideView(ViewRect, r[1], r[2]))
             return r[3];
     }
+    return -1.0;
+}
+
+double TRenderEngine::PointVisibility(const TPointProjector& projector, const TVector3& point, double margin) const
+{
+    TVector3 window;
+    if (projector.Project(point, window) && InsideView(ViewRect, window.X, window.Y))
+        return window.Z;
+    const TVector3 raised{point.X, static_cast<float>(point.Y + 0.2 * margin), point.Z};
+    if (projector.Project(raised, window) && InsideView(ViewRect, window.X, window.Y))
+        return window.Z;
     return -1.0;
 }
 

@@ -45,6 +45,21 @@ struct TViewRect {
     int32_t Left = 0, Top = 0, Right = 0, Bottom = 0;
 };
 
+// OpenGL's point transformation done in software with the matrices and viewport current when it
+// was made: the same window coordinates and clipping as feedback mode, without a mode switch per
+// point. The visibility pass projects every grid vertex through it.
+class TPointProjector {
+public:
+    TPointProjector(); // reads the current matrices and viewport
+    // Window x, y and depth; false when the point lies outside the view volume (clipped).
+    bool Project(const TVector3& point, TVector3& window) const;
+
+private:
+    double m_[16] = {}; // projection x modelview, column-major like OpenGL
+    double viewport_[4] = {};
+    double depthNear_ = 0, depthFar_ = 1;
+};
+
 class TRenderEngine {
 public:
     static constexpr double SunScale = 4096.0 / 3.0;   // distance at which the sun light is placed
@@ -123,6 +138,8 @@ public:
     bool ProjectPoint(const TVector3& point, TVector3& window);
     // Window depth of point, or of the point 0.2 margin above it, when inside ViewRect; else -1.
     double PointVisibility(const TVector3& point, double margin);
+    // The same through a projector made for the current matrices.
+    double PointVisibility(const TPointProjector& projector, const TVector3& point, double margin) const;
     // Whether the cell's triangles reach into ViewRect; size: 1.415 x their larger window extent.
     bool CellScreenSize(const TCellGeometry& cell, bool cull, double& size);
     void DrawCellTriangles(const TCellGeometry& cell, bool cull);

@@ -362,6 +362,47 @@ TEST_F(EngineTest, ProjectPointAgreesWithGluProject)
     });
 }
 
+// The visibility pass projects in software; it must agree with OpenGL's feedback.
+TEST_F(EngineTest, SoftwareProjectionAgreesWithFeedback)
+{
+    MakeGrid(40, 40, [](int c, int r) { return 3.0 * std::sin(c * 0.3) * r; });
+    project->Camera.Eye = {250, 90, 260};
+    project->Camera.Target = {0, 0, 0};
+    WithContext(160, 120, [&] {
+        engine.PrepareScene(160, 120);
+        engine.SetupCamera();
+        engine.CalculateVisibility();
+        // Same matrices as the pass: the half-height projection it sets up.
+        engine.SetupProjection(160, 60, 0.0);
+        const TPointProjector projector;
+        int seen = 0, unseen = 0;
+        for (int c = 0; c < 40; ++c)
+            for (int r = 0; r < 40; ++r) {
+                const TVector3 p{static_cast<float>((c - 20.0) * 10), static_cast<float>(project->Grid.Cells[c][r].Height),
+                                 static_cast<float>((r - 20.0) * 10)};
+                const double feedback = engine.PointVisibility(p, project->MaxRoughnessMargin());
+                EXPECT_NEAR(project->Grid.Cells[c][r].ViewDepth, feedback, 1e-5) << c << "," << r;
+                (feedback < 0 ? unseen : seen)++;
+            }
+        EXPECT_GT(seen, 100);
+        EXPECT_GT(unseen, 10);
+        std::mt19937 random(3);
+        std::uniform_real_distribution<double> spread(-500.0, 500.0);
+        for (int n = 0; n < 500; ++n) {
+            const TVector3 p{static_cast<float>(spread(random)), static_cast<float>(spread(random) / 4),
+                             static_cast<float>(spread(random))};
+            TVector3 a, b;
+            const bool soft = projector.Project(p, a), fed = engine.ProjectPoint(p, b);
+            ASSERT_EQ(soft, fed) << p.X << "," << p.Y << "," << p.Z;
+            if (soft) {
+                EXPECT_NEAR(a.X, b.X, 1e-3);
+                EXPECT_NEAR(a.Y, b.Y, 1e-3);
+                EXPECT_NEAR(a.Z, b.Z, 1e-5);
+            }
+        }
+    });
+}
+
 TEST_F(EngineTest, PointVisibilityFallsBackToTheRaisedPoint)
 {
     MakeGrid(4, 4, [](int, int) { return 0.0; });
