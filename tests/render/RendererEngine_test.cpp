@@ -506,6 +506,34 @@ TEST_F(EngineTest, SkyUsesTheSunWhereTheLightIs)
     EXPECT_NEAR(project->Lighting.SunVector.Z, 0.0, 1e-6);
 }
 
+// The whole frame set-up as the renderers run it: the dome is seen from inside and fills the view.
+TEST_F(EngineTest, SkyDomeFillsThePicture)
+{
+    MakeGrid(64, 64, [](int, int) { return 0.0; });
+    project->ComputeWorldScale();
+    project->Camera.Eye = {200, 150, 200};
+    project->Camera.Target = {-200, 150, -200};
+    project->Fractal.FractalDepth = 1;
+    std::string error;
+    ASSERT_TRUE(LoadOpenGLLibraries("SGI", &error)) << error;
+    TGLPanel panel;
+    panel.resize(80, 60);
+    panel.GLObjectLoaded = true;
+    panel.OnGLDraw = [&](TGLPanel& p) {
+        engine.PrepareScene(p.width(), p.height());
+        engine.SetupCamera();
+        engine.SetupLights();
+        engine.DrawSky();
+    };
+    panel.Redraw();
+    const QImage& picture = panel.Picture();
+    ASSERT_EQ(picture.size(), QSize(80, 60));
+    for (QPoint at : {QPoint(40, 2), QPoint(2, 30), QPoint(77, 57)})
+        EXPECT_NE(picture.pixel(at), qRgb(255, 255, 255)) << at.x() << "," << at.y();
+    // Higher up the sky is bluer than at the horizon (less haze).
+    EXPECT_LT(qRed(picture.pixel(40, 2)), 255);
+}
+
 TEST_F(EngineTest, VisibilityUsesTheDrawnVerticalScale)
 {
     // Camera looking down on a flat grid; a vertical scale of 0 draws the land at height 0.
