@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 namespace {
 
 TEST(GLEntryPoints, MissingLibraryOrEntryPointFailsTheLoadAndLeavesNothingLoaded)
@@ -47,6 +49,21 @@ TEST(GLEntryPoints, EveryImplementationNameLoadsAFullTable)
     UnloadOpenGLLibraries();
     EXPECT_FALSE(OpenGLLoaded());
     EXPECT_THROW(GL(), EGLNotLoaded);
+}
+
+TEST(GLEntryPoints, SoftwareRasteriserIsForcedExceptForTheSystemImplementation)
+{
+    std::string error;
+    ASSERT_TRUE(LoadOpenGLLibraries("Microsoft", &error)) << error; // takes back an earlier forcing
+    if (std::getenv("LIBGL_ALWAYS_SOFTWARE"))
+        GTEST_SKIP() << "set by the environment";
+    ASSERT_TRUE(LoadOpenGLLibraries("SGI", &error)) << error;
+    EXPECT_STREQ(std::getenv("LIBGL_ALWAYS_SOFTWARE"), "1");
+    ASSERT_TRUE(LoadOpenGLLibraries("Microsoft", &error)) << error;
+    EXPECT_EQ(std::getenv("LIBGL_ALWAYS_SOFTWARE"), nullptr); // ours is taken back
+    ASSERT_TRUE(LoadOpenGLLibraries("Mesa", &error)) << error;
+    EXPECT_STREQ(std::getenv("LIBGL_ALWAYS_SOFTWARE"), "1");
+    UnloadOpenGLLibraries();
 }
 
 // Qt makes its context current; the table's functions, loaded separately, act on that context.

@@ -1,0 +1,725 @@
+#include "render/RendererEngine.h"
+
+#include "models/GraphicEx.h"
+#include "platform/GLEntryPoints.h"
+#include "project/Messages.h"
+#include "project/Project.h"
+#include "project/atmos32.h"
+
+#include <QImage>
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+#include <vector>
+
+namespace {
+
+constexpr double kDegrees = M_PI / 180.0;
+
+TFloatRGB ToRGB(const TFloatColor& c) { return {c.R, c.G, c.B}; }
+
+TFloatRGB Scaled(const TFloatRGB& c, double f)
+{
+    return {static_cast<float>(c.R * f), static_cast<float>(c.G * f), static_cast<float>(c.B * f)};
+}
+
+float Clamp01(float v) { return v < 0 ? 0.0f : (v > 1 ? 1.0f : v); }
+
+TFloatRGB Clamped(const TFloatRGB& c) { return {Clamp01(c.R), Clamp01(c.G), Clamp01(c.B)}; }
+
+// Progress percentage, never above 100 (the counts of the passes can overshoot their divisor).
+int Percent(double done, double total)
+{
+    if (!(total > 0))
+        return 0;
+    const double p = done * 100.0 / total;
+    return p >= 100.0 ? 100 : (p > 0 ? static_cast<int>(p) : 0);
+}
+
+// Vertices both the grid descriptor and the cell array know (they agree for a sound project).
+int Columns(const TProject& p) { return std::min(p.Grid.SizeX, p.Grid.Cells.Columns()); }
+int Rows(const TProject& p) { return std::min(p.Grid.SizeY, p.Grid.Cells.Rows()); }
+
+double WorldScaleDivisor(const TProject& p)
+{
+    const double ws = p.WorldScale;
+    return (ws != 0 && std::isfinite(ws)) ? ws : 1.0;
+}
+
+// Puts the feedback buffer in place and switches to feedback mode; back to render mode (and the
+// number of values written, -1 on overflow) when the scope ends or Finish is called.
+class TFeedbackScope {
+public:
+    TFeedbackScope(GLenum type, GLfloat* buffer, GLsizei size)
+    {
+        const TGLEntryPoints& gl = GL();
+        gl.glFeedbackBuffer(size, type, buffer);
+        gl.glRenderMode(GL_FEEDBACK);
+        active_ = true;
+    }
+    ~TFeedbackScope() { Finish(); }
+    GLint Finish()
+    {
+        if (!active_)
+            return count_;
+        active_ = false;
+        count_ = GL().glRenderMode(GL_RENDER);
+        return count_;
+    }
+
+private:
+    bool active_ = false;
+    GLint count_ = 0;
+};
+
+bool InsideView(const TViewRect& v, double x, double y)
+{
+    return x >= 0 && x <= v.Right && y >= 0 && y <= v.Bottom;
+}
+
+} // namespace
+
+// ---- Scopes ------------------------------------------------------------------------------------
+
+TGLMatrixScope::TGLMatrixScope()
+{
+    const TGLEntryPoints& gl = GL();
+    gl.glGetIntegerv(GL_MATRIX_MODE, &mode_);
+    gl.glPushMatrix();
+}
+
+TGLMatrixScope::~TGLMatrixScope()
+{
+    if (const TGLEntryPoints* gl = GLEntryPoints()) {
+        gl->glMatrixMode(static_cast<GLenum>(mode_));
+        gl->glPopMatrix();
+    }
+}
+
+TGLAttribScope::TGLAttribScope(GLbitfield mask)
+{
+    GL().glPushAttrib(mask);
+}
+
+TGLAttribScope::~TGLAttribScope()
+{
+    if (const TGLEntryPoints* gl = GLEntryPoints())
+        gl->glPopAttrib();
+}
+
+// ---- Software projection -----------------------------------------------------------------------
+
+TPointProjector::TPointProjector()
+{
+    const TGLEntryPoints& gl = GL();
+    double model[16], projection[16], range[2] = {0, 1};
+    gl.glGetDoublev(GL_MODELVIEW_MATRIX, model);
+    gl.glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    gl.glGetDoublev(GL_VIEWPORT, viewport_);
+    gl.glGetDoublev(GL_DEPTH_RANGE, range);
+    depthNear_ = range[0];
+    depthFar_ = range[1];
+    for (int col = 0; col < 4; ++col)
+        for (int row = 0; row < 4; ++row) {
+            double sum = 0;
+            for (int k = 0; k < 4; ++k)
+                sum += projection[k * 4 + row] * model[col * 4 + k];
+            m_[col * 4 + row] = sum;
+        }
+}
+
+bool TPointProjector::Project(const TVector3& p, TVector3& window) const
+{
+    double clip[4];
+    for (int row = 0; row < 4; ++row)
+        clip[row] = m_[row] * p.X + m_[4 + row] * p.Y + m_[8 + row] * p.Z + m_[12 + row];
+    const double w = clip[3];
+    // Points are clipped against the view volume -w <= x, y, z <= w.
+    for (int k = 0; k < 3; ++k)
+        if (!(clip[k] >= -w && clip[k] <= w))
+            return false;
+    if (!(w > 0))
+        return false;
+    const double x = viewport_[0] + (clip[0] / w + 1) * viewport_[2] / 2;
+    const double y = viewport_[1] + (clip[1] / w + 1) * viewport_[3] / 2;
+    const double z = depthNear_ + (clip[2] / w + 1) * (depthFar_ - depthNear_) / 2;
+    if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z))
+        return false;
+    window = {static_cast<float>(x), static_cast<float>(y), static_cast<float>(z)};
+    return true;
+}
+
+// ---- Project and status ------------------------------------------------------------------------
+
+TProject& TRenderEngine::Project() const
+{
+    if (!projectVar_ || !*projectVar_)
+        throw EInitError();
+    return **projectVar_;
+}
+
+bool TRenderEngine::OpenGLReady()
+{
+    if (OpenGLLoaded())
+        return true;
+    ShowError("E0118 cannot load OpenGL: all rendering will fail.  Please check that dlls are present and restart the program.");
+    return false;
+}
+
+void TRenderEngine::SetStatusText(const std::string& text)
+{
+    StatusSink().SetOperationText(text);
+    StatusSink().ProcessMessages();
+}
+
+void TRenderEngine::SetSubStatusText(const std::string& text)
+{
+    StatusSink().SetStepText(text);
+    StatusSink().ProcessMessages();
+}
+
+// ---- Per-frame set-up --------------------------------------------------------------------------
+
+void TRenderEngine::PrepareScene(int width, int height)
+{
+    const TGLEntryPoints& gl = GL();
+    gl.glClearColor(1, 1, 1, 1);
+    gl.glEnable(GL_DEPTH_TEST);
+    gl.glDepthFunc(GL_LESS);
+    gl.glDepthMask(GL_TRUE);
+    gl.glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    ClearFPUExceptions();
+    gl.glDisable(GL_LINE_SMOOTH);
+    gl.glDisable(GL_POINT_SMOOTH);
+    gl.glDisable(GL_POLYGON_SMOOTH);
+    gl.glDisable(GL_BLEND);
+    gl.glShadeModel(GL_SMOOTH);
+    SetSubStatusText("Raytracing shadows");
+    RaytraceShadows();
+    SetSubStatusText("Analysing grid");
+    CalculateNormals();
+    SetViewport(width, height);
+    gl.glMatrixMode(GL_MODELVIEW);
+    gl.glLoadIdentity();
+    ClearFPUExceptions();
+}
+
+void TRenderEngine::SetupProjection(int width, int height, double extraAngle)
+{
+    const TGLEntryPoints& gl = GL();
+    const double fovy = (Project().Camera.Perspective + extraAngle) / 2.0;
+    const double aspect = height != 0 ? static_cast<double>(width) / height : 1.0;
+    {
+        TGLMatrixScope keep;
+        gl.glMatrixMode(GL_PROJECTION);
+        gl.glLoadIdentity();
+        gl.gluPerspective(fovy, aspect, NearPlane, FarPlane);
+        gl.glViewport(0, 0, width, height);
+        gl.glMatrixMode(GL_MODELVIEW);
+    }
+    gl.glMatrixMode(GL_MODELVIEW);
+}
+
+void TRenderEngine::SetViewport(int width, int height)
+{
+    SetupProjection(width, height, 0.0);
+    ViewRect = {0, 0, width, height};
+}
+
+void TRenderEngine::SetupCamera()
+{
+    const TProject& p = Project();
+    const TVector3 eye = p.GetCameraPosition();
+    const TVector3 target = p.GetCameraTarget();
+    GL().gluLookAt(eye.X, eye.Y, eye.Z, target.X, target.Y, target.Z, 0.0, 1.0, 0.0);
+}
+
+void TRenderEngine::SetupLights()
+{
+    const TGLEntryPoints& gl = GL();
+    TProject& p = Project();
+    TGLMatrixScope keep;
+    gl.glMatrixMode(GL_MODELVIEW);
+    const double az = p.Lighting.LightAzimuth * kDegrees;
+    const double alt = p.Lighting.LightAltitude * kDegrees;
+    LightPosition[0] = static_cast<float>(std::sin(az) * SunScale);
+    LightPosition[1] = static_cast<float>(std::sin(M_PI / 2 - alt) * SunScale);
+    LightPosition[2] = static_cast<float>(std::cos(az + M_PI) * SunScale);
+    LightPosition[3] = 0.0f;
+    p.Lighting.SunVector = NormalizeVector({LightPosition[0], LightPosition[1], LightPosition[2]});
+    gl.glLightfv(GL_LIGHT0, GL_POSITION, LightPosition);
+    gl.glEnable(GL_LIGHTING);
+    gl.glEnable(GL_LIGHT0);
+}
+
+void TRenderEngine::DomeResolution(int32_t fractalDepth, int& segments, int& bands)
+{
+    switch (fractalDepth) {
+    case 1: segments = bands = 204; break;
+    case 2: segments = bands = 404; break;
+    case 3: segments = 804; bands = 604; break;
+    case 4: segments = bands = 1004; break;
+    default: {
+        // Other depths grow the same way; kept within a sane range so a damaged depth cannot ask
+        // for an endless dome.
+        const int64_t depth = std::clamp<int64_t>(fractalDepth, -1, 16);
+        segments = bands = static_cast<int>((depth + 2) * 101 + 1);
+        break;
+    }
+    }
+}
+
+void TRenderEngine::DrawSky()
+{
+    const TGLEntryPoints& gl = GL();
+    TProject& p = Project();
+    gl.glClearColor(1, 1, 1, 1);
+    gl.glClear(GL_COLOR_BUFFER_BIT);
+    int segments = 0, bands = 0;
+    DomeResolution(p.Fractal.FractalDepth, segments, bands);
+
+    TAtmosphereParams& a = AtmosphereParams;
+    const TAtmosphereBlock& at = p.Atmosphere;
+    a.Ceiling = static_cast<float>(at.Ceiling);
+    a.Floor = static_cast<float>(at.Floor);
+    a.Distance = static_cast<float>(at.Distance);
+    a.Infinity = static_cast<float>(at.Infinity);
+    a.FogDensity = static_cast<float>(at.FogDensity);
+    a.FogDistance = static_cast<float>((1.0 - at.FogDensity) * at.Distance);
+    a.BlueDistance = static_cast<float>(at.Distance);
+    a.Blueing = static_cast<float>(at.Blueing);
+    a.Glowing = static_cast<float>(at.Glowing);
+    a.SkyColour = ToRGB(at.SkyColor);
+    a.HorizonColour = ToRGB(at.HorizonColor);
+    a.FogColour = ToRGB(at.FogColor);
+    a.DecayColour = ToRGB(at.DecayColor);
+    a.PrimaryLight = ToRGB(p.Lighting.PrimaryLightColor);
+    a.FractalDepth = static_cast<float>(p.Fractal.FractalDepth);
+    a.MistHeight = static_cast<float>(at.MistHeight);
+    a.MinHeight = static_cast<float>(p.Grid.MinHeight);
+    if (!p.Clouds.Items.empty()) {
+        const TCloud& c = p.Clouds.Items.front();
+        a.CloudDraw = c.Draw ? -1 : 0;
+        a.CloudSize = static_cast<float>(c.Size + 1.0);
+        a.CloudDensity = static_cast<float>(c.Density);
+        a.CloudCover = static_cast<float>(c.Cover / 100.0 * 2.0 - 1.0);
+        a.CloudXOffset = static_cast<float>(c.XOffset);
+        a.CloudYOffset = static_cast<float>(c.YOffset);
+        a.CloudHeight = static_cast<float>(c.Height / 100.0 * at.Ceiling);
+        a.CloudColour1 = ToRGB(c.CloudColor1);
+        a.CloudColour2 = ToRGB(c.CloudColor2);
+    } else {
+        a.CloudDraw = 0;
+    }
+    AtmosphereInit();
+    // Azimuth first: the glow must sit where the sun light is.
+    SetSunAngles(p.Lighting.LightAzimuth, p.Lighting.LightAltitude);
+
+    SetSubStatusText("Drawing sky");
+    {
+        TGLAttribScope keep(GL_TEXTURE_BIT | GL_LIGHTING_BIT);
+        gl.glDisable(GL_LIGHTING);
+        gl.glEnable(GL_COLOR_MATERIAL);
+        StatusSink().SetProgress(0);
+        gl.glEnable(GL_CULL_FACE);
+        gl.glFrontFace(GL_CCW);
+
+        const TVector3 eye = p.GetCameraPosition();
+        const double dh = DomeHeightSpan / bands;
+        const int half = bands / 2;
+        double previousRadius = DomeRadius;
+        for (int k = -half; k <= half; ++k) {
+            StatusSink().SetProgress(Percent(k + half, 2.0 * half));
+            StatusSink().ProcessMessages();
+            if (Aborted)
+                break;
+            const double ratio = static_cast<double>(bands - k) / bands;
+            const double radius = ratio * ratio * DomeRadius;
+            gl.glBegin(GL_TRIANGLE_STRIP);
+            for (int j = 0; j <= segments; ++j) {
+                const double angle = -j * 2.0 * M_PI / segments;
+                const double s = std::sin(angle), c = std::cos(angle);
+                const TVector3 upper{static_cast<float>(s * radius), static_cast<float>((k + 1) * dh),
+                                     static_cast<float>(c * radius)};
+                const TVector3 lower{static_cast<float>(s * previousRadius), static_cast<float>(k * dh),
+                                     static_cast<float>(c * previousRadius)};
+                for (const TVector3& v : {upper, lower}) {
+                    TFloatRGB colour = SkyBaseColour();
+                    AtmosphereColour(eye, {v.X, v.Y - a.Floor, v.Z}, true, colour);
+                    gl.glColor3f(colour.R, colour.G, colour.B);
+                    gl.glVertex3f(v.X, v.Y, v.Z);
+                }
+            }
+            gl.glEnd();
+            previousRadius = radius;
+        }
+        gl.glEnable(GL_CULL_FACE);
+    }
+    gl.glFlush();
+    ClearFPUExceptions();
+}
+
+// ---- Grid passes -------------------------------------------------------------------------------
+
+void TRenderEngine::CalculateNormals()
+{
+    TProject& p = Project();
+    SetStatusText("Preprocessing");
+    SetSubStatusText("Calculating normals");
+    TGridBlock& grid = p.Grid;
+    grid.MaxNormalY = -2147483647.0;
+    grid.MinNormalY = 2147483647.0;
+    const int sx = Columns(p), sy = Rows(p);
+    const double total = (sx - 1.0) * (sy - 1.0);
+    double done = 0;
+    TVector3 ring[9];
+    for (int i = 1; i <= sx - 2; ++i) {
+        StatusSink().SetProgress(Percent(done, total));
+        for (int j = 1; j <= sy - 2; ++j) {
+            p.GetVertexNeighbourhood(i, j, ring);
+            const TVector3& n = ring[1];
+            const TVector3& e = ring[3];
+            const TVector3& s = ring[5];
+            const TVector3& w = ring[7];
+            const TVector3& c = ring[8];
+            const TVector3 mean = AverageOfFour(TriangleNormal(n, c, e), TriangleNormal(e, c, s),
+                                                TriangleNormal(s, c, w), TriangleNormal(w, c, n));
+            grid.Cells[i][j].Normal = mean;
+            grid.MaxNormalY = std::max<double>(grid.MaxNormalY, mean.Y);
+            grid.MinNormalY = std::min<double>(grid.MinNormalY, mean.Y);
+            ++done;
+        }
+    }
+    // Borders copy their inner neighbours (rows first, then columns, so corners follow).
+    if (sy >= 2)
+        for (int i = 1; i <= sx - 2; ++i) {
+            grid.Cells[i][0].Normal = grid.Cells[i][1].Normal;
+            grid.Cells[i][sy - 1].Normal = grid.Cells[i][sy - 2].Normal;
+        }
+    if (sx >= 2)
+        for (int j = 0; j < sy; ++j) {
+            grid.Cells[0][j].Normal = grid.Cells[1][j].Normal;
+            grid.Cells[sx - 1][j].Normal = grid.Cells[sx - 2][j].Normal;
+        }
+}
+
+void TRenderEngine::RaytraceShadows()
+{
+    TProject& p = Project();
+    if (!p.ShadowsOutOfDate)
+        return;
+    SetStatusText("Preprocessing");
+    SetSubStatusText("Raytracing Shadows");
+    TGridBlock& grid = p.Grid;
+    const int sx = Columns(p), sy = Rows(p);
+    const double altitude = p.Lighting.LightAltitude;
+    const double az = (p.Lighting.LightAzimuth - 90.0) * kDegrees;
+    const double dx = std::cos(az), dy = std::sin(az);
+    const double cellLength = std::fabs(dy) * grid.SpacingY + (1.0 - std::fabs(dy)) * grid.SpacingX;
+    const double rise = std::tan((90.0 - altitude) * kDegrees) * cellLength;
+    const double limit = grid.SizeY > grid.SizeX ? grid.SizeY * 1.5 * grid.SpacingY : grid.SizeX * 1.5 * grid.SpacingX;
+    bool aborted = false;
+    for (int j = 0; j < sy; ++j) {
+        StatusSink().SetProgress(Percent(static_cast<double>(j) * sx, static_cast<double>(sx) * sy));
+        for (int i = 0; i < sx; ++i) {
+            TGridCell& cell = grid.Cells[i][j];
+            cell.InShadow = 0;
+            if (altitude == 0.0)
+                continue; // the sun straight above: nothing is shadowed, and nothing to pump for
+            const double h0 = cell.Height;
+            for (double t = 1.0; t < limit; t += 1.0) {
+                const double col = std::nearbyint(dx * t + i);
+                const double row = std::nearbyint(dy * t + j);
+                if (!(col >= -1 && col < sx + 1 && row >= -1 && row < sy + 1))
+                    break;
+                const int c = static_cast<int>(std::clamp(col, 1.0, sx - 1.0));
+                const int r = static_cast<int>(std::clamp(row, 1.0, sy - 1.0));
+                if (h0 + t * rise < grid.Cells[c][r].Height) {
+                    cell.InShadow = 1;
+                    break; // one blocker is enough
+                }
+            }
+            StatusSink().ProcessMessages();
+            if (Aborted) {
+                aborted = true;
+                break; // the rest of this row stays as it was; the next row starts again
+            }
+        }
+    }
+    // Only a complete pass brings the shadows up to date; an aborted one is redone next time.
+    if (!aborted)
+        p.ShadowsOutOfDate = 0;
+}
+
+void TRenderEngine::CalculateVisibility()
+{
+    TProject& p = Project();
+    SetStatusText("Preprocessing");
+    SetSubStatusText("Calculating visibility");
+    // Twice the picture's width of frustum, so cells just outside still get a depth.
+    SetupProjection(ViewRect.Right, ViewRect.Bottom / 2, 0.0);
+    const double margin = p.MaxRoughnessMargin();
+    const TPointProjector projector; // the matrices stay fixed for the whole pass
+    const TGridBlock& grid = p.Grid;
+    const int sx = Columns(p), sy = Rows(p);
+    const double ws = WorldScaleDivisor(p);
+    const double total = (sx - 1.0) * (sy - 1.0);
+    double done = 0;
+    for (int i = 0; i < sx; ++i) {
+        StatusSink().SetProgress(Percent(done, total));
+        for (int j = 0; j < sy; ++j) {
+            TGridCell& cell = p.Grid.Cells[i][j];
+            // The same vertical scale as the drawn surface, so visibility matches the picture.
+            const TVector3 point{static_cast<float>((i - grid.SizeX / 2.0) * grid.SpacingX / ws),
+                                 static_cast<float>(cell.Height * grid.VerticalScale / ws),
+                                 static_cast<float>((j - grid.SizeY / 2.0) * grid.SpacingY / ws)};
+            cell.ViewDepth = static_cast<float>(PointVisibility(projector, point, margin));
+            ++done;
+        }
+    }
+    SetupProjection(ViewRect.Right, ViewRect.Bottom, 0.0);
+}
+
+// ---- Projection tests --------------------------------------------------------------------------
+
+double TRenderEngine::PointVisibility(const TVector3& point, double margin)
+{
+    const TGLEntryPoints& gl = GL();
+    GLfloat buffer[8] = {};
+    GLint count = 0;
+    {
+        TFeedbackScope feedback(GL_3D, buffer, 8);
+        gl.glBegin(GL_POINTS);
+        gl.glVertex3f(point.X, point.Y, point.Z);
+        gl.glVertex3f(point.X, static_cast<float>(point.Y + 0.2 * margin), point.Z);
+        gl.glEnd();
+        count = feedback.Finish();
+    }
+    // Only records actually written count; a clipped point writes none.
+    for (int record = 0; record < 2 && (record + 1) * 4 <= count; ++record) {
+        const GLfloat* r = buffer + record * 4;
+        if (r[0] == static_cast<GLfloat>(GL_POINT_TOKEN) && InsideView(ViewRect, r[1], r[2]))
+            return r[3];
+    }
+    return -1.0;
+}
+
+double TRenderEngine::PointVisibility(const TPointProjector& projector, const TVector3& point, double margin) const
+{
+    TVector3 window;
+    if (projector.Project(point, window) && InsideView(ViewRect, window.X, window.Y))
+        return window.Z;
+    const TVector3 raised{point.X, static_cast<float>(point.Y + 0.2 * margin), point.Z};
+    if (projector.Project(raised, window) && InsideView(ViewRect, window.X, window.Y))
+        return window.Z;
+    return -1.0;
+}
+
+bool TRenderEngine::ProjectPoint(const TVector3& point, TVector3& window)
+{
+    const TGLEntryPoints& gl = GL();
+    GLfloat buffer[4] = {};
+    GLint count = 0;
+    {
+        TFeedbackScope feedback(GL_3D, buffer, 4);
+        gl.glBegin(GL_POINTS);
+        gl.glVertex3f(point.X, point.Y, point.Z);
+        gl.glEnd();
+        count = feedback.Finish();
+    }
+    if (count >= 4 && buffer[0] == static_cast<GLfloat>(GL_POINT_TOKEN) && std::isfinite(buffer[1]) &&
+        std::isfinite(buffer[2]) && std::isfinite(buffer[3])) {
+        window = {buffer[1], buffer[2], buffer[3]};
+        return true;
+    }
+    ClearFPUExceptions();
+    return false;
+}
+
+void TRenderEngine::DrawCellTriangles(const TCellGeometry& cell, bool cull)
+{
+    const TGLEntryPoints& gl = GL();
+    TGLAttribScope keep(GL_ENABLE_BIT);
+    if (cull)
+        gl.glEnable(GL_CULL_FACE);
+    else
+        gl.glDisable(GL_CULL_FACE);
+    const TVector3* c = cell.Corners;
+    gl.glBegin(GL_TRIANGLES);
+    for (int k : {0, 1, 2, 0, 2, 3})
+        gl.glVertex3f(c[k].X, c[k].Y, c[k].Z);
+    gl.glEnd();
+}
+
+bool TRenderEngine::CellScreenSize(const TCellGeometry& cell, bool cull, double& size)
+{
+    GLfloat buffer[64] = {};
+    GLint count = 0;
+    {
+        TFeedbackScope feedback(GL_2D, buffer, 64);
+        DrawCellTriangles(cell, cull);
+        count = feedback.Finish();
+    }
+    bool visible = false;
+    double minX = 0, maxX = 0, minY = 0, maxY = 0;
+    bool any = false;
+    GLint at = 0;
+    while (at < count) {
+        if (buffer[at] != static_cast<GLfloat>(GL_POLYGON_TOKEN) || at + 1 >= count)
+            break;
+        const long n = std::lround(buffer[at + 1]);
+        at += 2;
+        if (n < 0 || at + 2 * n > count)
+            break;
+        for (long v = 0; v < n; ++v, at += 2) {
+            const double x = buffer[at], y = buffer[at + 1];
+            if (InsideView(ViewRect, x, y))
+                visible = true;
+            if (!any) {
+                minX = maxX = x;
+                minY = maxY = y;
+                any = true;
+            } else {
+                minX = std::min(minX, x);
+                maxX = std::max(maxX, x);
+                minY = std::min(minY, y);
+                maxY = std::max(maxY, y);
+            }
+        }
+    }
+    if (visible)
+        size = ScreenSizeFactor * std::max(maxX - minX, maxY - minY);
+    return visible;
+}
+
+// ---- Shading -----------------------------------------------------------------------------------
+
+TVector3 TRenderEngine::SunDirection(double extraAngle) const
+{
+    const TProject& p = Project();
+    if (extraAngle == 0.0)
+        return p.Lighting.SunVector;
+    const double az = p.Lighting.LightAzimuth, alt = p.Lighting.LightAltitude;
+    return NormalizeVector({static_cast<float>(std::sin((az + extraAngle) * kDegrees) * SunScale),
+                            static_cast<float>(std::sin((90.0 - alt) * kDegrees) * SunScale),
+                            static_cast<float>(std::cos((az + 180.0 + extraAngle) * kDegrees) * SunScale)});
+}
+
+void TRenderEngine::ShadeDiffuse(const TFloatRGB& colour, const TVector3&, const TVector3& normal, double extraAngle,
+                                 double selfLight, double lightFactor, TFloatRGB& result)
+{
+    const TProject& p = Project();
+    const double d = ClampedDot(normal, SunDirection(extraAngle));
+    result = Scaled(colour, selfLight + p.Atmosphere.Ambient + p.Atmosphere.Diffuse * lightFactor * d);
+}
+
+void TRenderEngine::ShadePoint(const TFloatRGB& colour, const TFloatRGB& reflectColour, const TVector3& point,
+                               const TVector3& normal, double extraAngle, double selfLight, double specularity,
+                               double shininess, double lightFactor, TFloatRGB& result)
+{
+    const TProject& p = Project();
+    const TVector3 sun = SunDirection(extraAngle);
+    const double d = ClampedDot(normal, sun);
+    TFloatRGB shaded = Scaled(colour, selfLight + p.Atmosphere.Ambient + p.Atmosphere.Diffuse * lightFactor * d);
+    if (d > 0 && specularity > 0 && shininess > 0) {
+        const TVector3 view = NormalizeVector(SubtractVector(point, p.Camera.Eye));
+        const TVector3 halfway = NormalizeVector(AddVector3(view, sun));
+        const double s = p.Atmosphere.Diffuse * lightFactor * ClampedDot(normal, halfway) * specularity * shininess;
+        if (s > 0) {
+            const TFloatRGB light = Scaled(ToRGB(p.Lighting.PrimaryLightColor), s);
+            shaded = {shaded.R + light.R, shaded.G + light.G, shaded.B + light.B};
+        }
+    }
+    const TVector3 toPoint = NormalizeVector(SubtractVector(point, p.GetCameraPosition()));
+    const double t = std::exp(-8.0 * ClampedDot(normal, toPoint));
+    result = {static_cast<float>(t * reflectColour.R + (1 - t) * shaded.R),
+              static_cast<float>(t * reflectColour.G + (1 - t) * shaded.G),
+              static_cast<float>(t * reflectColour.B + (1 - t) * shaded.B)};
+}
+
+void TRenderEngine::PointColour(bool lit, const TFloatRGB& colour, const TVector3& point, const TVector3& normal,
+                                double extraAngle, double selfLight, double lightFactor, TFloatRGB& result)
+{
+    if (lit)
+        ShadeDiffuse(colour, point, normal, extraAngle, selfLight, lightFactor, CurrentColour);
+    else
+        CurrentColour = colour;
+    AtmosphereColour(Project().GetCameraPosition(), point, false, CurrentColour);
+    result = CurrentColour = Clamped(CurrentColour);
+}
+
+void TRenderEngine::SkyColour(bool lit, const TFloatRGB& colour, const TFloatRGB& reflectColour, const TVector3& point,
+                              const TVector3& normal, double extraAngle, double selfLight, double specularity,
+                              double shininess, double lightFactor, TFloatRGB& result)
+{
+    if (lit)
+        ShadePoint(colour, reflectColour, point, normal, extraAngle, selfLight, specularity, shininess, lightFactor,
+                   CurrentColour);
+    else
+        CurrentColour = colour;
+    AtmosphereColour(Project().GetCameraPosition(), point, false, CurrentColour);
+    result = CurrentColour = Clamped(CurrentColour);
+}
+
+// ---- Textures ----------------------------------------------------------------------------------
+
+int TRenderEngine::TextureSide(int width, int height, bool resize)
+{
+    if (!resize)
+        return 512;
+    const double m = std::nearbyint((static_cast<double>(width) + height + 1.0) / 2.0);
+    return m > 512 ? 1024 : 512;
+}
+
+void TRenderEngine::LoadBmpTexture(const std::string& fileName, GLuint listId, uint8_t mode, double amount,
+                                   uint32_t keyColour, bool resize)
+{
+    if (fileName.empty())
+        return;
+    const double scaledAlpha = std::nearbyint(255.0 * amount);
+    const uint8_t alpha = static_cast<uint8_t>(std::isfinite(scaledAlpha) ? std::clamp(scaledAlpha, 0.0, 255.0) : 255.0);
+    QImage picture;
+    if (!LoadPicture(fileName, picture) || picture.isNull()) {
+        ShowError("E0002 Error loading bmp file");
+        return;
+    }
+    const int side = TextureSide(picture.width(), picture.height(), resize);
+    std::vector<unsigned char> texels;
+    QImage square;
+    try {
+        square = picture.convertToFormat(QImage::Format_RGB32)
+                     .scaled(side, side, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        if (square.isNull())
+            throw std::bad_alloc();
+        texels.resize(static_cast<size_t>(side) * side * 4);
+    } catch (const std::bad_alloc&) {
+        ShowError("E0056 Unable to allocate sufficient memory for image");
+        return;
+    }
+    const int keyR = keyColour & 0xFF, keyG = (keyColour >> 8) & 0xFF, keyB = (keyColour >> 16) & 0xFF;
+    // OpenGL's first texel row is the bottom row of the picture.
+    for (int y = 0; y < side; ++y) {
+        const QRgb* line = reinterpret_cast<const QRgb*>(square.constScanLine(side - 1 - y));
+        unsigned char* out = texels.data() + static_cast<size_t>(y) * side * 4;
+        for (int x = 0; x < side; ++x, out += 4) {
+            const int r = qRed(line[x]), g = qGreen(line[x]), b = qBlue(line[x]);
+            out[0] = static_cast<unsigned char>(r);
+            out[1] = static_cast<unsigned char>(g);
+            out[2] = static_cast<unsigned char>(b);
+            out[3] = (mode == 1 || (r == keyR && g == keyG && b == keyB)) ? alpha : 255;
+        }
+    }
+    const TGLEntryPoints& gl = GL();
+    gl.glNewList(listId, GL_COMPILE);
+    gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
+    gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
+    gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    gl.glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    gl.glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    gl.glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+    gl.glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+    gl.glTexImage2D(GL_TEXTURE_2D, 0, 4, side, side, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+    gl.glEndList();
+}

@@ -1,0 +1,162 @@
+#pragma once
+// TRenderEngine: what the fractal and overlay renderers share. The per-frame OpenGL set-up, the
+// three grid passes (vertex normals, sun shadows, visibility), projection, sun light, sky dome,
+// picture textures in display lists, the shading formulas of terrain, water and model faces, the
+// projection tests and the status texts.
+//
+// A renderer derives from it, overrides Render(TGLPanel&) and reaches the project only through the
+// address of the shell's project variable, so a project replaced while the window is open is seen
+// at once. Every OpenGL call goes through the entry-point table; matrix and attribute pushes are
+// scoped (TGLMatrixScope, TGLAttribScope) so they are popped on every path, exceptions included.
+#include "project/MathUtils.h"
+#include "project/ProjectGeometry.h"
+#include "project/TypeDefinition.h"
+
+#include <GL/gl.h>
+
+#include <cstdint>
+#include <string>
+
+class TGLPanel;
+class TProject;
+
+// Pushes the matrix of the current mode; pops it (in that mode) when the scope ends.
+class TGLMatrixScope {
+public:
+    TGLMatrixScope();
+    ~TGLMatrixScope();
+    TGLMatrixScope(const TGLMatrixScope&) = delete;
+    TGLMatrixScope& operator=(const TGLMatrixScope&) = delete;
+
+private:
+    GLint mode_ = GL_MODELVIEW;
+};
+
+// Pushes the attribute groups of mask; pops them when the scope ends.
+class TGLAttribScope {
+public:
+    explicit TGLAttribScope(GLbitfield mask);
+    ~TGLAttribScope();
+    TGLAttribScope(const TGLAttribScope&) = delete;
+    TGLAttribScope& operator=(const TGLAttribScope&) = delete;
+};
+
+struct TViewRect {
+    int32_t Left = 0, Top = 0, Right = 0, Bottom = 0;
+};
+
+// OpenGL's point transformation done in software with the matrices and viewport current when it
+// was made: the same window coordinates and clipping as feedback mode, without a mode switch per
+// point. The visibility pass projects every grid vertex through it.
+class TPointProjector {
+public:
+    TPointProjector(); // reads the current matrices and viewport
+    // Window x, y and depth; false when the point lies outside the view volume (clipped).
+    bool Project(const TVector3& point, TVector3& window) const;
+
+private:
+    double m_[16] = {}; // projection x modelview, column-major like OpenGL
+    double viewport_[4] = {};
+    double depthNear_ = 0, depthFar_ = 1;
+};
+
+class TRenderEngine {
+public:
+    static constexpr double SunScale = 4096.0 / 3.0;   // distance at which the sun light is placed
+    static constexpr double NearPlane = 0.1;
+    static constexpr double FarPlane = 5000.0;
+    static constexpr double DomeRadius = 2000.0;
+    static constexpr double DomeHeightSpan = 1000.0;
+    static constexpr double ScreenSizeFactor = 1.415;
+
+    TRenderEngine() = default;
+    virtual ~TRenderEngine() = default;
+    TRenderEngine(const TRenderEngine&) = delete;
+    TRenderEngine& operator=(const TRenderEngine&) = delete;
+
+    // The whole picture into the panel; each renderer clears Aborted when it starts.
+    virtual void Render(TGLPanel& panel) = 0;
+
+    // Stores the address of the shell's project variable (not the project).
+    void SetProject(TProject** projectVar) { projectVar_ = projectVar; }
+    TProject** ProjectVar() const { return projectVar_; }
+    // The current project; raises EInitError ("E0101 Internal Initialization Error") when none.
+    TProject& Project() const;
+    // False, after telling the user, when no OpenGL implementation is loaded.
+    static bool OpenGLReady();
+
+    // Status-bar panels 1 and 2; pending messages run once afterwards.
+    void SetStatusText(const std::string& text);
+    void SetSubStatusText(const std::string& text);
+
+    // ---- Per-frame set-up ----------------------------------------------------------------------
+    // Clear, depth test, shadows (when out of date) and normals, viewport; modelview identity.
+    void PrepareScene(int width, int height);
+    // Perspective of half the camera's angle plus extra, aspect width / height; matrices balanced.
+    void SetupProjection(int width, int height, double extraAngle);
+    // SetupProjection(width, height, 0) and ViewRect := (0, 0, width, height).
+    void SetViewport(int width, int height);
+    // gluLookAt from the camera position to its target, up (0, 1, 0), on the modelview matrix.
+    void SetupCamera();
+    // The sun as a directional light; also sets the project's SunVector.
+    void SetupLights();
+    // Fills AtmosphereParams from the project and draws the sky dome (stops at once on abort).
+    void DrawSky();
+
+    // ---- Grid passes ---------------------------------------------------------------------------
+    void CalculateNormals();
+    // Runs only while the project's shadows are out of date; marks them up to date only after a
+    // pass that was not aborted.
+    void RaytraceShadows();
+    void CalculateVisibility();
+
+    // ---- Textures ------------------------------------------------------------------------------
+    // Compiles the picture into display list listId as an S x S RGBA texture. Mode 1: every texel
+    // gets alpha Round(255 Amount); otherwise texels of keyColour (red + 256 green + 65536 blue)
+    // get that alpha and all others 255. Messages E0002 / E0056 on failure; nothing on an empty name.
+    void LoadBmpTexture(const std::string& fileName, GLuint listId, uint8_t mode, double amount,
+                        uint32_t keyColour, bool resize);
+    // The texture side S for a picture: 1024 or 512 (see LoadBmpTexture).
+    static int TextureSide(int width, int height, bool resize);
+
+    // ---- Shading (colours 0 .. 1, angles in degrees, Point in the render frame) ----------------
+    void ShadeDiffuse(const TFloatRGB& colour, const TVector3& point, const TVector3& normal, double extraAngle,
+                      double selfLight, double lightFactor, TFloatRGB& result);
+    void ShadePoint(const TFloatRGB& colour, const TFloatRGB& reflectColour, const TVector3& point,
+                    const TVector3& normal, double extraAngle, double selfLight, double specularity,
+                    double shininess, double lightFactor, TFloatRGB& result);
+    // Lit: ShadeDiffuse, else the plain colour; then the haze from the camera to point; clamped.
+    void PointColour(bool lit, const TFloatRGB& colour, const TVector3& point, const TVector3& normal,
+                     double extraAngle, double selfLight, double lightFactor, TFloatRGB& result);
+    // The same around ShadePoint (water).
+    void SkyColour(bool lit, const TFloatRGB& colour, const TFloatRGB& reflectColour, const TVector3& point,
+                   const TVector3& normal, double extraAngle, double selfLight, double specularity,
+                   double shininess, double lightFactor, TFloatRGB& result);
+
+    // ---- Projection tests (current matrices) ---------------------------------------------------
+    // Window x, y and depth of point; false when it is clipped or not finite.
+    bool ProjectPoint(const TVector3& point, TVector3& window);
+    // Window depth of point, or of the point 0.2 margin above it, when inside ViewRect; else -1.
+    double PointVisibility(const TVector3& point, double margin);
+    // The same through a projector made for the current matrices.
+    double PointVisibility(const TPointProjector& projector, const TVector3& point, double margin) const;
+    // Whether the cell's triangles reach into ViewRect; size: 1.415 x their larger window extent.
+    bool CellScreenSize(const TCellGeometry& cell, bool cull, double& size);
+    void DrawCellTriangles(const TCellGeometry& cell, bool cull);
+
+    // Sky dome segments and bands for a fractal depth.
+    static void DomeResolution(int32_t fractalDepth, int& segments, int& bands);
+
+    uint8_t Aborted = 0;
+    int32_t QuadCount = 0;
+    TViewRect ViewRect;
+    float LightPosition[4] = {0, 0, 0, 0};
+    TFloatRGB CurrentColour;
+
+protected:
+    // The sun direction, turned by extraAngle degrees about the vertical (0: the project's SunVector).
+    TVector3 SunDirection(double extraAngle) const;
+
+private:
+    TProject** projectVar_ = nullptr;
+};
