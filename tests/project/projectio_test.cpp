@@ -752,6 +752,26 @@ TEST(ProjectFile, RefusedFilesLeaveTheOpenProjectUnchanged)
     }
 }
 
+TEST(ProjectFile, EveryBlockChecksItsTag)
+{
+    const BlockOffsets o = Offsets();
+    const size_t blocks[] = {o.grid,    o.camera, o.lighting, o.overlays, o.atmosphere, o.fractal, o.water, o.actors,
+                             o.ecology, o.clouds, o.layers,   o.models,   o.regions,    o.lines,   o.urban};
+    for (size_t at : blocks) {
+        Bytes b = BuildOldFile(ProjectVersion);
+        TProject p;
+        ReadProject(b.data(), b.size(), p); // intact: accepted
+        b[at + 2] ^= 0x40;
+        TProject q;
+        EXPECT_THROW(ReadProject(b.data(), b.size(), q), EInvalidData) << "block at " << at;
+        // The record word is not checked.
+        b[at + 2] ^= 0x40;
+        b[at] ^= 0xFF;
+        TProject r;
+        EXPECT_NO_THROW(ReadProject(b.data(), b.size(), r)) << "block at " << at;
+    }
+}
+
 TEST(ProjectFile, EveryTruncationIsRefused)
 {
     const Bytes file = BuildOldFile(ProjectVersion);
