@@ -906,6 +906,19 @@ TEST(ProjectFile, SaveReplacesAnExistingFileAndReportsStatus)
                                                "Writing terrain regions", "Writing terrain lines",
                                                "Writing urban plans", "op:", ""};
     EXPECT_EQ(sink.steps, expected);
+
+    sink.steps.clear();
+    SetStatusSink(&sink);
+    TProject loaded;
+    const bool loadedOk = loaded.LoadFromFile(target);
+    SetStatusSink(previous);
+    ASSERT_TRUE(loadedOk);
+    const std::vector<std::string> reading = {"op:Loading landscape", "Initializing", "Reading grid",
+                                              "Reading environment", "Reading terrain models",
+                                              "Reading terrain regions", "Reading terrain lines",
+                                              "Reading urban block", "op:", ""};
+    EXPECT_EQ(sink.steps, reading);
+    EXPECT_EQ(sink.busy, 0);
 }
 
 // ---------------------------------------------------------------------------------------------
