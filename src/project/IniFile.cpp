@@ -192,17 +192,33 @@ void TIniFile::Index() const
     indexed_ = true;
 }
 
+namespace {
+
+void AppendLower(std::string& out, std::string_view s)
+{
+    for (char c : s)
+        out += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+} // namespace
+
 int TIniFile::FindSection(std::string_view section) const
 {
     Index();
-    auto it = sections_.find(Lower(section));
+    probe_.clear();
+    AppendLower(probe_, section);
+    auto it = sections_.find(std::string_view(probe_));
     return it == sections_.end() ? -1 : it->second;
 }
 
 int TIniFile::FindKey(std::string_view section, std::string_view key) const
 {
     Index();
-    auto it = keys_.find(KeyOf(section, key));
+    probe_.clear();
+    AppendLower(probe_, section);
+    probe_ += '\n';
+    AppendLower(probe_, key);
+    auto it = keys_.find(std::string_view(probe_));
     return it == keys_.end() ? -1 : it->second;
 }
 

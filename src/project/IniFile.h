@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <functional>
 #include <unordered_map>
 #include <vector>
 
@@ -57,8 +58,14 @@ private:
     std::string eol_ = "\n";
     // Lookup index (lower-case names to line numbers), rebuilt after the lines change.
     mutable bool indexed_ = false;
-    mutable std::unordered_map<std::string, int> sections_;
-    mutable std::unordered_map<std::string, int> keys_; // "<section>\n<key>"
+    struct Hash {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    using Map = std::unordered_map<std::string, int, Hash, std::equal_to<>>;
+    mutable Map sections_;
+    mutable Map keys_; // "<section>\n<key>", lower case
+    mutable std::string probe_; // lookup key, reused
     mutable int lastSection_ = -1;
 };
 

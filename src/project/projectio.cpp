@@ -1,6 +1,7 @@
 #include "project/projectio.h"
 
 #include "project/Dbf.h"
+#include "project/MathUtils.h"
 #include "project/Messages.h"
 #include "project/SafeFile.h"
 
@@ -1295,7 +1296,11 @@ bool TProject::LoadFromFile(const std::string& fileName)
                 }
             },
             static_cast<uint64_t>(info.st_size), IncompatibleProjectText);
+        // Making the fresh project draws its band noise; the program's random sequence must
+        // not notice that a file was loaded.
+        const uint32_t seed = RandSeed();
         TProject fresh;
+        SetRandSeed(seed);
         ReadProject(r, fresh);
         // Missing side tables are created; failing to create them does not stop the load.
         if (!ExistsIgnoringCase(SideTableBase(fileName) + "Obj.dbf"))

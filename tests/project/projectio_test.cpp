@@ -1,3 +1,4 @@
+#include "project/MathUtils.h"
 #include "project/Messages.h"
 #include "project/Project.h"
 #include "project/projectio.h"
@@ -488,8 +489,10 @@ TEST(ProjectFile, RoundTripOfEveryBlock)
     ASSERT_TRUE(original.SaveToFile(dir.file("full.qx2")));
     TProject loaded;
     loaded.ShadowsOutOfDate = 0;
+    SetRandSeed(4242);
     ASSERT_TRUE(loaded.LoadFromFile(dir.file("full.qx2")));
     EXPECT_TRUE(prompt.shown.empty());
+    EXPECT_EQ(RandSeed(), 4242u); // loading leaves the random sequence alone
 
     EXPECT_EQ(loaded.Header.Name, "Vallée");
     EXPECT_EQ(loaded.Header.Version, 192);
@@ -749,6 +752,26 @@ TEST(ProjectFile, RefusedFilesLeaveTheOpenProjectUnchanged)
     }
 }
 
+TEST(ProjectFile, EveryBlockChecksItsTag)
+{
+    const BlockOffsets o = Offsets();
+    const size_t blocks[] = {o.grid,    o.camera, o.lighting, o.overlays, o.atmosphere, o.fractal, o.water, o.actors,
+                             o.ecology, o.clouds, o.layers,   o.models,   o.regions,    o.lines,   o.urban};
+    for (size_t at : blocks) {
+        Bytes b = BuildOldFile(ProjectVersion);
+        TProject p;
+        ReadProject(b.data(), b.size(), p); // intact: accepted
+        b[at + 2] ^= 0x40;
+        TProject q;
+        EXPECT_THROW(ReadProject(b.data(), b.size(), q), EInvalidData) << "block at " << at;
+        // The record word is not checked.
+        b[at + 2] ^= 0x40;
+        b[at] ^= 0xFF;
+        TProject r;
+        EXPECT_NO_THROW(ReadProject(b.data(), b.size(), r)) << "block at " << at;
+    }
+}
+
 TEST(ProjectFile, EveryTruncationIsRefused)
 {
     const Bytes file = BuildOldFile(ProjectVersion);
@@ -883,6 +906,19 @@ TEST(ProjectFile, SaveReplacesAnExistingFileAndReportsStatus)
                                                "Writing terrain regions", "Writing terrain lines",
                                                "Writing urban plans", "op:", ""};
     EXPECT_EQ(sink.steps, expected);
+
+    sink.steps.clear();
+    SetStatusSink(&sink);
+    TProject loaded;
+    const bool loadedOk = loaded.LoadFromFile(target);
+    SetStatusSink(previous);
+    ASSERT_TRUE(loadedOk);
+    const std::vector<std::string> reading = {"op:Loading landscape", "Initializing", "Reading grid",
+                                              "Reading environment", "Reading terrain models",
+                                              "Reading terrain regions", "Reading terrain lines",
+                                              "Reading urban block", "op:", ""};
+    EXPECT_EQ(sink.steps, reading);
+    EXPECT_EQ(sink.busy, 0);
 }
 
 // ---------------------------------------------------------------------------------------------
