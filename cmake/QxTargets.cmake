@@ -22,7 +22,8 @@ function(qx_test_dir name label)
   add_executable(${name} ${srcs})
   target_include_directories(${name} PRIVATE "${PROJECT_SOURCE_DIR}/tests" "${PROJECT_SOURCE_DIR}/src")
   target_link_libraries(${name} PRIVATE ${ARGN} qx_testsupport GTest::gtest GTest::gmock)
-  # Widget tests run on Qt's offscreen platform; a folder whose tests need real OpenGL sets
+  # Only one variable survives gtest_discover_tests' property list, so the fixture folder and the
+  # leak suppressions are compiled into the test main instead. Widget tests run on Qt's offscreen platform; a folder whose tests need real OpenGL sets
   # QX_TEST_QPA to "xcb" (the test script provides an X server).
   if(NOT DEFINED QX_TEST_QPA)
     set(QX_TEST_QPA offscreen)
@@ -30,6 +31,6 @@ function(qx_test_dir name label)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     PROPERTIES LABELS "${label}"
-      ENVIRONMENT "QT_QPA_PLATFORM=${QX_TEST_QPA};QX_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tools/lsan.supp:print_suppressions=0"
+      ENVIRONMENT "QT_QPA_PLATFORM=${QX_TEST_QPA}"
     DISCOVERY_TIMEOUT 120)
 endfunction()

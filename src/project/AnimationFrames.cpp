@@ -36,14 +36,6 @@ std::optional<uint32_t> ColourValue(const std::string& text)
     return static_cast<uint32_t>(*v);
 }
 
-// Georeferenced X / Z to the stored frame; a degenerate georeference maps onto its edge.
-float GeoToStored(double geo, double low, double high, double extent)
-{
-    const double span = high - low;
-    const double fraction = span != 0 ? (geo - low) / span : 0.0;
-    return static_cast<float>(fraction * extent - extent / 2);
-}
-
 } // namespace
 
 TProject::TFrameResult ApplyAnimationFrame(const TIniFile& script, int frame, TProject& project)
@@ -88,10 +80,8 @@ TProject::TFrameResult ApplyAnimationFrame(const TIniFile& script, int frame, TP
 
     // Everything converted: apply.
     const TGridBlock& g = project.Grid;
-    project.Camera.Eye = {GeoToStored(cam[0], g.LeftGeo, g.RightGeo, g.MapWidth), static_cast<float>(cam[1]),
-                          GeoToStored(cam[2], g.TopGeo, g.BottomGeo, g.MapHeight)};
-    project.Camera.Target = {GeoToStored(cam[3], g.LeftGeo, g.RightGeo, g.MapWidth), static_cast<float>(cam[4]),
-                             GeoToStored(cam[5], g.TopGeo, g.BottomGeo, g.MapHeight)};
+    project.Camera.Eye = project.GeoToWorld({cam[0], cam[1], cam[2]});
+    project.Camera.Target = project.GeoToWorld({cam[3], cam[4], cam[5]});
     project.Camera.PathValue1 = cam[6];
     project.Camera.PathValue2 = cam[7];
     project.Camera.PathValue3 = cam[8];

@@ -7,14 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#ifdef QX_LSAN_SUPPRESSIONS
-// Read by LeakSanitizer at start-up; LSAN_OPTIONS in the environment still takes precedence.
-extern "C" const char* __lsan_default_options()
-{
-    return "suppressions=" QX_LSAN_SUPPRESSIONS ":print_suppressions=0";
-}
-#endif
-
 namespace {
 
 class DriverResidency : public ::testing::Environment {

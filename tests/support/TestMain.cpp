@@ -11,8 +11,17 @@
 
 #include <cstdlib>
 
+// Read by LeakSanitizer at start-up (LSAN_OPTIONS in the environment still takes precedence):
+// leaks inside system libraries are suppressed, never our own.
+extern "C" const char* __lsan_default_options()
+{
+    return "suppressions=" QX_LSAN_SUPPRESSIONS ":print_suppressions=0";
+}
+
 int main(int argc, char** argv)
 {
+    if (!std::getenv("QX_TEST_DATA"))
+        setenv("QX_TEST_DATA", QX_TEST_DATA_DIR, 1);
     if (!std::getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QTemporaryDir settingsRoot;
