@@ -66,6 +66,13 @@ public:
     int AppendLayerModel(int32_t layerIndex);
     // Half the largest Roughness among the surfaces not marked deleted.
     double MaxRoughnessMargin() const;
+    // Allocates the 4096 x 4096 layer map (filled with 0xFFFFFF) unless it exists; on failure shows
+    // "E0001 Memory Allocation Error" and returns false, leaving LayerBitmap null.
+    bool EnsureLayerBitmap();
+
+    static constexpr int LayerBitmapSize = 4096;
+    // Largest grid NewGrid accepts (columns x rows), about 1 GiB of cells.
+    static constexpr int64_t MaxGridCells = int64_t(4096) * 4096;
 
     // ---- Project file --------------------------------------------------------------------------
     // (project file reader and writer)

@@ -1,5 +1,7 @@
 // Test entry point: one QApplication for the whole program (widget tests need it, headless tests
 // do not mind it), and a settings store rooted in a temporary folder so no test touches the user's.
+#include "project/MathUtils.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QSettings>
@@ -21,6 +23,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setOrganizationName("Pellabrine");
     QApplication::setApplicationName("QuarlexII");
+    // The random tables start from the state the program starts from.
+    InitRandomTables();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

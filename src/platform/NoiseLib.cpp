@@ -1,0 +1,117 @@
+#include "platform/NoiseLib.h"
+
+#include <array>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+
+// Four octaves of improved gradient noise (quintic fade, twelve edge gradients) over a 256-periodic
+// lattice. The permutation comes from a private generator with a fixed seed, so it never depends
+// on the program's shared random sequence. `param` shifts the point by an amount derived from its
+// bits, which gives each seed its own field without rebuilding tables.
+
+namespace {
+
+struct PermutationTable {
+    std::array<uint8_t, 512> p{};
+    constexpr PermutationTable()
+    {
+        for (int i = 0; i < 256; ++i)
+            p[i] = static_cast<uint8_t>(i);
+        uint32_t s = 0x2545F491u;
+        for (int i = 255; i > 0; --i) {
+            s ^= s << 13;
+            s ^= s >> 17;
+            s ^= s << 5;
+            const int k = static_cast<int>(s % static_cast<uint32_t>(i + 1));
+            const uint8_t t = p[i];
+            p[i] = p[k];
+            p[k] = t;
+        }
+        for (int i = 0; i < 256; ++i)
+            p[256 + i] = p[i];
+    }
+};
+
+constexpr PermutationTable kPerm;
+
+inline double Fade(double t) { return t * t * t * (t * (t * 6.0 - 15.0) + 10.0); }
+inline double Lerp(double t, double a, double b) { return a + t * (b - a); }
+
+inline double Grad(int hash, double x, double y, double z)
+{
+    const int h = hash & 15;
+    const double u = h < 8 ? x : y;
+    const double v = h < 4 ? y : (h == 12 || h == 14 ? x : z);
+    return ((h & 1) ? -u : u) + ((h & 2) ? -v : v);
+}
+
+// Splits a coordinate into its lattice cell (0..255) and the offset inside it, for any finite value.
+inline void Split(double c, int& cell, double& frac)
+{
+    double w = std::fmod(c, 256.0);
+    if (w < 0)
+        w += 256.0;
+    const double f = std::floor(w);
+    cell = static_cast<int>(f) & 255;
+    frac = w - f;
+}
+
+double Gradient3(double x, double y, double z)
+{
+    int X, Y, Z;
+    double fx, fy, fz;
+    Split(x, X, fx);
+    Split(y, Y, fy);
+    Split(z, Z, fz);
+    const auto& p = kPerm.p;
+    const double u = Fade(fx), v = Fade(fy), w = Fade(fz);
+    const int A = p[X] + Y, AA = p[A] + Z, AB = p[A + 1] + Z;
+    const int B = p[X + 1] + Y, BA = p[B] + Z, BB = p[B + 1] + Z;
+    return Lerp(w,
+                Lerp(v, Lerp(u, Grad(p[AA], fx, fy, fz), Grad(p[BA], fx - 1, fy, fz)),
+                     Lerp(u, Grad(p[AB], fx, fy - 1, fz), Grad(p[BB], fx - 1, fy - 1, fz))),
+                Lerp(v, Lerp(u, Grad(p[AA + 1], fx, fy, fz - 1), Grad(p[BA + 1], fx - 1, fy, fz - 1)),
+                     Lerp(u, Grad(p[AB + 1], fx, fy - 1, fz - 1), Grad(p[BB + 1], fx - 1, fy - 1, fz - 1))));
+}
+
+// Offset of the field selected by `param`: a hash of its value, 0..256 in each axis.
+void ParamOffset(double param, double& ox, double& oy, double& oz)
+{
+    uint64_t h = 0x9E3779B97F4A7C15ull;
+    const double q = param == 0.0 ? 0.0 : param; // -0 and +0 select the same field
+    h ^= std::bit_cast<uint64_t>(q);
+    auto next = [&h]() {
+        h ^= h >> 33;
+        h *= 0xFF51AFD7ED558CCDull;
+        h ^= h >> 33;
+        h *= 0xC4CEB9FE1A85EC53ull;
+        h ^= h >> 33;
+        return static_cast<double>(h >> 40) / static_cast<double>(1ull << 24) * 256.0;
+    };
+    ox = next();
+    oy = next();
+    oz = next();
+}
+
+} // namespace
+
+double NoiseAt(double x, double y, double z, double param)
+{
+    if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z) || !std::isfinite(param))
+        return 0.5;
+    double ox, oy, oz;
+    ParamOffset(param, ox, oy, oz);
+    x += ox;
+    y += oy;
+    z += oz;
+    double sum = 0, amplitude = 1, total = 0, frequency = 1;
+    for (int octave = 0; octave < 4; ++octave) {
+        sum += amplitude * Gradient3(x * frequency, y * frequency, z * frequency);
+        total += amplitude;
+        amplitude *= 0.5;
+        frequency *= 2.0;
+    }
+    const double v = 0.5 + 0.5 * (sum / total);
+    return v < 0 ? 0 : (v > 1 ? 1 : v);
+}
