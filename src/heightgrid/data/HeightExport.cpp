@@ -368,9 +368,9 @@ TExportResult ExportTerragen(const TGridBlock& grid, const std::string& fileName
     if (!out.Opened())
         return Failed(kMsgErrorWriting, TMsgIcon::None);
 
-    // Metres = SCAL z x (BaseHeight + raw x HeightScale / 65536). The vertical unit is one metre
-    // and the ground units are the grid spacings, so readers need no 30 m convention.
-    const double zUnit = 1.0;
+    // Metres = scale x (BaseHeight + raw x HeightScale / 65536). One SCAL value for all three axes
+    // (the grid spacing), since some readers take a single scale for ground and heights alike.
+    const double zUnit = grid.SpacingX > 0 && std::isfinite(grid.SpacingX) ? grid.SpacingX : 30.0;
     double lo = 0, hi = 0;
     bool any = false;
     for (int x = 0; x < cols; ++x)
@@ -405,8 +405,8 @@ TExportResult ExportTerragen(const TGridBlock& grid, const std::string& fileName
         b += "  ";
     }
     b += "SCAL";
-    PutFloat(b, float(grid.SpacingX));
-    PutFloat(b, float(grid.SpacingY));
+    PutFloat(b, float(zUnit));
+    PutFloat(b, float(zUnit));
     PutFloat(b, float(zUnit));
     b += "ALTW";
     Put16(b, heightScale);

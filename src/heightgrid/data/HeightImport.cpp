@@ -3,6 +3,7 @@
 #include "heightgrid/data/NumberText.h"
 #include "platform/vpdem32.h"
 #include "project/Messages.h"
+#include "project/StrStuff.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -276,14 +277,11 @@ TImportResult ImportXYZData(std::string_view data, const TImportOptions& opt, co
             StatusSink().SetProgress(percent);
             lastPercent = percent;
         }
-        std::string_view parts[3];
-        std::string_view rem = line;
-        for (int k = 0; k < 3; ++k) {
-            const size_t comma = rem.find(',');
-            parts[k] = rem.substr(0, comma);
-            rem = comma == std::string_view::npos ? std::string_view() : rem.substr(comma + 1);
-        }
-        const auto px = XYZField(parts[0]), py = XYZField(parts[1]), pz = XYZField(parts[2]);
+        // Words between commas; the first three are X, Y and Z.
+        const auto words = SplitWords(std::string(line), ",");
+        if (!words || words->size() < 3)
+            return Fail(kMsgInvalidXYZ);
+        const auto px = XYZField((*words)[0]), py = XYZField((*words)[1]), pz = XYZField((*words)[2]);
         if (!px || !py || !pz)
             return Fail(kMsgInvalidXYZ);
         double z = *pz;
