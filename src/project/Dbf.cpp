@@ -1,7 +1,8 @@
 #include "project/Dbf.h"
 
+#include "project/SafeFile.h"
+
 #include <QDate>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cstring>
@@ -68,14 +69,10 @@ bool TDbf::CreateTable(std::string* error) const
 {
     const QDate today = QDate::currentDate();
     const std::vector<uint8_t> bytes = BuildEmptyDbf(FieldDefs, today.year(), today.month(), today.day());
-    QSaveFile file(QString::fromStdString(FileName));
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size())) !=
-            static_cast<qint64>(bytes.size()) ||
-        !file.commit()) {
+    std::string reason;
+    if (!WriteFileAtomically(FileName, bytes.data(), bytes.size(), reason)) {
         if (error)
-            *error = file.errorString().toStdString();
-        file.cancelWriting();
+            *error = reason;
         return false;
     }
     return true;

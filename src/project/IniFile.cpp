@@ -1,9 +1,9 @@
 #include "project/IniFile.h"
 
 #include "project/ByteStream.h"
+#include "project/SafeFile.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include <charconv>
 #include <cmath>
@@ -158,13 +158,10 @@ bool TIniFile::LoadFromFile(const std::string& fileName, std::string* error)
 bool TIniFile::SaveToFile(const std::string& fileName, std::string* error) const
 {
     const std::string text = Text();
-    QSaveFile file(QString::fromStdString(fileName));
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()) ||
-        !file.commit()) {
+    std::string reason;
+    if (!WriteFileAtomically(fileName, text.data(), text.size(), reason)) {
         if (error)
-            *error = file.errorString().toStdString();
-        file.cancelWriting();
+            *error = reason;
         return false;
     }
     return true;

@@ -2,11 +2,11 @@
 
 #include "project/Dbf.h"
 #include "project/Messages.h"
+#include "project/SafeFile.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QDir>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cmath>
@@ -1218,16 +1218,9 @@ bool TProject::SaveToFile(const std::string& fileName)
         return false;
     }
     // The new file is written beside the old one and renamed over it only when complete.
-    QSaveFile file(QString::fromStdString(fileName));
-    if (!file.open(QIODevice::WriteOnly)) {
-        ShowError("Cannot save project file " + fileName + ": " + file.errorString().toStdString());
-        return false;
-    }
-    const qint64 size = static_cast<qint64>(image.size());
-    if (file.write(reinterpret_cast<const char*>(image.data()), size) != size || !file.commit()) {
-        const std::string reason = file.errorString().toStdString();
-        file.cancelWriting();
-        ShowError("Cannot save project file " + fileName + ": " + reason);
+    std::string error;
+    if (!WriteFileAtomically(fileName, image.data(), image.size(), error)) {
+        ShowError("Cannot save project file " + fileName + ": " + error);
         return false;
     }
     return true;
