@@ -18,19 +18,25 @@ class TProject;
 // Largest grid an import may ask for (cells), checked before anything is allocated.
 inline constexpr int64_t kMaxImportCells = 4096LL * 4096LL;
 inline constexpr int32_t kMaxImportSide = 16384;
+// The cell limit in force (kMaxImportCells unless a memory-constrained caller lowered it).
+int64_t ImportCellLimit();
+void SetImportCellLimit(int64_t cells);
 
-// The heights an import produced, ready to be committed.
+// The grid an import produced, ready to be committed: a fresh grid block (a new grid, or a copy
+// of the current one in load mode) whose cells the importer wrote.
 struct THeightImport {
-    bool MakeNewGrid = false;     // true: a new grid of SizeX x SizeY with the spacings below
+    bool MakeNewGrid = false;     // true: replaces the project's grid; false: its cells only
     int32_t SizeX = 0, SizeY = 0;
     double SpacingX = 0, SpacingY = 0;
-    std::vector<double> Heights;  // SizeX x SizeY, column-major: Heights[x * SizeY + y]
+    TGridBlock Block;             // descriptor and cells; heights in Block.Cells[x][y].Height
     bool RangeSet = false;        // false: the grid keeps its height range
     double MaxHeight = 0, MinHeight = 0;
     std::string NewGridError;     // message when the new grid cannot be made
 
-    double& At(int32_t x, int32_t y) { return Heights[size_t(x) * size_t(SizeY) + size_t(y)]; }
-    double At(int32_t x, int32_t y) const { return Heights[size_t(x) * size_t(SizeY) + size_t(y)]; }
+    double& At(int32_t x, int32_t y) { return Block.Cells[x][y].Height; }
+    double At(int32_t x, int32_t y) const { return Block.Cells[x][y].Height; }
+    // Sets every height (the cells' other fields stay).
+    void FillHeights(double h);
 };
 
 struct TImportResult {
@@ -47,15 +53,18 @@ struct TExportResult {
     std::string Warning;          // shown before anything else; the export still went on
 };
 
-// A fresh import target: the current grid's size and heights (load mode), or a new grid of null
-// cells. Returns false when the sizes are unusable (the caller reports its format's message).
+// A fresh import target: a copy of the current grid (load mode), or a new grid of null cells made
+// as TProject::NewGrid makes it. Returns false when the sizes are unusable or the cells cannot be
+// had (the caller reports its format's message).
 bool StartLoadInto(THeightImport& out, const TGridBlock& current);
 bool StartNewGrid(THeightImport& out, int64_t columns, int64_t rows, double spacingX, double spacingY);
 
-// Commits a successful import into the project: a new grid (TProject::NewGrid) or the heights of
-// the current one, then the height range when the import set one. Returns false with `error`
-// (the project unchanged) when the new grid cannot be made or the sizes no longer match.
-bool CommitHeightImport(TProject& project, const THeightImport& grid, std::string& error);
+// Commits a successful import into the project: the new grid block (cells coloured from terrain
+// surface 0, world scale recomputed) or the cells of the current one, then the height range when
+// the import set one. Returns false with `error` (the project unchanged) when the import's grid is
+// damaged or, in load mode, the project's grid no longer has the size it was read for.
+// The import's cells are moved into the project.
+bool CommitHeightImport(TProject& project, THeightImport& grid, std::string& error);
 
 // Messages of the importers and exporters.
 inline constexpr const char* kMsgCreateMapFailed = "E0005 Create Map Failed: too many grid points";

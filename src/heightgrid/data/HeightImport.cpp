@@ -143,12 +143,12 @@ TImportResult ImportTextData(std::string_view data, const TGridBlock& current)
     THeightImport& g = res.Grid;
     if (!StartLoadInto(g, current))
         return Fail(kMsgCreateMapFailed);
-    std::fill(g.Heights.begin(), g.Heights.end(), NullHeight);
+    g.FillHeights(NullHeight);
     TTokenReader tokens(data);
     std::string_view tok;
     double largest = kTrackStartMax, smallest = kTrackStartMin;
     bool any = false;
-    const size_t total = g.Heights.size();
+    const size_t total = size_t(g.SizeX) * size_t(g.SizeY);
     size_t k = 0;
     while (k < total && tokens.Next(tok)) {
         const auto v = ParseReal(tok, true);
@@ -257,7 +257,7 @@ TImportResult ImportXYZData(std::string_view data, const TImportOptions& opt, co
 
     const double d = opt.UseNull ? NullHeight : opt.DefaultHeight;
     if (opt.Overwrite)
-        std::fill(g.Heights.begin(), g.Heights.end(), d);
+        g.FillHeights(d);
 
     TStatusScope status("Importing XYZ", "Initializing");
     double total = std::nearbyint(((x1 - x0) / dx) * ((y1 - y0) / dy));
@@ -465,7 +465,7 @@ TImportResult ImportNTFData(std::string_view data, const TImportOptions& opt, co
         return Fail(kMsgCreateMapFailed);
     }
     if (opt.Overwrite)
-        std::fill(g.Heights.begin(), g.Heights.end(), opt.DefaultHeight);
+        g.FillHeights(opt.DefaultHeight);
 
     TLineReader lines(data);
     std::string_view rec;

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <deque>
 #include <stdexcept>
 
 namespace {
@@ -62,7 +61,8 @@ public:
     // token is split before every sign that follows a digit.
     int64_t Integer()
     {
-        if (pending_.empty()) {
+        if (next_ == count_) {
+            next_ = count_ = 0;
             std::string_view t = Token();
             size_t start = 0;
             for (size_t k = 1; k <= t.size(); ++k) {
@@ -70,14 +70,14 @@ public:
                     const auto v = ParseInt(t.substr(start, k - start));
                     if (!v)
                         throw EUSGS("not an integer: \"" + std::string(t.substr(0, 24)) + "\"");
-                    pending_.push_back(*v);
+                    if (count_ == kMaxPending)
+                        throw EUSGS("fields run together: \"" + std::string(t.substr(0, 24)) + "\"");
+                    pending_[count_++] = *v;
                     start = k;
                 }
             }
         }
-        const int64_t v = pending_.front();
-        pending_.pop_front();
-        return v;
+        return pending_[next_++];
     }
 
     // Exactly 24 characters, blanks dropped.
@@ -113,14 +113,17 @@ public:
 
     void Expect() const
     {
-        if (!pending_.empty())
+        if (next_ != count_)
             throw EUSGS("fields run together");
     }
 
 private:
     std::string_view d_;
     size_t p_ = 0;
-    std::deque<int64_t> pending_;
+    // Values of one token still to be handed out.
+    static constexpr int kMaxPending = 16;
+    int64_t pending_[kMaxPending] = {};
+    int next_ = 0, count_ = 0;
 };
 
 int32_t CheckedInt(int64_t v, const char* what)
@@ -207,7 +210,7 @@ TImportResult ReadUSGSDEMData(std::string_view data, const TImportOptions& opt, 
             throw EUSGS("grid size");
         }
         if (opt.Overwrite)
-            std::fill(g.Heights.begin(), g.Heights.end(), opt.UseNull ? NullHeight : opt.DefaultHeight);
+            g.FillHeights(opt.UseNull ? NullHeight : opt.DefaultHeight);
 
         StatusSink().SetStepText("Reading data");
         // B records.
