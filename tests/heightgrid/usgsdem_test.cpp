@@ -192,6 +192,24 @@ TEST(USGSDEM, LoadModePlacementAndSampling)
     EXPECT_EQ(half.Grid.At(1, 231), 1000.0 + 1); // profile 2, r = 462: k = 1
 }
 
+TEST(USGSDEM, LineEndsBetweenRecordsReadAlike)
+{
+    TDEMSpec spec;
+    for (int c = 0; c < 2; ++c)
+        spec.profiles.push_back(Profile(463, [c](int k) { return 10L * c + k; }));
+    const std::string plain = MakeDEM(spec);
+    std::string lines;
+    for (size_t k = 0; k < plain.size(); k += 1024)
+        lines += plain.substr(k, 1024) + "\r\n";
+    TImportResult a = ReadUSGSDEMData(plain, TImportOptions(), TGridBlock());
+    TImportResult b = ReadUSGSDEMData(lines, TImportOptions(), TGridBlock());
+    ASSERT_TRUE(a.Ok && b.Ok) << b.Error;
+    for (int x = 0; x < 3; ++x)
+        for (int y = 0; y < 464; ++y)
+            ASSERT_EQ(a.Grid.At(x, y), b.Grid.At(x, y)) << x << "," << y;
+    EXPECT_EQ(b.Grid.At(2, 1), 10.0 + 462);
+}
+
 TEST(USGSDEM, DamagedFilesAreReported)
 {
     TDEMSpec spec;
