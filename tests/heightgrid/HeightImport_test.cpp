@@ -186,6 +186,31 @@ TEST(XYZImport, BadFilesAreRefusedWithTheirMessage)
     }
 }
 
+TEST(Import, NegativeOriginsDropWhatFallsOffTheGrid)
+{
+    // Guard cells around the grid: nothing outside the grid's own cells may be written.
+    TImportOptions o;
+    o.AutoSize = false;
+    o.Overwrite = false;
+    o.XOrigin = -1;
+    o.YOrigin = -2;
+    TGridBlock current = MakeGrid(3, 2, [](int, int) { return 5.0; });
+    TImportResult x = ImportXYZData(XYZHeader() + "0,0,1\r\n30,0,2\r\n60,30,3\r\n", o, current);
+    ASSERT_TRUE(x.Ok);
+    // Only (60, 30): c = 2 -> x = 1; r = 1 -> y = 2 - 1 - 1 + 2 = 2, off the bottom: dropped.
+    for (int cx = 0; cx < 3; ++cx)
+        for (int cy = 0; cy < 2; ++cy)
+            EXPECT_EQ(x.Grid.At(cx, cy), 5.0) << cx << "," << cy;
+
+    qxtest::TempDir dir;
+    ASSERT_TRUE(ExportNTF(MakeGrid(4, 4, Pattern), dir.file("a.ntf")).Ok);
+    o.XOrigin = 0;
+    TImportResult n = ImportNTF(dir.file("a.ntf"), o, current);
+    ASSERT_TRUE(n.Ok) << n.Error;
+    EXPECT_FALSE(n.Grid.RangeSet); // every value fell below the bottom edge
+    EXPECT_EQ(n.Grid.At(2, 1), 5.0);
+}
+
 TEST(XYZImport, ReadsOurExportBack)
 {
     qxtest::TempDir dir;

@@ -256,7 +256,7 @@ TImportResult ImportXYZData(std::string_view data, const TImportOptions& opt, co
     }
 
     const double d = opt.UseNull ? NullHeight : opt.DefaultHeight;
-    if (opt.Overwrite)
+    if (opt.Overwrite && !(g.MakeNewGrid && d == NullHeight)) // a new grid is null already
         g.FillHeights(d);
 
     TStatusScope status("Importing XYZ", "Initializing");
@@ -301,7 +301,8 @@ TImportResult ImportXYZData(std::string_view data, const TImportOptions& opt, co
         r /= s;
         const int64_t x = int64_t(opt.XOrigin) + c;
         const int64_t y = int64_t(g.SizeY) - 1 - r - opt.YOrigin;
-        if (x < g.SizeX && y < int64_t(g.SizeY) - opt.YOrigin && x >= opt.XOrigin && x >= 0 && y >= 0) {
+        // A negative origin moves points past the grid's edges: those are dropped too.
+        if (x < g.SizeX && y < int64_t(g.SizeY) - opt.YOrigin && x >= opt.XOrigin && x >= 0 && y >= 0 && y < g.SizeY) {
             g.At(int32_t(x), int32_t(y)) = z;
             range.Add(RoundForRange(z));
         }
@@ -507,7 +508,8 @@ TImportResult ImportNTFData(std::string_view data, const TImportOptions& opt, co
                     const int32_t h = *v < -1000 ? -1001 : int32_t(*v);
                     const int64_t x = int64_t(opt.XOrigin) + n - 1;
                     const int64_t y = int64_t(g.SizeY) - r - opt.YOrigin;
-                    if (opt.XOrigin <= x && x < g.SizeX && x >= 0 && 0 <= y && y < int64_t(g.SizeY) - opt.YOrigin) {
+                    if (opt.XOrigin <= x && x < g.SizeX && x >= 0 && 0 <= y && y < int64_t(g.SizeY) - opt.YOrigin &&
+                        y < g.SizeY) {
                         g.At(int32_t(x), int32_t(y)) = h;
                         range.Add(h);
                     }

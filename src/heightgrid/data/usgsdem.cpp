@@ -209,8 +209,9 @@ TImportResult ReadUSGSDEMData(std::string_view data, const TImportOptions& opt, 
         } else if (!StartLoadInto(g, current)) {
             throw EUSGS("grid size");
         }
-        if (opt.Overwrite)
-            g.FillHeights(opt.UseNull ? NullHeight : opt.DefaultHeight);
+        const double d = opt.UseNull ? NullHeight : opt.DefaultHeight;
+        if (opt.Overwrite && !(g.MakeNewGrid && d == NullHeight)) // a new grid is null already
+            g.FillHeights(d);
 
         StatusSink().SetStepText("Reading data");
         // B records.
