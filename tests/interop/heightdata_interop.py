@@ -138,6 +138,18 @@ def pgm_case(tmp, tool):
     check(maxval == int(want.max() - want.min() + 1000), "maxval %d" % maxval)
     samples = np.frombuffer(parts[4][: 13 * 9 * 2], dtype=">u2").reshape(9, 13)
     check(np.array_equal(samples, want - want.min()), "PGM samples differ in netpbm")
+    # And a plain PGM that netpbm wrote (a 16-bit ramp) reads here with its samples as heights.
+    ramp = subprocess.run(["pgmramp", "-lr", "-maxval", "4000", "23", "6"], capture_output=True, check=True).stdout
+    plain = subprocess.run(["pnmtoplainpnm"], input=ramp, capture_output=True, check=True).stdout
+    theirs = os.path.join(tmp, "ramp.pgm")
+    with open(theirs, "wb") as f:
+        f.write(plain)
+    out = os.path.join(tmp, "heights.txt")
+    run(tool, "import", "pgm", theirs, out)
+    ours, _ = read_import(out)
+    raw = subprocess.run(["pamtopnm"], input=ramp, capture_output=True, check=True).stdout.split(maxsplit=4)
+    ref = np.frombuffer(raw[4][: 23 * 6 * 2], dtype=">u2").reshape(6, 23)
+    check(np.array_equal(ours, ref), "netpbm's plain PGM reads with other heights")
 
 
 def bmp_case(tmp, tool):
