@@ -1,0 +1,46 @@
+#pragma once
+// Height-data importers: a file plus the import options to a fresh THeightImport. Nothing here
+// touches the project; the caller commits the result (CommitHeightImport) only when Ok is set.
+// The *Data variants take the file's bytes (used by the file variants and the fuzz targets).
+#include "heightgrid/data/HeightData.h"
+#include "heightgrid/data/ImportOptions.h"
+
+#include <string>
+#include <string_view>
+
+enum class TImportFormat { Text, XYZ, BMP, NTF, USGS, PGM, Vistapro };
+
+inline constexpr const char* kMsgInvalidText = "Invalid data in text file";
+inline constexpr const char* kMsgInvalidNTF = "Invalid data in NTF file";
+inline constexpr const char* kMsgInvalidVista = "Invalid Vistapro DEM file";
+inline constexpr const char* kMsgCannotRead = "Cannot read file";
+
+// Whitespace-separated reals into the current grid's cells, top row first.
+TImportResult ImportText(const std::string& fileName, const TGridBlock& current);
+TImportResult ImportTextData(std::string_view data, const TGridBlock& current);
+
+// The program's own XYZ point files.
+TImportResult ImportXYZ(const std::string& fileName, const TImportOptions& options, const TGridBlock& current);
+TImportResult ImportXYZData(std::string_view data, const TImportOptions& options, const TGridBlock& current);
+
+// Plain (text) PGM, samples taken as heights.
+TImportResult ImportPGM(const std::string& fileName, const TPGMImportOptions& options);
+TImportResult ImportPGMData(std::string_view data, const TPGMImportOptions& options);
+
+// A picture whose pixels encode heights (24-bit values in the chosen channel order).
+TImportResult ImportBMP(const std::string& fileName, const TBMPImportOptions& options);
+TImportResult ImportBMPData(std::string_view data, const TBMPImportOptions& options);
+
+// One UK Ordnance Survey NTF Panorama tile (401 x 401 heights).
+TImportResult ImportNTF(const std::string& fileName, const TImportOptions& options, const TGridBlock& current);
+TImportResult ImportNTFData(std::string_view data, const TImportOptions& options, const TGridBlock& current);
+
+// A Vistapro DEM (258 x 258 heights).
+TImportResult ImportVistaDEM(const std::string& fileName);
+TImportResult ImportVistaDEMData(std::string_view data);
+
+// Reads a whole file; false (with kMsgCannotRead) when it cannot be opened or is too large.
+bool ReadWholeFile(const std::string& fileName, std::string& data);
+
+// The options each importer's dialog starts from (the importers' own defaults).
+TImportOptions DefaultImportOptions(TImportFormat format);

@@ -1,0 +1,94 @@
+#include "heightgrid/HeightDataCommands.h"
+#include "heightgrid/Importdlg.h"
+
+#include "project/Messages.h"
+#include "project/Project.h"
+#include "support/TestSupport.h"
+
+#include <QApplication>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+class TRecordingPrompt : public IPrompt {
+public:
+    std::vector<std::pair<std::string, TMsgIcon>> Shown;
+    void ShowMessage(const std::string& text, TMsgIcon icon) override { Shown.emplace_back(text, icon); }
+    TAnswer Ask(const std::string&, const std::vector<TAnswer>& b, TMsgIcon) override { return b.front(); }
+    std::string OpenFileName(const std::string&, const std::string&, const std::string&) override { return {}; }
+    std::string SaveFileName(const std::string&, const std::string&, const std::string&) override { return {}; }
+    std::string ChooseFolder(const std::string&, const std::string&) override { return {}; }
+    bool ChooseColor(int&) override { return false; }
+};
+
+struct TPromptScope {
+    TRecordingPrompt prompt;
+    IPrompt* old;
+    TPromptScope() : old(SetPrompt(&prompt)) {}
+    ~TPromptScope() { SetPrompt(old); }
+};
+
+std::unique_ptr<TProject> NewProject()
+{
+    auto p = std::make_unique<TProject>();
+    p->NewGrid(258, 258, 30.0, 30.0);
+    p->Grid.Cells[127][127].Height = 100.0;
+    p->Grid.MaxHeight = 100.0;
+    return p;
+}
+
+// Answers the next modal dialog with OK or Cancel.
+void AnswerDialog(bool ok)
+{
+    QTimer::singleShot(0, [ok] {
+        if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            ok ? d->accept() : d->reject();
+    });
+}
+
+} // namespace
+
+TEST(HeightDataCommands, ImportCommitsOnlyAfterOKAndSuccess)
+{
+    qxtest::TempDir dir;
+    qxtest::WriteFileText(dir.file("a.xyz"), "m,0,0,30,30,30,30,noattr\r\n\r\n0\r\n0,0,12\r\n");
+    TPromptScope prompts;
+    auto p = NewProject();
+
+    AnswerDialog(false);
+    EXPECT_FALSE(RunHeightImport(2, dir.file("a.xyz"), *p));
+    EXPECT_EQ(p->Grid.SizeX, 258);
+    EXPECT_TRUE(prompts.prompt.Shown.empty());
+
+    AnswerDialog(true);
+    EXPECT_TRUE(RunHeightImport(2, dir.file("a.xyz"), *p));
+    EXPECT_EQ(p->Grid.SizeX, 2);
+    EXPECT_EQ(p->Grid.Cells[0][1].Height, 12.0);
+
+    qxtest::WriteFileText(dir.file("bad.pgm"), "P5\n1 1\n255\n\x01");
+    auto q = NewProject();
+    AnswerDialog(true);
+    EXPECT_FALSE(RunHeightImport(7, dir.file("bad.pgm"), *q));
+    ASSERT_EQ(prompts.prompt.Shown.size(), 1u);
+    EXPECT_EQ(prompts.prompt.Shown[0].first, "E0055 Invalid map size parameters - PGM file format may be incorrect");
+    EXPECT_EQ(prompts.prompt.Shown[0].second, TMsgIcon::Error);
+    EXPECT_EQ(q->Grid.Cells[127][127].Height, 100.0);
+}
+
+TEST(HeightDataCommands, ExportShowsTheVistaproWarningAndWriteErrors)
+{
+    qxtest::TempDir dir;
+    TPromptScope prompts;
+    auto p = NewProject();
+    p->NewGrid(4, 4, 25.0, 25.0);
+    EXPECT_TRUE(RunHeightExport(8, dir.file("a.dem"), *p));
+    ASSERT_EQ(prompts.prompt.Shown.size(), 1u);
+    EXPECT_EQ(prompts.prompt.Shown[0].first, "E0014 Warning: Map parameters are not Vistapro compatible");
+    EXPECT_EQ(prompts.prompt.Shown[0].second, TMsgIcon::Warning);
+
+    EXPECT_FALSE(RunHeightExport(7, dir.file("no/such/dir/a.ter"), *p));
+    ASSERT_EQ(prompts.prompt.Shown.size(), 2u);
+    EXPECT_EQ(prompts.prompt.Shown[1].first, "E0126 Error writing to file");
+    EXPECT_EQ(prompts.prompt.Shown[1].second, TMsgIcon::None); // a plain box
+}
