@@ -1,9 +1,11 @@
 #pragma once
 // The project's block records: plain data, stored and exchanged field by field (never as raw
 // memory). Strings are UTF-8 in memory; the file writer cuts them to 255 bytes.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <type_traits>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -78,35 +80,68 @@ inline constexpr double NullHeight = -1001.0;
 inline constexpr double MinEditHeight = -1000.0;
 
 // The grid's cells, addressed Cells[column][row]; one contiguous allocation, columns outer.
+// Large grids (a 2049 x 2049 grid is 268 MB) are backed by transparent huge pages where the
+// system offers them: making the array is then bound by memory bandwidth, not by page faults.
 class TCellArray {
 public:
+    TCellArray() = default;
+    TCellArray(const TCellArray& other) { *this = other; }
+    TCellArray(TCellArray&& other) noexcept { Swap(other); }
+    TCellArray& operator=(const TCellArray& other)
+    {
+        if (this != &other) {
+            TCellArray copy;
+            copy.Allocate(other.columns_, other.rows_);
+            std::copy(other.cells_, other.cells_ + other.CellCount(), copy.cells_);
+            Swap(copy);
+        }
+        return *this;
+    }
+    TCellArray& operator=(TCellArray&& other) noexcept
+    {
+        TCellArray gone;
+        gone.Swap(other);
+        Swap(gone);
+        return *this;
+    }
+    ~TCellArray() { Release(); }
+
     // Replaces the contents with columns x rows default cells; throws std::bad_alloc or
     // std::length_error when that cannot be allocated, leaving the array unchanged.
     void Resize(int columns, int rows)
     {
-        if (columns < 0 || rows < 0)
-            throw std::length_error("negative grid size");
-        std::vector<TGridCell> fresh(static_cast<size_t>(columns) * static_cast<size_t>(rows));
-        data_.swap(fresh);
-        columns_ = columns;
-        rows_ = rows;
+        TCellArray fresh;
+        fresh.Allocate(columns, rows);
+        std::uninitialized_fill(fresh.cells_, fresh.cells_ + fresh.CellCount(), TGridCell{});
+        Swap(fresh);
     }
     void Clear()
     {
-        std::vector<TGridCell>().swap(data_);
-        columns_ = rows_ = 0;
+        TCellArray gone;
+        Swap(gone);
     }
-    TGridCell* operator[](int column) { return data_.data() + static_cast<size_t>(column) * rows_; }
-    const TGridCell* operator[](int column) const { return data_.data() + static_cast<size_t>(column) * rows_; }
+    void Swap(TCellArray& other) noexcept
+    {
+        std::swap(cells_, other.cells_);
+        std::swap(columns_, other.columns_);
+        std::swap(rows_, other.rows_);
+    }
+    TGridCell* operator[](int column) { return cells_ + static_cast<size_t>(column) * rows_; }
+    const TGridCell* operator[](int column) const { return cells_ + static_cast<size_t>(column) * rows_; }
     int Columns() const { return columns_; }
     int Rows() const { return rows_; }
-    bool Empty() const { return data_.empty(); }
-    size_t CellCount() const { return data_.size(); }
-    TGridCell* Data() { return data_.data(); }
-    const TGridCell* Data() const { return data_.data(); }
+    bool Empty() const { return CellCount() == 0; }
+    size_t CellCount() const { return static_cast<size_t>(columns_) * static_cast<size_t>(rows_); }
+    TGridCell* Data() { return cells_; }
+    const TGridCell* Data() const { return cells_; }
 
 private:
-    std::vector<TGridCell> data_;
+    // Raw storage for columns x rows cells (not yet constructed: TGridCell is trivially
+    // destructible, and every path fills the cells before use).
+    void Allocate(int columns, int rows);
+    void Release() noexcept;
+
+    TGridCell* cells_ = nullptr;
     int columns_ = 0;
     int rows_ = 0;
 };
