@@ -75,7 +75,16 @@ public:
     static constexpr int64_t MaxGridCells = int64_t(4096) * 4096;
 
     // ---- Project file --------------------------------------------------------------------------
-    // (project file reader and writer)
+    // Writes the project to a temporary file beside fileName and renames it over the old file.
+    // On failure shows the error, leaves any old file untouched and returns false.
+    bool SaveToFile(const std::string& fileName);
+    // Reads the whole file into a fresh project and only then takes over its blocks (run-time
+    // state stays; the shadows are marked out of date and the world scale recomputed). On failure
+    // shows the error (E0046 for a file that is not a valid project), leaves this project exactly
+    // as it was and returns false. Creates the empty dBase side tables when they are missing.
+    bool LoadFromFile(const std::string& fileName);
+    // Exchanges every stored block (header to urban plans) with other's; run-time state stays.
+    void SwapBlocks(TProject& other) noexcept;
 
     // ---- Grid and world geometry queries -------------------------------------------------------
     // (geometry queries)
@@ -84,7 +93,22 @@ public:
     // (surface queries)
 
     // ---- Environment settings and animation frames ---------------------------------------------
-    // (environment INI, animation frames)
+    // Environment INI: each opens the file, does its work and closes it; they change neither the
+    // modified state nor the shadows flag. A missing file reads as empty (nothing changes, true).
+    // False (after showing the error) when the file cannot be read or written or, for an import,
+    // when its section is unusable; a refused import applies nothing.
+    bool ExportEnvironmentSettings(const std::string& fileName) const;
+    bool ImportAtmosphereSettings(const std::string& fileName); // "Atmosphere" and "Lighting"
+    bool ImportCloudSettings(const std::string& fileName);      // "Cloud" into cloud layer 0
+    bool ImportFractalSettings(const std::string& fileName);    // "Fractal" with every surface
+    bool ImportWaterSettings(const std::string& fileName);      // "Water" with its material
+    bool ImportEnvironmentSettings(const std::string& fileName); // all four, in that order
+
+    // Animation frames ("Path Data" of a script file). Applied: frame n was applied. Missing: the
+    // file or its "FRAME-n" entry is absent or lacks its nine fields (the script ends there).
+    // Malformed: a field is not a number; nothing of the frame was applied. Never shows a message.
+    enum class TFrameResult { Applied, Missing, Malformed };
+    TFrameResult LoadAnimationFrame(const std::string& fileName, int frame);
 };
 
 // Block initialisers: prefix and defaults of one block.

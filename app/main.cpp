@@ -1,0 +1,47 @@
+// The QuarlexII program: start-up, the main window and the message loop.
+//
+// Environment: QUARLEX_NO_ABOUT=1 skips the modal about box at start-up (scripted runs).
+#include "project/MathUtils.h"
+#include "project/Messages.h"
+#include "shell/Help.h"
+#include "shell/Main.h"
+#include "shell/ShellPrompt.h"
+
+#include <QApplication>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Pellabrine"));
+    QApplication::setApplicationName(QStringLiteral("QuarlexII"));
+    QApplication::setApplicationDisplayName(QStringLiteral("QuarlexII"));
+    SetHelpFile("help\\quarlex.chm");
+
+    // The shared random sequence starts at seed 0 and fills its tables before anything draws.
+    InitRandomTables();
+
+    TQtPrompt prompt;
+    SetPrompt(&prompt);
+
+    TMainFormOptions options;
+    const char* noAbout = std::getenv("QUARLEX_NO_ABOUT");
+    options.ShowAboutBox = !(noAbout && std::strcmp(noAbout, "1") == 0);
+    // Qt has taken its own options out of argv by now.
+    for (int i = 1; i < argc; ++i)
+        options.Arguments.push_back(QString::fromLocal8Bit(argv[i]).toStdString());
+
+    int result = 0;
+    {
+        TMainForm mainForm(options);
+        CreateShellDialogs(&mainForm);
+        mainForm.show();
+        result = QApplication::exec();
+    }
+    SetPrompt(nullptr);
+    return result;
+}

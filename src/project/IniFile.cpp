@@ -1,0 +1,279 @@
+#include "project/IniFile.h"
+
+#include "project/ByteStream.h"
+#include "project/SafeFile.h"
+
+#include <QFile>
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
+
+std::string_view Trim(std::string_view s)
+{
+    while (!s.empty() && IsBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && IsBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z')
+            x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z')
+            y = static_cast<char>(y - 'A' + 'a');
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<double> ParseReal(std::string_view text)
+{
+    std::string s(Trim(text));
+    if (!s.empty() && s.front() == '+')
+        s.erase(0, 1);
+    if (s.empty())
+        return std::nullopt;
+    for (char& c : s)
+        if (c == ',')
+            c = '.';
+    double v = 0;
+    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v, std::chars_format::general);
+    if (ec != std::errc() || end != s.data() + s.size() || !std::isfinite(v))
+        return std::nullopt;
+    return v;
+}
+
+std::optional<int32_t> ParseInteger(std::string_view text, bool allowHex)
+{
+    std::string_view s = Trim(text);
+    if (allowHex && s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+        uint32_t v = 0;
+        auto [end, ec] = std::from_chars(s.data() + 2, s.data() + s.size(), v, 16);
+        if (ec != std::errc() || end != s.data() + s.size())
+            return std::nullopt;
+        return static_cast<int32_t>(v);
+    }
+    if (!s.empty() && s.front() == '+')
+        s.remove_prefix(1);
+    int32_t v = 0;
+    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v, 10);
+    if (s.empty() || ec != std::errc() || end != s.data() + s.size())
+        return std::nullopt;
+    return v;
+}
+
+std::string FormatReal(double value)
+{
+    char buf[64];
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 15);
+    if (ec != std::errc())
+        return "0";
+    return std::string(buf, end);
+}
+
+void TIniFile::Parse(std::string_view raw)
+{
+    lines_.clear();
+    eol_ = "\n";
+    if (raw.size() >= 3 && raw.substr(0, 3) == "\xEF\xBB\xBF")
+        raw.remove_prefix(3);
+    const std::string text = DecodeStoredText(raw);
+    size_t start = 0;
+    bool sawCrLf = false;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string_view line(text.data() + start, end - start);
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+            sawCrLf = true;
+        }
+        Line l;
+        l.raw = std::string(line);
+        std::string_view t = Trim(line);
+        if (!t.empty() && t.front() == '[') {
+            size_t close = t.find(']');
+            l.kind = Line::Section;
+            l.section = std::string(Trim(t.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1)));
+        } else if (!t.empty() && t.front() != ';') {
+            size_t eq = t.find('=');
+            if (eq != std::string_view::npos) {
+                l.kind = Line::Key;
+                l.key = std::string(Trim(t.substr(0, eq)));
+                std::string_view v = Trim(t.substr(eq + 1));
+                if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+                    v = v.substr(1, v.size() - 2);
+                l.value = std::string(v);
+            }
+        }
+        lines_.push_back(std::move(l));
+        start = end + 1;
+    }
+    if (sawCrLf)
+        eol_ = "\r\n";
+}
+
+std::string TIniFile::Text() const
+{
+    std::string out;
+    for (const Line& l : lines_) {
+        out += l.raw;
+        out += eol_;
+    }
+    return out;
+}
+
+bool TIniFile::LoadFromFile(const std::string& fileName, std::string* error)
+{
+    QFile file(QString::fromStdString(fileName));
+    if (!file.exists()) {
+        lines_.clear();
+        return true;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = file.errorString().toStdString();
+        return false;
+    }
+    const QByteArray bytes = file.readAll();
+    Parse(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    return true;
+}
+
+bool TIniFile::SaveToFile(const std::string& fileName, std::string* error) const
+{
+    const std::string text = Text();
+    std::string reason;
+    if (!WriteFileAtomically(fileName, text.data(), text.size(), reason)) {
+        if (error)
+            *error = reason;
+        return false;
+    }
+    return true;
+}
+
+int TIniFile::FindSection(std::string_view section) const
+{
+    for (size_t i = 0; i < lines_.size(); ++i)
+        if (lines_[i].kind == Line::Section && EqualsIgnoringCase(lines_[i].section, section))
+            return static_cast<int>(i);
+    return -1;
+}
+
+int TIniFile::FindKey(int sectionLine, std::string_view key) const
+{
+    for (size_t i = static_cast<size_t>(sectionLine) + 1; i < lines_.size(); ++i) {
+        if (lines_[i].kind == Line::Section)
+            break;
+        if (lines_[i].kind == Line::Key && EqualsIgnoringCase(lines_[i].key, key))
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+bool TIniFile::SectionExists(std::string_view section) const { return FindSection(section) >= 0; }
+
+std::optional<std::string> TIniFile::Value(std::string_view section, std::string_view key) const
+{
+    int s = FindSection(section);
+    if (s < 0)
+        return std::nullopt;
+    int k = FindKey(s, key);
+    if (k < 0)
+        return std::nullopt;
+    return lines_[static_cast<size_t>(k)].value;
+}
+
+std::string TIniFile::ReadString(std::string_view section, std::string_view key, const std::string& def) const
+{
+    auto v = Value(section, key);
+    return v ? *v : def;
+}
+
+int32_t TIniFile::ReadInteger(std::string_view section, std::string_view key, int32_t def) const
+{
+    auto v = Value(section, key);
+    if (!v)
+        return def;
+    auto n = ParseInteger(*v, true);
+    return n ? *n : def;
+}
+
+double TIniFile::ReadFloat(std::string_view section, std::string_view key, double def) const
+{
+    auto v = Value(section, key);
+    if (!v)
+        return def;
+    auto x = ParseReal(*v);
+    return x ? *x : def;
+}
+
+bool TIniFile::ReadBool(std::string_view section, std::string_view key, bool def) const
+{
+    return ReadInteger(section, key, def ? 1 : 0) != 0;
+}
+
+void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value)
+{
+    Line l;
+    l.kind = Line::Key;
+    l.key = std::string(Trim(key));
+    l.value = std::string(value);
+    // A line break inside a value would end the line early and corrupt the file's structure.
+    for (char& c : l.value)
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    int s = FindSection(section);
+    if (s < 0) {
+        Line header;
+        header.kind = Line::Section;
+        header.section = std::string(section);
+        header.raw = "[" + header.section + "]";
+        lines_.push_back(std::move(header));
+        s = static_cast<int>(lines_.size()) - 1;
+    }
+    int k = FindKey(s, key);
+    if (k >= 0) {
+        Line& existing = lines_[static_cast<size_t>(k)];
+        existing.value = l.value;
+        existing.raw = existing.key + "=" + existing.value;
+        return;
+    }
+    l.raw = l.key + "=" + l.value;
+    // After the last key of the section (blank lines and comments that end it stay after it).
+    size_t at = static_cast<size_t>(s) + 1;
+    for (size_t i = at; i < lines_.size() && lines_[i].kind != Line::Section; ++i)
+        if (lines_[i].kind == Line::Key)
+            at = i + 1;
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), std::move(l));
+}
+
+void TIniFile::WriteInteger(std::string_view section, std::string_view key, int64_t value)
+{
+    WriteString(section, key, std::to_string(value));
+}
+
+void TIniFile::WriteFloat(std::string_view section, std::string_view key, double value)
+{
+    WriteString(section, key, FormatReal(value));
+}
+
+void TIniFile::WriteBool(std::string_view section, std::string_view key, bool value)
+{
+    WriteString(section, key, value ? "1" : "0");
+}
