@@ -2,6 +2,7 @@
 
 #include "project/Messages.h"
 #include "support/TestSupport.h"
+#include "controls/ControlsTestSupport.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -15,29 +16,7 @@
 
 namespace {
 
-class RecordingPrompt : public IPrompt {
-public:
-    std::vector<std::string> shown;
-    std::string folderAnswer;
-    std::string askedStart;
-    int folderQuestions = 0;
-    void ShowMessage(const std::string& text, TMsgIcon) override { shown.push_back(text); }
-    TAnswer Ask(const std::string&, const std::vector<TAnswer>&, TMsgIcon) override { return TAnswer::Ok; }
-    std::string OpenFileName(const std::string&, const std::string&, const std::string&) override { return {}; }
-    std::string SaveFileName(const std::string&, const std::string&, const std::string&) override { return {}; }
-    std::string ChooseFolder(const std::string&, const std::string& start) override
-    {
-        ++folderQuestions;
-        askedStart = start;
-        return folderAnswer;
-    }
-    bool ChooseColor(int&) override { return false; }
-};
-
-struct PromptGuard {
-    explicit PromptGuard(IPrompt* p) { SetPrompt(p); }
-    ~PromptGuard() { SetPrompt(nullptr); }
-};
+using qxtest::RecordingPrompt;
 
 TEST(FolderCaptions, LanguageTableWithDefaultFallback)
 {
@@ -114,7 +93,6 @@ TEST(PBFolderDialog, Defaults)
 TEST(PBFolderDialog, ExecuteThroughInstalledPrompt)
 {
     RecordingPrompt prompt;
-    PromptGuard guard(&prompt);
     TPBFolderDialog d;
     d.SetFolder("/start/here");
 
@@ -183,7 +161,6 @@ TEST(FolderBrowser, NewFolderCreatesSelectsOrReports)
     const QString base = QString::fromStdString(dir.path().string());
     qxtest::WriteFileText(dir.file("plainfile"), "x");
     RecordingPrompt prompt;
-    PromptGuard guard(&prompt);
 
     TFolderBrowser browser(nullptr, "", base, true, true, true, "New folder", "Current folder:");
     QString answer;
