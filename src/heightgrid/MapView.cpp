@@ -47,9 +47,9 @@ double FitScale(int32_t bufferWidth, int32_t bufferHeight, int32_t columns, int3
 {
     if (columns < 1 || rows < 1 || bufferWidth < 1 || bufferHeight < 1)
         return 1.0;
-    const double rx = double(bufferWidth) / columns;
-    const double ry = double(bufferHeight) / rows;
-    return rx >= ry ? bufferHeight / (rows - 0.5) : bufferWidth / (columns - 0.5);
+    // Whichever side is tighter once the half-cell margin is counted, so that the last column
+    // and the last row both stay on the buffer.
+    return std::min(bufferHeight / (rows - 0.5), bufferWidth / (columns - 0.5));
 }
 
 namespace {

@@ -26,8 +26,8 @@ bool MapBufferSize(int32_t zoomLevel, int32_t columns, int32_t rows, QSize& size
 // without cells gives 0.
 int32_t UsableZoomLevel(int32_t wanted, int32_t columns, int32_t rows);
 
-// Pixels per grid spacing that fit a grid of columns x rows into a buffer of the given size; 1.0
-// for a grid without cells.
+// Pixels per grid spacing that fit a grid of columns x rows into a buffer of the given size with
+// half a cell to spare after the last column and row; 1.0 for a grid without cells.
 double FitScale(int32_t bufferWidth, int32_t bufferHeight, int32_t columns, int32_t rows);
 
 // Pixel to cell: Trunc((p + scale / 2) / scale), clamped to the grid.

@@ -49,10 +49,23 @@ TEST(MapView, FitScaleUsesTheTighterSide)
         {258, 258, 258, 258, 258 / 257.5}, // square: from the height
         {400, 100, 40, 20, 100 / 19.5},    // wide buffer: rows decide
         {100, 400, 20, 40, 100 / 19.5},    // tall buffer: columns decide
+        {30, 25, 30, 25, 30 / 29.5},       // same ratio, more columns: columns decide
         {10, 10, 0, 0, 1.0},               // no grid
     };
     for (const auto& c : cases)
         EXPECT_DOUBLE_EQ(FitScale(c.w, c.h, c.cols, c.rows), c.scale) << c.w << "x" << c.h;
+    // The last cell's centre lies on the buffer, and the last pixel maps back to it.
+    for (int cols : {21, 30, 258, 401}) {
+        const int rows = 25;
+        const double scale = FitScale(cols, rows, cols, rows);
+        int32_t x = 0, y = 0, c = 0, r = 0;
+        CellToScreen(cols - 1, rows - 1, scale, x, y);
+        EXPECT_LT(x, cols);
+        EXPECT_LT(y, rows);
+        ScreenToCell(cols - 1, rows - 1, scale, cols, rows, c, r);
+        EXPECT_EQ(c, cols - 1);
+        EXPECT_EQ(r, rows - 1);
+    }
 }
 
 TEST(MapView, ScreenToCellRoundsToNearestAndClamps)
