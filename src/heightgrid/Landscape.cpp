@@ -6,6 +6,7 @@
 #include "heightgrid/HeightGridDialogs.h"
 #include "heightgrid/MapParameters.h"
 #include "heightgrid/NewMap.h"
+#include "models/GraphicEx.h"
 #include "project/Messages.h"
 #include "project/Project.h"
 #include "project/WinReg.h"
@@ -440,8 +441,9 @@ void TFLandscape::BackgroundButtonClick()
         if (file.empty())
             return;
         QImage picture;
-        if (!picture.load(QString::fromStdString(file))) {
-            ShowError("Cannot load picture " + file);
+        std::string error;
+        if (!LoadPicture(file, picture, &error)) {
+            ShowError(error.empty() ? file : error);
             return;
         }
         Map->Background = picture;

@@ -10,6 +10,7 @@
 #include "project/Messages.h"
 #include "project/Project.h"
 #include "project/WinReg.h"
+#include "support/TestSupport.h"
 
 #include <QAction>
 #include <QApplication>
@@ -29,6 +30,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -36,9 +38,15 @@ namespace {
 class TRecordingPrompt : public IPrompt {
 public:
     std::vector<std::string> shown;
+    std::string openName; // what the next open-file dialog answers
+    std::string openFilter;
     void ShowMessage(const std::string& text, TMsgIcon) override { shown.push_back(text); }
     TAnswer Ask(const std::string&, const std::vector<TAnswer>& b, TMsgIcon) override { return b.front(); }
-    std::string OpenFileName(const std::string&, const std::string&, const std::string&) override { return {}; }
+    std::string OpenFileName(const std::string&, const std::string& filter, const std::string&) override
+    {
+        openFilter = filter;
+        return std::exchange(openName, {});
+    }
     std::string SaveFileName(const std::string&, const std::string&, const std::string&) override { return {}; }
     std::string ChooseFolder(const std::string&, const std::string&) override { return {}; }
     bool ChooseColor(int&) override { return false; }
@@ -400,6 +408,29 @@ TEST_F(LandscapeTest, RgbCheckBoxStoresTheSettingAndRedraws)
     EXPECT_EQ(map->Buffer.pixel(pixelOf(29, 24)), RgbRampColor(314, 0, 314));
     form->RGBCheckBox->click();
     EXPECT_FALSE(TWinRegistry(QuarlexBaseKey).ReadBool("LandscapeDisplay", "RGB", true));
+}
+
+TEST_F(LandscapeTest, BackgroundPictureShowsUnderNullCells)
+{
+    qxtest::TempDir dir;
+    QImage picture(60, 50, QImage::Format_RGB32);
+    picture.fill(qRgb(200, 30, 40));
+    const std::string file = dir.file("Back.bmp");
+    ASSERT_TRUE(picture.save(QString::fromStdString(file)));
+    for (int i = 0; i < 3; ++i) // 5 pixels a cell: squares with gaps between them
+        form->ZoomInToolButtonClick();
+    prompt.openName = file;
+    form->BackgroundButtonClick();
+    EXPECT_EQ(prompt.openFilter, "Bitmaps (*.bmp)");
+    EXPECT_EQ(map->Background.size(), QSize(60, 50));
+    EXPECT_EQ(map->Buffer.pixel(pixelOf(5, 6)), qRgb(200, 30, 40)); // the null cell
+    EXPECT_EQ(map->Buffer.pixel(pixelOf(6, 6)), GreenRampColor(66, 0, 314));
+    // A file that is no picture leaves the background as it was and says so.
+    qxtest::WriteFileText(dir.file("bad.bmp"), "not a picture");
+    prompt.openName = dir.file("bad.bmp");
+    form->BackgroundButtonClick();
+    EXPECT_EQ(map->Background.size(), QSize(60, 50));
+    EXPECT_EQ(prompt.shown.size(), 1u);
 }
 
 // ---- Dialogs ------------------------------------------------------------------------------------------
