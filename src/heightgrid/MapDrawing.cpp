@@ -83,6 +83,7 @@ bool DrawMapArea(QImage& buffer, const TGridBlock& grid, const QImage& backgroun
         const int32_t half1 = state.Half1, half2 = state.Half2;
         const bool asText = scale >= kHeightTextScale;
         QFont font(QStringLiteral("Arial"));
+        font.setStyleStrategy(QFont::NoAntialias); // glyphs in the ramp colour itself
         font.setPixelSize(std::max(1, int(std::clamp(std::trunc(0.4 * scale), 1.0, 4096.0))));
         painter.setFont(font);
         const QFontMetrics metrics(font);

@@ -204,6 +204,29 @@ TEST_F(MapDrawingTest, BackgroundShowsUnderNullCellsAndProgressCanStop)
     EXPECT_FALSE(DrawMapArea(buffer, project.Grid, picture, options, state, true, {}, [&](int) { return ++calls < 2; }));
 }
 
+TEST_F(MapDrawingTest, LargeScaleWritesHeightsAsNumbers)
+{
+    buffer = QImage(100, 80, QImage::Format_RGB32);
+    options.Scale = 20.0; // squares would be 7 pixels wide here
+    project.Grid.Cells[2][2].Height = 0.0;
+    ASSERT_TRUE(DrawMapArea(buffer, project.Grid, QImage(), options, state, true, {}));
+    // The number sits right and below the cell centre's top-left offset; its box holds both the
+    // ramp colour (the glyphs) and white (around them), which a filled square never would.
+    const QRgb green = GreenRampColor(50, 0, 100);
+    int inks = 0, whites = 0;
+    for (int x = 20 - state.Half1; x < 20 - state.Half1 + 16; ++x)
+        for (int y = 20 - state.Half1; y < 20 - state.Half1 + 8; ++y) {
+            inks += buffer.pixel(x, y) == green;
+            whites += buffer.pixel(x, y) == qRgb(255, 255, 255);
+        }
+    EXPECT_GT(inks, 0);
+    EXPECT_GT(whites, 0);
+    // Height 0.0 keeps its 2-pixel mark at any scale.
+    EXPECT_EQ(buffer.pixel(39, 39), GreenRampColor(0, 0, 100));
+    EXPECT_EQ(buffer.pixel(40, 40), GreenRampColor(0, 0, 100));
+    EXPECT_EQ(buffer.pixel(41, 41), qRgb(255, 255, 255));
+}
+
 TEST(MapParameters, SizeTextLimitsAndGeoreference)
 {
     EXPECT_EQ(DisplayMapSize(30.0, 30.0, 258, 258), "7.7km x 7.7km");
