@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds QuarlexII and starts it (under a virtual X server when there is
 # no display). Arguments are passed to the program (a project file to open).
+# QUARLEX_NO_ABOUT=1 skips the about box at start-up.
 set -euo pipefail
 cd "$(dirname "$0")"
 bash tools/install-deps.sh tools/packages.txt

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QInputDialog>
@@ -186,6 +187,19 @@ QString NewFolderPath(const QString& folder, const QString& name)
     return folder + '/' + name;
 }
 
+QString ShortenPathText(const QString& path, const QFontMetrics& metrics, int width)
+{
+    if (metrics.horizontalAdvance(path) <= width)
+        return path;
+    const QString dots = QStringLiteral("...");
+    for (qsizetype keep = path.size() - 1; keep > 0; --keep) {
+        const QString s = path.left((keep + 1) / 2) + dots + path.right(keep / 2);
+        if (metrics.horizontalAdvance(s) <= width)
+            return s;
+    }
+    return dots;
+}
+
 TFolderBrowser::TFolderBrowser(QWidget* parent, const QString& root, const QString& folder, bool showPath,
                                bool newFolderVisible, bool newFolderEnabled, const QString& newFolderCaption,
                                const QString& labelCaption)
@@ -277,8 +291,7 @@ bool TFolderBrowser::NewFolder()
 void TFolderBrowser::ShowPathText()
 {
     // A path too long for the label is shortened with "...".
-    const int width = std::max(1, path_->width());
-    path_->setText(path_->fontMetrics().elidedText(current_, Qt::ElideMiddle, width));
+    path_->setText(ShortenPathText(current_, path_->fontMetrics(), std::max(1, path_->width())));
     path_->setToolTip(current_);
 }
 

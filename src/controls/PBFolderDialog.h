@@ -17,6 +17,7 @@
 #include <functional>
 
 class QFileSystemModel;
+class QFontMetrics;
 class QLabel;
 class QPushButton;
 class QTreeView;
@@ -57,6 +58,9 @@ QString RootFolderPath(TSHFolders root);
 // The path of a folder `name` made inside `folder`: a separator is put between them unless the
 // folder already ends with one or the name starts with one.
 QString NewFolderPath(const QString& folder, const QString& name);
+
+// A path cut in the middle with "..." so that it fits `width` pixels in the given font.
+QString ShortenPathText(const QString& path, const QFontMetrics& metrics, int width);
 
 // The modal browser itself.
 class TFolderBrowser : public QDialog {

@@ -45,13 +45,15 @@ bool LoadOpenGLLibrariesFrom(const std::string& glLibrary, const std::string& gl
 {
     UnloadOpenGLLibraries();
     TLoadedLibraries& libs = Loaded();
-    void* gl = dlopen(glLibrary.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // The libraries stay mapped after dlclose: GL keeps per-thread state that would otherwise point
+    // into unmapped code, and a later load of the same implementation is then free.
+    void* gl = dlopen(glLibrary.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (!gl) {
         const char* why = dlerror();
         SetError(error, "cannot load " + glLibrary + (why ? std::string(": ") + why : std::string()));
         return false;
     }
-    void* glu = dlopen(gluLibrary.c_str(), RTLD_NOW | RTLD_LOCAL);
+    void* glu = dlopen(gluLibrary.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (!glu) {
         const char* why = dlerror();
         SetError(error, "cannot load " + gluLibrary + (why ? std::string(": ") + why : std::string()));

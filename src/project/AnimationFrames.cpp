@@ -16,14 +16,14 @@ std::vector<std::string> Fields(const TIniFile& script, const std::string& key)
     return words ? *words : std::vector<std::string>{};
 }
 
-template <size_t N>
-bool Reals(const std::vector<std::string>& fields, std::array<double, N>& out, size_t first, size_t count)
+// Fields first .. first + count - 1 as reals into out (indexed like the fields).
+bool Reals(const std::vector<std::string>& fields, double* out, size_t first, size_t count)
 {
-    for (size_t i = 0; i < count; ++i) {
-        auto v = ParseReal(fields[first + i]);
+    for (size_t i = first; i < first + count; ++i) {
+        auto v = ParseReal(fields[i]);
         if (!v)
             return false;
-        out[first + i] = *v;
+        out[i] = *v;
     }
     return true;
 }
@@ -55,7 +55,7 @@ TProject::TFrameResult ApplyAnimationFrame(const TIniFile& script, int frame, TP
     if (camera.size() != 9)
         return R::Missing;
     std::array<double, 9> cam{};
-    if (!Reals(camera, cam, 0, 9))
+    if (!Reals(camera, cam.data(), 0, 9))
         return R::Malformed;
 
     const std::vector<std::string> light = Fields(script, "LIGHT-" + n);
@@ -65,7 +65,7 @@ TProject::TFrameResult ApplyAnimationFrame(const TIniFile& script, int frame, TP
     if (hasLight) {
         auto skyValue = ColourValue(light[2]);
         auto horizonValue = ColourValue(light[3]);
-        if (!Reals(light, sun, 0, 2) || !skyValue || !horizonValue || !Reals(light, sun, 4, 5))
+        if (!Reals(light, sun.data(), 0, 2) || !skyValue || !horizonValue || !Reals(light, sun.data(), 4, 5))
             return R::Malformed;
         sky = *skyValue;
         horizon = *horizonValue;
@@ -76,7 +76,7 @@ TProject::TFrameResult ApplyAnimationFrame(const TIniFile& script, int frame, TP
     std::array<double, 5> offsets{};
     std::array<int32_t, 3> cloudInts{};
     if (clouds.size() == 5) {
-        if (!Reals(clouds, offsets, 0, 2))
+        if (!Reals(clouds, offsets.data(), 0, 2))
             return R::Malformed;
         for (size_t i = 0; i < 3; ++i) {
             auto v = ParseInteger(clouds[2 + i], false);

@@ -2,6 +2,8 @@
 
 #include "project/StrStuff.h"
 
+#include <algorithm>
+
 namespace {
 
 // Length of the valid UTF-8 sequence at s[i], or 0 when it is not one.
@@ -96,6 +98,37 @@ std::string TByteReader::ShortString()
 {
     const uint8_t* p = Take(256);
     return DecodeStoredText(std::string_view(reinterpret_cast<const char*>(p + 1), p[0]));
+}
+
+void TByteReader::Refill(size_t n)
+{
+    if (!source_ || n > Remaining())
+        Fail();
+    // Keep the unread rest of the window, then fill up from the source.
+    const uint8_t* rest = data_ + pos_;
+    const size_t left = size_ - pos_;
+    base_ += pos_;
+    pos_ = 0;
+    const size_t window = static_cast<size_t>(std::min<uint64_t>(std::max<size_t>(n, size_t(1) << 20), Remaining()));
+    if (buffer_.size() < window) {
+        std::vector<uint8_t> bigger(window);
+        if (left > 0)
+            std::memcpy(bigger.data(), rest, left);
+        buffer_.swap(bigger);
+    } else if (left > 0) {
+        std::memmove(buffer_.data(), rest, left);
+    }
+    data_ = buffer_.data();
+    size_ = left;
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(buffer_.size(), Remaining()));
+    while (size_ < want) {
+        const size_t got = source_(buffer_.data() + size_, want - size_);
+        if (got == 0)
+            break;
+        size_ += got;
+    }
+    if (size_ < n)
+        Fail();
 }
 
 int32_t TByteReader::Count(size_t minEntryBytes, int32_t limit)

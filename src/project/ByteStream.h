@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,9 +14,19 @@
 // Text of a stored string: kept when it is valid UTF-8, otherwise read as Windows-1252.
 std::string DecodeStoredText(std::string_view bytes);
 
+// Where a streaming writer sends its full buffers; throws to stop the encoding.
+using TByteSink = std::function<void(const uint8_t* data, size_t size)>;
+
 class TByteWriter {
 public:
+    // Collects everything in out.
     explicit TByteWriter(std::vector<uint8_t>& out) : out_(out) {}
+    // Streams: whenever out holds at least chunk bytes at a checkpoint, they go to sink.
+    TByteWriter(std::vector<uint8_t>& out, TByteSink sink, size_t chunk = size_t(1) << 20)
+        : out_(out), sink_(std::move(sink)), chunk_(chunk)
+    {
+        out_.reserve(chunk_ + chunk_ / 2);
+    }
 
     void U8(uint8_t v) { out_.push_back(v); }
     void U16(uint16_t v) { Put(v, 2); }
@@ -36,16 +47,36 @@ public:
     void Zeros(size_t n) { out_.insert(out_.end(), n, 0); }
     // A short string: UTF-8 cut to 255 bytes on a character boundary, zero filler.
     void ShortString(const std::string& text);
-    // Appends n bytes (zeroed) and returns where they start, for bulk encoders.
+    // Appends n bytes (zeroed) and returns where they start, for bulk encoders. A checkpoint.
     uint8_t* Extend(size_t n)
     {
+        Checkpoint();
         size_t at = out_.size();
         out_.resize(at + n);
         return out_.data() + at;
     }
-    size_t Size() const { return out_.size(); }
+    // Lets a streaming writer pass on what it holds.
+    void Checkpoint()
+    {
+        if (sink_ && out_.size() >= chunk_)
+            Drain();
+    }
+    // Passes on everything still held (streaming writers only).
+    void Finish()
+    {
+        if (sink_ && !out_.empty())
+            Drain();
+    }
+    // Bytes written so far.
+    uint64_t Size() const { return drained_ + out_.size(); }
 
 private:
+    void Drain()
+    {
+        sink_(out_.data(), out_.size());
+        drained_ += out_.size();
+        out_.clear();
+    }
     void Put(uint64_t v, int bytes)
     {
         uint8_t b[8];
@@ -54,13 +85,25 @@ private:
         out_.insert(out_.end(), b, b + bytes);
     }
     std::vector<uint8_t>& out_;
+    TByteSink sink_;
+    size_t chunk_ = 0;
+    uint64_t drained_ = 0;
 };
+
+// Where a streaming reader gets more bytes: fills up to size bytes and returns how many it
+// delivered (0 only at the end); throws when the bytes cannot be read.
+using TByteSource = std::function<size_t(uint8_t* data, size_t size)>;
 
 class TByteReader {
 public:
-    // failText: the message of the EInvalidData thrown on a short read.
+    // Reads bytes in memory. failText: the message of the EInvalidData thrown on a short read.
     TByteReader(const uint8_t* data, size_t size, std::string failText)
-        : data_(data), size_(size), failText_(std::move(failText))
+        : data_(data), size_(size), total_(size), failText_(std::move(failText))
+    {
+    }
+    // Reads totalSize bytes from source, a window at a time.
+    TByteReader(TByteSource source, uint64_t totalSize, std::string failText)
+        : total_(totalSize), source_(std::move(source)), failText_(std::move(failText))
     {
     }
 
@@ -84,11 +127,11 @@ public:
     }
     std::string ShortString();
     void Skip(size_t n) { Take(n); }
-    // The next n bytes; throws when fewer are left.
+    // The next n bytes, valid until the next read; throws when fewer are left.
     const uint8_t* Take(size_t n)
     {
         if (n > size_ - pos_)
-            Fail();
+            Refill(n);
         const uint8_t* p = data_ + pos_;
         pos_ += n;
         return p;
@@ -96,11 +139,11 @@ public:
     // A list count: not negative, at most limit, and count entries of at least minEntryBytes
     // each must fit in the bytes left.
     int32_t Count(size_t minEntryBytes, int32_t limit);
-    size_t Remaining() const { return size_ - pos_; }
-    size_t Position() const { return pos_; }
+    uint64_t Remaining() const { return total_ - base_ - pos_; }
     [[noreturn]] void Fail() const { throw EInvalidData(failText_); }
 
 private:
+    void Refill(size_t n);
     uint64_t Get(int bytes)
     {
         const uint8_t* p = Take(static_cast<size_t>(bytes));
@@ -109,8 +152,12 @@ private:
             v |= static_cast<uint64_t>(p[i]) << (8 * i);
         return v;
     }
-    const uint8_t* data_;
-    size_t size_;
-    size_t pos_ = 0;
+    const uint8_t* data_ = nullptr; // the current window
+    size_t size_ = 0;               // bytes in the window
+    size_t pos_ = 0;                // read position in the window
+    uint64_t base_ = 0;             // bytes consumed before the window
+    uint64_t total_;
+    TByteSource source_;
+    std::vector<uint8_t> buffer_;
     std::string failText_;
 };

@@ -8,7 +8,7 @@
 #include <string>
 
 // Limit on the surface count an INI file may ask for.
-inline constexpr int32_t MaxIniSurfaceCount = 10000;
+inline constexpr int32_t MaxIniSurfaceCount = 1000;
 
 // Writes every section of the environment into ini. Throws std::range_error for a colour that
 // has no 24-bit value.

@@ -5,6 +5,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -20,22 +21,6 @@ std::string_view Trim(std::string_view s)
     while (!s.empty() && IsBlank(s.back()))
         s.remove_suffix(1);
     return s;
-}
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<char>(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
 }
 
 } // namespace
@@ -87,11 +72,13 @@ std::string FormatReal(double value)
 
 void TIniFile::Parse(std::string_view raw)
 {
+    indexed_ = false;
     lines_.clear();
     eol_ = "\n";
     if (raw.size() >= 3 && raw.substr(0, 3) == "\xEF\xBB\xBF")
         raw.remove_prefix(3);
     const std::string text = DecodeStoredText(raw);
+    lines_.reserve(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
     size_t start = 0;
     bool sawCrLf = false;
     while (start < text.size()) {
@@ -143,6 +130,7 @@ bool TIniFile::LoadFromFile(const std::string& fileName, std::string* error)
     QFile file(QString::fromStdString(fileName));
     if (!file.exists()) {
         lines_.clear();
+        indexed_ = false;
         return true;
     }
     if (!file.open(QIODevice::ReadOnly)) {
@@ -167,33 +155,62 @@ bool TIniFile::SaveToFile(const std::string& fileName, std::string* error) const
     return true;
 }
 
-int TIniFile::FindSection(std::string_view section) const
+namespace {
+
+std::string Lower(std::string_view s)
 {
-    for (size_t i = 0; i < lines_.size(); ++i)
-        if (lines_[i].kind == Line::Section && EqualsIgnoringCase(lines_[i].section, section))
-            return static_cast<int>(i);
-    return -1;
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return out;
 }
 
-int TIniFile::FindKey(int sectionLine, std::string_view key) const
+// Index key of a key line: the section's and the key's names, lower case.
+std::string KeyOf(std::string_view section, std::string_view key) { return Lower(section) + '\n' + Lower(key); }
+
+} // namespace
+
+void TIniFile::Index() const
 {
-    for (size_t i = static_cast<size_t>(sectionLine) + 1; i < lines_.size(); ++i) {
-        if (lines_[i].kind == Line::Section)
-            break;
-        if (lines_[i].kind == Line::Key && EqualsIgnoringCase(lines_[i].key, key))
-            return static_cast<int>(i);
+    if (indexed_)
+        return;
+    sections_.clear();
+    keys_.clear();
+    lastSection_ = -1;
+    // Only the first section of a name counts, and the first of equal keys in it.
+    const std::string* section = nullptr;
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        const Line& l = lines_[i];
+        if (l.kind == Line::Section) {
+            lastSection_ = static_cast<int>(i);
+            section = sections_.emplace(Lower(l.section), static_cast<int>(i)).second ? &l.section : nullptr;
+        } else if (l.kind == Line::Key && section) {
+            keys_.emplace(KeyOf(*section, l.key), static_cast<int>(i));
+        }
     }
-    return -1;
+    indexed_ = true;
+}
+
+int TIniFile::FindSection(std::string_view section) const
+{
+    Index();
+    auto it = sections_.find(Lower(section));
+    return it == sections_.end() ? -1 : it->second;
+}
+
+int TIniFile::FindKey(std::string_view section, std::string_view key) const
+{
+    Index();
+    auto it = keys_.find(KeyOf(section, key));
+    return it == keys_.end() ? -1 : it->second;
 }
 
 bool TIniFile::SectionExists(std::string_view section) const { return FindSection(section) >= 0; }
 
 std::optional<std::string> TIniFile::Value(std::string_view section, std::string_view key) const
 {
-    int s = FindSection(section);
-    if (s < 0)
-        return std::nullopt;
-    int k = FindKey(s, key);
+    int k = FindKey(section, key);
     if (k < 0)
         return std::nullopt;
     return lines_[static_cast<size_t>(k)].value;
@@ -246,8 +263,10 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
         header.raw = "[" + header.section + "]";
         lines_.push_back(std::move(header));
         s = static_cast<int>(lines_.size()) - 1;
+        sections_.emplace(Lower(section), s);
+        lastSection_ = s;
     }
-    int k = FindKey(s, key);
+    int k = FindKey(section, key);
     if (k >= 0) {
         Line& existing = lines_[static_cast<size_t>(k)];
         existing.value = l.value;
@@ -257,9 +276,23 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
     l.raw = l.key + "=" + l.value;
     // After the last key of the section (blank lines and comments that end it stay after it).
     size_t at = static_cast<size_t>(s) + 1;
-    for (size_t i = at; i < lines_.size() && lines_[i].kind != Line::Section; ++i)
-        if (lines_[i].kind == Line::Key)
-            at = i + 1;
+    Index();
+    if (s == lastSection_ && lines_.back().kind != Line::Other) {
+        at = lines_.size(); // the common case of a file being written from start to end
+    } else {
+        for (size_t i = at; i < lines_.size() && lines_[i].kind != Line::Section; ++i)
+            if (lines_[i].kind == Line::Key)
+                at = i + 1;
+    }
+    // The index follows: lines after an insertion move down by one.
+    if (at < lines_.size()) {
+        for (auto& entry : sections_)
+            entry.second += entry.second >= static_cast<int>(at) ? 1 : 0;
+        for (auto& entry : keys_)
+            entry.second += entry.second >= static_cast<int>(at) ? 1 : 0;
+        lastSection_ += lastSection_ >= static_cast<int>(at) ? 1 : 0;
+    }
+    keys_.emplace(KeyOf(section, l.key), static_cast<int>(at));
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), std::move(l));
 }
 

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 struct TFloatColor;
@@ -50,9 +51,15 @@ private:
         enum Kind { Other, Section, Key } kind = Other;
     };
     int FindSection(std::string_view section) const;
-    int FindKey(int sectionLine, std::string_view key) const;
+    int FindKey(std::string_view section, std::string_view key) const;
+    void Index() const;
     std::vector<Line> lines_;
     std::string eol_ = "\n";
+    // Lookup index (lower-case names to line numbers), rebuilt after the lines change.
+    mutable bool indexed_ = false;
+    mutable std::unordered_map<std::string, int> sections_;
+    mutable std::unordered_map<std::string, int> keys_; // "<section>\n<key>"
+    mutable int lastSection_ = -1;
 };
 
 // Text helpers shared by the INI readers and the animation scripts.

@@ -2,6 +2,8 @@
 // TProject: the whole landscape document. Exactly one exists at a time, held by the main window in
 // one global variable whose address every editor, engine and plug-in service keeps.
 #include "project/TypeDefinition.h"
+#include "project/ProjectGeometry.h"
+#include "project/ProjectSurface.h"
 
 #include <QImage>
 
@@ -87,10 +89,55 @@ public:
     void SwapBlocks(TProject& other) noexcept;
 
     // ---- Grid and world geometry queries -------------------------------------------------------
-    // (geometry queries)
+    // Frames: see ProjectGeometry.h. None of these change stored data.
+
+    // SizeX/2 SpacingX / WorldScale and SizeY/2 SpacingY / WorldScale; refreshed by WorldToGrid and
+    // GetCellGeometry, read by the layer-map lookups to turn a render X, Z into a map pixel.
+    THalfExtents HalfExtents;
+
+    // Corner k of the render-frame grid: 0 (-W/2, -D/2), 1 (+W/2, -D/2), 2 (+W/2, +D/2),
+    // 3 (-W/2, +D/2) with W = SizeX SpacingX / WorldScale, D likewise; other k leave out untouched.
+    void GetWorldCorner(uint8_t k, TDoublePoint& out) const;
+    // (W, D) in render units.
+    TDoublePoint GetWorldSize() const;
+    // Render point -> grid point (column, height, row). Refreshes HalfExtents.
+    TVector3 WorldToGrid(const TVector3& p);
+    // Eye and Target in render units.
+    TVector3 GetCameraPosition() const;
+    TVector3 GetCameraTarget() const;
+    // Stored frame <-> georeferenced frame (Y unchanged). A degenerate edge pair (LeftGeo =
+    // RightGeo, zero MapWidth, ...) maps every value onto that edge instead of dividing by zero.
+    TGeoPoint WorldToGeo(const TVector3& p) const;
+    TVector3 GeoToWorld(const TGeoPoint& g) const;
+    // X and Z of WorldToGeo(Eye) / WorldToGeo(Target).
+    TDoublePoint GetCameraGeoPosition() const;
+    TDoublePoint GetTargetGeoPosition() const;
+    // Render positions of the eight neighbours of vertex (c, r), from the upper left clockwise
+    // (c-1,r-1), (c,r-1), (c+1,r-1), (c+1,r), (c+1,r+1), (c,r+1), (c-1,r+1), (c-1,r), then the
+    // vertex itself; at an edge the missing neighbour is the vertex itself. False (out untouched)
+    // when (c, r) is not a vertex of the grid.
+    bool GetVertexNeighbourhood(int32_t c, int32_t r, TVector3 (&out)[9]) const;
+    // Fills g for the cell whose corner 0 is (c, r). False when (c + 1, r + 1) is not a vertex;
+    // g then holds only Column, Row and the cleared flags.
+    bool GetCellGeometry(int32_t c, int32_t r, TCellGeometry& g);
+    // Displacement roughness at render point (x, z) inside cell g, scaled spacing (sx, sz):
+    // bilinear blend of 0.2 x the corners' CachedRoughness (water roughness on flooded corners).
+    double InterpolateRoughness(double x, double z, double sx, double sz, const TCellGeometry& g) const;
+    // Roughness of vertex (c, r) from its band, water and terrain layer; 0 outside the grid.
+    float RoughnessAt(int32_t c, int32_t r) const;
 
     // ---- Surface, colour and layer-map queries -------------------------------------------------
-    // (surface queries)
+    // Paints LayerBitmap (allocating it when needed) from the regions and lines. Deleted entries,
+    // entries of a hidden layer and entries whose layer does not exist are not painted.
+    void BuildLayerMap();
+    // Index of the terrain layer under map pixel (x, y), NoLayer for none; edge := 1 on an edge pixel.
+    int32_t TerrainLayerAt(int32_t x, int32_t y, uint8_t& edge) const;
+    // Fills Kind, Colors, Bumpiness, LayerIndex, LayerEdge and Color of a land texel. Draws two
+    // numbers from the global random generator.
+    void SurfaceColourAt(TTexelPoint& t) const;
+    // Fills the colours of a water texel: the sky in the mirrored view ray, and the terrain that the
+    // mirrored ray meets (Colors[1]) when it meets any. Reads AtmosphereParams.
+    void WaterReflectionColour(TTexelPoint& t) const;
 
     // ---- Environment settings and animation frames ---------------------------------------------
     // Environment INI: each opens the file, does its work and closes it; they change neither the

@@ -7,9 +7,24 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-bool WriteFileAtomically(const std::string& path, const void* data, size_t size, std::string& error)
+TAtomicFile::~TAtomicFile() { Abandon(); }
+
+void TAtomicFile::Abandon()
+{
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (!temp_.empty()) {
+        ::unlink(temp_.c_str());
+        temp_.clear();
+    }
+}
+
+bool TAtomicFile::Open(const std::string& path, std::string& error)
 {
     namespace fs = std::filesystem;
+    Abandon();
     std::error_code ec;
     // Write through a symbolic link to the file it names, as a direct write would.
     fs::path target = fs::path(path);
@@ -20,50 +35,64 @@ bool WriteFileAtomically(const std::string& path, const void* data, size_t size,
     }
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
     const std::string base = target.filename().string();
-
-    int fd = -1;
-    std::string temp;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = (folder / ("." + base + "." + std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".tmp")).string();
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
+    for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+        temp_ = (folder / ("." + base + "." + std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".tmp")).string();
+        fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd_ < 0 && errno != EEXIST)
             break;
     }
-    if (fd < 0) {
+    if (fd_ < 0) {
         error = std::strerror(errno);
+        temp_.clear();
         return false;
     }
-    // Keep the permissions of the file being replaced.
+    target_ = target.string();
     struct stat old;
-    if (::stat(target.c_str(), &old) == 0)
-        ::fchmod(fd, old.st_mode & 07777);
+    if (::stat(target_.c_str(), &old) == 0)
+        ::fchmod(fd_, old.st_mode & 07777);
+    return true;
+}
 
+bool TAtomicFile::Write(const void* data, size_t size, std::string& error)
+{
+    if (fd_ < 0) {
+        error = "file not open";
+        return false;
+    }
     const char* p = static_cast<const char*>(data);
-    size_t left = size;
-    int failure = 0;
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            failure = errno;
-            break;
-        }
-        if (n == 0) {
-            failure = ENOSPC;
-            break;
+    while (size > 0) {
+        ssize_t n = ::write(fd_, p, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            error = std::strerror(n < 0 ? errno : ENOSPC);
+            return false;
         }
         p += n;
-        left -= static_cast<size_t>(n);
-    }
-    if (::close(fd) != 0 && failure == 0)
-        failure = errno;
-    if (failure == 0 && ::rename(temp.c_str(), target.c_str()) != 0)
-        failure = errno;
-    if (failure != 0) {
-        ::unlink(temp.c_str());
-        error = std::strerror(failure);
-        return false;
+        size -= static_cast<size_t>(n);
     }
     return true;
+}
+
+bool TAtomicFile::Commit(std::string& error)
+{
+    if (fd_ < 0) {
+        error = "file not open";
+        return false;
+    }
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0 || ::rename(temp_.c_str(), target_.c_str()) != 0) {
+        error = std::strerror(errno);
+        Abandon();
+        return false;
+    }
+    temp_.clear();
+    return true;
+}
+
+bool WriteFileAtomically(const std::string& path, const void* data, size_t size, std::string& error)
+{
+    TAtomicFile file;
+    return file.Open(path, error) && file.Write(data, size, error) && file.Commit(error);
 }

@@ -4,11 +4,15 @@
 #include "project/Messages.h"
 #include "project/SafeFile.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QDir>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cmath>
 #include <new>
 #include <stdexcept>
@@ -22,7 +26,6 @@ namespace {
 // Limits on what a file may ask for; the byte checks of TByteReader::Count come on top.
 constexpr int32_t kMaxListCount = 1000000;
 constexpr int32_t kMaxGridSide = 65536;
-constexpr qint64 kMaxFileBytes = qint64(2) << 30;
 constexpr size_t kCellBytes = 10;
 
 // Progress meter over a count of steps: the percentage is passed on (and pending messages run)
@@ -214,15 +217,15 @@ void WriteGridBlock(TByteWriter& w, const TGridBlock& b)
     w.F64(b.RightGeo);
     w.F64(b.BottomGeo);
     const uint64_t total = static_cast<uint64_t>(cols) * static_cast<uint64_t>(rows);
-    uint8_t* out = w.Extend(total * kCellBytes);
     TMeter meter(static_cast<int64_t>(total));
     for (int r0 = 0; r0 < rows; r0 += kRowBand) {
         const int r1 = std::min(rows, r0 + kRowBand);
+        uint8_t* out = w.Extend(static_cast<size_t>(r1 - r0) * cols * kCellBytes);
         for (int c = 0; c < cols; ++c) {
             const TGridCell* column = b.Cells[c];
             for (int r = r0; r < r1; ++r) {
                 const TGridCell& cell = column[r];
-                uint8_t* p = out + (static_cast<size_t>(r) * cols + c) * kCellBytes;
+                uint8_t* p = out + (static_cast<size_t>(r - r0) * cols + c) * kCellBytes;
                 uint64_t bits;
                 std::memcpy(&bits, &cell.Height, 8);
                 PutLE64(p, bits);
@@ -261,15 +264,15 @@ void ReadGridBlock(TByteReader& r, TGridBlock& b)
     b.RightGeo = r.F64();
     b.BottomGeo = r.F64();
     b.Cells.Resize(sizeX, sizeY);
-    const uint8_t* in = r.Take(total * kCellBytes);
     TMeter meter(static_cast<int64_t>(total));
     for (int r0 = 0; r0 < sizeY; r0 += kRowBand) {
         const int r1 = std::min(sizeY, r0 + kRowBand);
+        const uint8_t* in = r.Take(static_cast<size_t>(r1 - r0) * sizeX * kCellBytes);
         for (int c = 0; c < sizeX; ++c) {
             TGridCell* column = b.Cells[c];
             for (int row = r0; row < r1; ++row) {
                 TGridCell& cell = column[row];
-                const uint8_t* p = in + (static_cast<size_t>(row) * sizeX + c) * kCellBytes;
+                const uint8_t* p = in + (static_cast<size_t>(row - r0) * sizeX + c) * kCellBytes;
                 uint64_t bits = GetLE64(p);
                 std::memcpy(&cell.Height, &bits, 8);
                 cell.Flooded = p[8];
@@ -907,6 +910,7 @@ void WritePolys(TByteWriter& w, uint8_t tag, int32_t count, int32_t nextID, cons
         const TTerrainPoly& p = items[i];
         if (p.Deleted)
             continue;
+        w.Checkpoint();
         const size_t points = InUse(p.PointCount, p.Points);
         w.I32(p.ID);
         w.I32(p.TerrainLayerID);
@@ -1009,14 +1013,17 @@ void ReadUrbanBlock(TByteReader& r, TUrbanBlock& b)
 
 void WriteProject(TProject& project, std::vector<uint8_t>& out)
 {
+    out.clear();
+    out.reserve(static_cast<size_t>(project.Grid.Cells.CellCount() * kCellBytes + 64 * 1024));
+    TByteWriter w(out);
+    WriteProject(project, w);
+}
+
+void WriteProject(TProject& project, TByteWriter& w)
+{
     project.Header.Magic = ProjectMagic;
     project.Header.Compatibility = ProjectCompatibility;
     project.Header.Version = ProjectVersion;
-    out.clear();
-    // One allocation for the bulk of the file: the cells plus a generous allowance for the rest.
-    const uint64_t cells = static_cast<uint64_t>(project.Grid.Cells.CellCount());
-    out.reserve(static_cast<size_t>(cells * kCellBytes + 64 * 1024));
-    TByteWriter w(out);
     w.U16(project.Header.Magic);
     w.U16(project.Header.Compatibility);
     w.U16(project.Header.Version);
@@ -1042,6 +1049,7 @@ void WriteProject(TProject& project, std::vector<uint8_t>& out)
     WriteTerrainLineBlock(w, project.TerrainLines);
     Step("Writing urban plans");
     WriteUrbanBlock(w, project.Urban);
+    w.Finish();
 }
 
 namespace {
@@ -1089,6 +1097,11 @@ void MakeSane(TProject& p)
 void ReadProject(const uint8_t* data, size_t size, TProject& project)
 {
     TByteReader r(data, size, IncompatibleProjectText);
+    ReadProject(r, project);
+}
+
+void ReadProject(TByteReader& r, TProject& project)
+{
     TProjectHeader header;
     header.Magic = r.U16();
     if (header.Magic != ProjectMagic)
@@ -1204,12 +1217,42 @@ void TProject::SwapBlocks(TProject& other) noexcept
     swap(Urban, other.Urban);
 }
 
+namespace {
+
+// A write failure while streaming the project out.
+class EWriteFailed : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A read failure (not a format error) while streaming a project in.
+class EReadFailed : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+} // namespace
+
 bool TProject::SaveToFile(const std::string& fileName)
 {
     TStatusScope status("Saving landscape");
-    std::vector<uint8_t> image;
+    // The new file is written beside the old one and renamed over it only when complete.
+    TAtomicFile file;
+    std::string error;
+    if (!file.Open(fileName, error)) {
+        ShowError("Cannot save project file " + fileName + ": " + error);
+        return false;
+    }
     try {
-        WriteProject(*this, image);
+        std::vector<uint8_t> buffer;
+        TByteWriter w(buffer, [&](const uint8_t* data, size_t size) {
+            if (!file.Write(data, size, error))
+                throw EWriteFailed(error);
+        });
+        WriteProject(*this, w);
+    } catch (const EWriteFailed&) {
+        ShowError("Cannot save project file " + fileName + ": " + error);
+        return false;
     } catch (const std::bad_alloc&) {
         ShowError("E0001 Memory Allocation Error");
         return false;
@@ -1217,9 +1260,7 @@ bool TProject::SaveToFile(const std::string& fileName)
         ShowError("E0001 Memory Allocation Error");
         return false;
     }
-    // The new file is written beside the old one and renamed over it only when complete.
-    std::string error;
-    if (!WriteFileAtomically(fileName, image.data(), image.size(), error)) {
+    if (!file.Commit(error)) {
         ShowError("Cannot save project file " + fileName + ": " + error);
         return false;
     }
@@ -1229,29 +1270,42 @@ bool TProject::SaveToFile(const std::string& fileName)
 bool TProject::LoadFromFile(const std::string& fileName)
 {
     TStatusScope status("Loading landscape");
-    QFile file(QString::fromStdString(fileName));
-    if (!file.open(QIODevice::ReadOnly)) {
-        ShowError("Cannot open project file " + fileName + ": " + file.errorString().toStdString());
+    const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat info;
+    if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        const std::string reason = fd < 0 ? std::strerror(errno) : "not a file";
+        if (fd >= 0)
+            ::close(fd);
+        ShowError("Cannot open project file " + fileName + ": " + reason);
         return false;
     }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
     try {
-        const qint64 size = file.size();
-        if (size > kMaxFileBytes)
-            throw EInvalidData(IncompatibleProjectText);
-        std::vector<uint8_t> image(static_cast<size_t>(size));
-        if (size > 0 && file.read(reinterpret_cast<char*>(image.data()), size) != size) {
-            ShowError("Cannot read project file " + fileName + ": " + file.errorString().toStdString());
-            return false;
-        }
-        file.close();
+        TByteReader r(
+            [fd](uint8_t* data, size_t size) -> size_t {
+                for (;;) {
+                    const ssize_t n = ::read(fd, data, size);
+                    if (n >= 0)
+                        return static_cast<size_t>(n);
+                    if (errno != EINTR)
+                        throw EReadFailed(std::strerror(errno));
+                }
+            },
+            static_cast<uint64_t>(info.st_size), IncompatibleProjectText);
         TProject fresh;
-        ReadProject(image.data(), image.size(), fresh);
+        ReadProject(r, fresh);
         // Missing side tables are created; failing to create them does not stop the load.
         if (!ExistsIgnoringCase(SideTableBase(fileName) + "Obj.dbf"))
             CreateSideTables(fileName);
         SwapBlocks(fresh);
     } catch (const EInvalidData& e) {
         ShowError(e.what());
+        return false;
+    } catch (const EReadFailed& e) {
+        ShowError("Cannot read project file " + fileName + ": " + e.what());
         return false;
     } catch (const std::bad_alloc&) {
         ShowError("E0001 Memory Allocation Error");

@@ -16,11 +16,13 @@ extern const char* const IncompatibleProjectText; // the E0046 message
 
 // The whole file image of a project (sets Header.Version to the current version first).
 void WriteProject(TProject& project, std::vector<uint8_t>& out);
+void WriteProject(TProject& project, TByteWriter& w);
 // Reads a whole file image into project, which should be freshly created (fields an old file
 // lacks keep their defaults). Throws EInvalidData(IncompatibleProjectText) for a wrong magic,
 // compatibility or tag, a short file or an impossible count. Leaves the blocks sane for the
 // renderer and the editors (at least one cloud layer, the three band surfaces, depth 1..4).
 void ReadProject(const uint8_t* data, size_t size, TProject& project);
+void ReadProject(TByteReader& r, TProject& project);
 
 // Block writers and readers; version is the file's header version.
 void WriteGridBlock(TByteWriter& w, const TGridBlock& b);

@@ -24,6 +24,7 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QPainter>
+#include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -188,7 +189,9 @@ TMainForm::TMainForm(const TMainFormOptions& options, QWidget* parent) : QMainWi
     auto* help = new QShortcut(QKeySequence::HelpContents, this);
     connect(help, &QShortcut::activated, this, [this] { FormHelp(); });
 
-    // 1. Maximised.
+    // 1. Maximised (the geometry too, for desktops without a window manager).
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        setGeometry(screen->availableGeometry());
     setWindowState(windowState() | Qt::WindowMaximized);
     // 2. About box, shown once and freed.
     if (options_.ShowAboutBox) {
@@ -203,6 +206,8 @@ TMainForm::TMainForm(const TMainFormOptions& options, QWidget* parent) : QMainWi
     // 7. Hints go to panel 2 (event()). 8. The first project.
     CurrentProject = nullptr;
     Guarded([this] { NewProject("Project"); });
+    if (!CurrentProject) // out of memory for the grid: a project without cells still beats none
+        CurrentProject = new TProject;
     Modified = 0;
     // 10. A project named on the command line.
     OpenCommandLineProject(options_.Arguments);

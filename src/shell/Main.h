@@ -10,6 +10,11 @@
 // Long operations: `Busy` is set while a project file is read or written; while it is set, or a
 // renderer holds a TRenderLock, every command that would change or replace the project is refused
 // with "E0120 File read/write operation already in process", and so is closing the window.
+// Commands added later that change the project (plug-ins) start with `if (RefuseWhileBusy()) return;`.
+//
+// Child windows: main() registers a factory per kind (RegisterChildWindow); the main window then
+// creates, places and tracks the window (menu items, "Render", the globals) by itself. A window
+// reaches its MDI frame through SubWindowOf(this), e.g. to store its placement when it closes.
 #include "project/Messages.h"
 #include "shell/BaseUnit.h"
 

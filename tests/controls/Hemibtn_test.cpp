@@ -321,8 +321,40 @@ TEST(HemisphereButton, PaintsTheDomeAndLetsTheParentShowAtTheCorners)
     EXPECT_EQ(up.pixel(17, 6), b->ImageOut().pixel(12, 1));   // bevel ring is drawn too
     b->SetDown(true);
     const QImage down = parent.grab().toImage();
+    THemisphereButton tiny;
+    tiny.resize(1, 1);
+    EXPECT_TRUE(tiny.ImageOut().isNull());
+    EXPECT_FALSE(tiny.grab().isNull());
     EXPECT_EQ(down.pixel(17, 17), b->ImageIn().pixel(12, 12));
     EXPECT_NE(down.pixel(17, 17), up.pixel(17, 17));
+}
+
+} // namespace
+
+namespace {
+
+TEST(HemisphereButton, DoubleClickReportsBothClicksAndTheDoubleClick)
+{
+    QWidget parent;
+    auto* b = new THemisphereButton(&parent);
+    QSignalSpy click(b, &THemisphereButton::OnClick), dbl(b, &THemisphereButton::OnDblClick);
+    // What the window system delivers for a double click: press, release, double click, release.
+    auto doubleClick = [b](QPoint p) {
+        const QEvent::Type types[] = {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
+                                      QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease};
+        for (QEvent::Type t : types) {
+            const Qt::MouseButtons held = t == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(Qt::LeftButton);
+            QMouseEvent e(t, QPointF(p), QPointF(p), Qt::LeftButton, held, {});
+            QApplication::sendEvent(b, &e);
+        }
+    };
+    doubleClick({12, 12});
+    EXPECT_EQ(dbl.count(), 1);
+    EXPECT_EQ(click.count(), 2);
+    EXPECT_FALSE(b->Down());
+    doubleClick({1, 1}); // off the face
+    EXPECT_EQ(dbl.count(), 1);
+    EXPECT_EQ(click.count(), 2);
 }
 
 } // namespace

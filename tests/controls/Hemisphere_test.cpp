@@ -165,6 +165,16 @@ TEST(Hemisphere, PaintsTheDomeAndClipsWhenTransparent)
     EXPECT_TRUE(h.mask().contains(QPoint(75, 100)));
     EXPECT_FALSE(h.mask().contains(QPoint(2, 2)));
     EXPECT_FALSE(h.mask().contains(QPoint(75, 273)));
+
+    // Too small for its rings, or for any dome: still paints and picks nothing.
+    for (QSize size : {QSize(40, 80), QSize(3, 3), QSize(1, 1)}) {
+        h.resize(size);
+        h.SetAzimuth(size.width());
+        EXPECT_FALSE(h.grab().isNull()) << size.width();
+    }
+    QSignalSpy az(&h, &THemisphere::OnAzChange);
+    Mouse(&h, QEvent::MouseButtonPress, {0, 0}, Qt::LeftButton);
+    EXPECT_EQ(az.count(), 0);
 }
 
 } // namespace

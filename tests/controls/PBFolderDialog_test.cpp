@@ -78,6 +78,22 @@ TEST(FolderPaths, NewFolderPathJoinsWithOneSeparator)
         EXPECT_EQ(NewFolderPath(c.folder, c.name), c.path) << c.folder << " + " << c.name;
 }
 
+TEST(FolderPaths, LongPathsAreShortenedInTheMiddle)
+{
+    const QFontMetrics fm{QFont()};
+    const QString path = "/home/user/landscapes/alps/project-files/textures/rock";
+    const int full = fm.horizontalAdvance(path);
+    EXPECT_EQ(ShortenPathText(path, fm, full), path);
+    for (int width : {full - 1, full / 2, full / 4}) {
+        const QString s = ShortenPathText(path, fm, width);
+        EXPECT_LE(fm.horizontalAdvance(s), width) << width;
+        EXPECT_TRUE(s.contains("...")) << width;
+        EXPECT_TRUE(path.startsWith(s.left(s.indexOf("...")))) << s.toStdString();
+        EXPECT_TRUE(path.endsWith(s.mid(s.indexOf("...") + 3))) << s.toStdString();
+    }
+    EXPECT_EQ(ShortenPathText(path, fm, 1), "...");
+}
+
 TEST(PBFolderDialog, Defaults)
 {
     TPBFolderDialog d;

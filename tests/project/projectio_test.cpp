@@ -8,6 +8,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -536,9 +537,44 @@ TEST(ProjectFile, RoundTripOfEveryBlock)
     EXPECT_EQ(Encode(loaded), qxtest::ReadFileBytes(dir.file("full.qx2")));
 }
 
-struct VersionCase {
-    int version;
-};
+TEST(ProjectFile, StreamedReadingMatchesReadingFromMemory)
+{
+    // Larger than one read window, delivered by a source in small uneven pieces.
+    TProject big;
+    ASSERT_TRUE(big.NewGrid(300, 420, 10.0, 10.0));
+    for (int c = 0; c < 300; ++c)
+        for (int r = 0; r < 420; ++r)
+            big.Grid.Cells[c][r].Height = c * 0.5 - r;
+    big.Grid.Cells[299][419].Flooded = 1;
+    const Bytes file = Encode(big);
+    ASSERT_GT(file.size(), 1u << 20);
+    size_t at = 0, calls = 0;
+    TByteReader r(
+        [&](uint8_t* data, size_t size) -> size_t {
+            const size_t n = std::min({size, file.size() - at, size_t(1) + calls++ % 4096});
+            std::memcpy(data, file.data() + at, n);
+            at += n;
+            return n;
+        },
+        file.size(), IncompatibleProjectText);
+    TProject streamed;
+    ReadProject(r, streamed);
+    EXPECT_EQ(Encode(streamed), file);
+    EXPECT_EQ(r.Remaining(), 0u);
+
+    // A source that ends early is a short file.
+    at = 0;
+    TByteReader cut(
+        [&](uint8_t* data, size_t size) -> size_t {
+            const size_t n = std::min(size, file.size() / 2 - at);
+            std::memcpy(data, file.data() + at, n);
+            at += n;
+            return n;
+        },
+        file.size(), IncompatibleProjectText);
+    TProject partial;
+    EXPECT_THROW(ReadProject(cut, partial), EInvalidData);
+}
 
 class OldVersions : public ::testing::TestWithParam<int> {};
 

@@ -191,3 +191,24 @@ TEST_F(ChildWindowsTest, ClosingTheMainWindowClosesItsChildrenFirst)
     EXPECT_TRUE(main.close());
     EXPECT_EQ(CurrentProject, nullptr);
 }
+
+TEST_F(ChildWindowsTest, WindowMenuListsTheChildrenAndRenderBringsTheRendererForward)
+{
+    RegisterProbe<TProbeForm>(TChildKind::Camera);
+    RegisterProbe<TProbeForm>(TChildKind::FractalRender);
+    TMainForm& main = Start();
+    main.show();
+    main.OpenChildWindow(TChildKind::FractalRender)->setWindowTitle(QStringLiteral("Fractal Render"));
+    TFBaseForm* camera = main.OpenChildWindow(TChildKind::Camera);
+    camera->setWindowTitle(QStringLiteral("Camera"));
+    EXPECT_EQ(main.MdiArea->activeSubWindow(), main.SubWindowOf(camera));
+
+    emit main.WindowMenu->aboutToShow();
+    std::vector<std::string> captions;
+    for (QAction* action : main.WindowMenu->actions())
+        captions.push_back(action->isSeparator() ? "-" : action->text().toStdString());
+    EXPECT_EQ(captions, (std::vector<std::string>{"&Tile", "&Cascade", "&Arrange All", "-", "Fractal Render", "Camera"}));
+
+    main.RenderMenuItem->trigger();
+    EXPECT_EQ(main.MdiArea->activeSubWindow(), main.SubWindowOf(main.ChildWindow(TChildKind::FractalRender)));
+}

@@ -333,3 +333,34 @@ TEST_F(ProjectCommandsTest, ResetPathsMessageOpensTheProjectPathsDialog)
     EXPECT_TRUE(opened);
     EXPECT_EQ(main.Modified, 0);
 }
+
+TEST_F(ProjectCommandsTest, EnvironmentSettingsExportAndImportRefreshTheEditors)
+{
+    std::vector<TProbeForm*> made;
+    RegisterProbe(TChildKind::Atmosphere, &made);
+    TMainForm& main = Start();
+    main.OpenChildWindow(TChildKind::Atmosphere);
+    const std::string ini = dir.file("look.ini");
+    CurrentProject->Atmosphere.FogDensity = 0.25;
+    main.Modified = 0;
+
+    prompt.saveNames = {ini};
+    main.ExportSettingsClick();
+    EXPECT_FALSE(qxtest::ReadFileText(ini).empty());
+    EXPECT_EQ(main.Modified, 0); // exporting changes nothing
+    EXPECT_EQ(made[0]->refreshes, 2);
+
+    CurrentProject->Atmosphere.FogDensity = 0.75;
+    prompt.openNames = {ini};
+    main.ImportSettingsClick();
+    EXPECT_DOUBLE_EQ(CurrentProject->Atmosphere.FogDensity, 0.25);
+    EXPECT_EQ(main.Modified, 1);
+    EXPECT_EQ(made[0]->refreshes, 3);
+
+    // A cancelled dialog does nothing at all.
+    main.Modified = 0;
+    main.ImportSettingsClick();
+    main.ExportSettingsClick();
+    EXPECT_EQ(main.Modified, 0);
+    EXPECT_EQ(made[0]->refreshes, 3);
+}

@@ -14,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QUrl>
+#include <QTest>
 
 using namespace shelltest;
 
@@ -155,6 +156,35 @@ TEST(ShellPrompt, DefaultSuffixComesFromTheFilter)
     EXPECT_EQ(DefaultSuffixOfFilter("Quarlex2 Project (*.qx2)"), "qx2");
     EXPECT_EQ(DefaultSuffixOfFilter("Settings (*.ini)"), "ini");
     EXPECT_EQ(DefaultSuffixOfFilter("All files (*)"), "");
+}
+
+TEST(ShellPrompt, QuestionReturnsThePressedButtonAndEscapeIsCautious)
+{
+    struct Case {
+        const char* button; // text of the button to press; nullptr: press Escape
+        std::vector<TAnswer> offered;
+        TAnswer expected;
+    };
+    const Case cases[] = {
+        {"&No", {TAnswer::Yes, TAnswer::No, TAnswer::Cancel}, TAnswer::No},
+        {"&Yes", {TAnswer::Yes, TAnswer::No, TAnswer::Cancel}, TAnswer::Yes},
+        {nullptr, {TAnswer::Yes, TAnswer::No, TAnswer::Cancel}, TAnswer::Cancel},
+        {nullptr, {TAnswer::Yes, TAnswer::No}, TAnswer::No},
+    };
+    TQtPrompt prompt;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.button ? c.button : "Escape");
+        AnswerNextModal([&](QWidget* box) {
+            if (!c.button) {
+                QTest::keyClick(box, Qt::Key_Escape);
+                return;
+            }
+            for (QPushButton* button : box->findChildren<QPushButton*>())
+                if (button->text() == QString::fromUtf8(c.button))
+                    button->click();
+        });
+        EXPECT_EQ(prompt.Ask("Save changes to project?", c.offered, TMsgIcon::None), c.expected);
+    }
 }
 
 #include "ShellDialogs_test.moc"

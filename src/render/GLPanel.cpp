@@ -1,0 +1,386 @@
+#include "render/GLPanel.h"
+
+#include "platform/GLEntryPoints.h"
+#include "project/Messages.h"
+#include "project/WinReg.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLFramebufferObject>
+#include <QPainter>
+#include <QPrinter>
+#include <QResizeEvent>
+#include <QSaveFile>
+#include <QScreen>
+
+#include <vector>
+
+namespace {
+
+const char* const kDepthMessage =
+    "Cannot initialize OpenGL at display colour depth.  Please set your display to true or high color";
+
+// "OpenGL"/"RefreshRate" in seconds; a value below 1 would make the timer spin.
+int RefreshRateSeconds()
+{
+    const TWinRegistry registry(QuarlexBaseKey);
+    const int seconds = registry.ReadInteger("OpenGL", "RefreshRate", 5);
+    return seconds >= 1 && seconds <= 3600 ? seconds : 5;
+}
+
+// Resets a flag however the scope is left.
+struct TFlagScope {
+    uint8_t& flag;
+    explicit TFlagScope(uint8_t& f) : flag(f) { flag = 1; }
+    ~TFlagScope() { flag = 0; }
+};
+
+// Stops the partial-result timer however the draw ends.
+struct TTimerScope {
+    QTimer* timer;
+    explicit TTimerScope(QTimer* t) : timer(t) { if (timer) timer->start(); }
+    ~TTimerScope() { if (timer) timer->stop(); }
+};
+
+} // namespace
+
+uint16_t TranslateFlags(TPFDFlags flags)
+{
+    return static_cast<uint16_t>(flags & ((1u << (GLf_SWAP_COPY + 1)) - 1));
+}
+
+uint16_t TranslatePixelType(TPFDPixelTypes types)
+{
+    return (types & SetOf(GLp_TYPE_COLORINDEX)) ? 1 : 0;
+}
+
+int16_t TranslateLayerType(TPFDLayerTypes types)
+{
+    if (types & SetOf(GLL_UNDERLAY_PLANE))
+        return -1;
+    if (types & SetOf(GLL_OVERLAY_PLANE))
+        return 1;
+    return 0;
+}
+
+TGLPanel::TGLPanel(QWidget* parent, int desktopBitsPerPixel) : QWidget(parent)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    flags_ = SetOf(GLf_DOUBLEBUFFER) | SetOf(GLf_DRAW_TO_WINDOW) | SetOf(GLf_SUPPORT_OPENGL);
+    int bits = desktopBitsPerPixel;
+    if (bits == 0) {
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        bits = screen ? screen->depth() : 24;
+    }
+    if (flags_ & SetOf(GLf_DRAW_TO_WINDOW)) {
+        if (bits == 16 || bits == 24 || bits == 32) {
+            colorBits_ = static_cast<uint32_t>(bits);
+        } else {
+            Prompt().Ask(kDepthMessage, {TAnswer::Ok, TAnswer::Cancel}, TMsgIcon::None);
+            usable_ = false;
+            return; // no picture and no timer: this panel never draws
+        }
+    } else {
+        colorBits_ = 24;
+    }
+    depthBits_ = 32;
+    needContext_ = 1;
+    picture_ = QImage(qMax(1, width()), qMax(1, height()), QImage::Format_RGB32);
+    picture_.fill(Qt::white);
+    timer_ = new QTimer(this);
+    timer_->setInterval(100);
+    connect(timer_, &QTimer::timeout, this, [this] { ShowPartialPicture(); });
+}
+
+TGLPanel::~TGLPanel()
+{
+    DestroyContext();
+}
+
+void TGLPanel::SetGLColorBits(uint32_t bits) { colorBits_ = bits; formatChanged_ = 1; }
+void TGLPanel::SetGLDepthBits(uint32_t bits) { depthBits_ = bits; formatChanged_ = 1; }
+void TGLPanel::SetGLFlags(TPFDFlags flags) { flags_ = flags; formatChanged_ = 1; }
+void TGLPanel::SetGLPixelType(TPFDPixelTypes types) { pixelType_ = types; formatChanged_ = 1; }
+void TGLPanel::SetGLLayerType(TPFDLayerTypes types) { layerType_ = types; formatChanged_ = 1; }
+
+QPrinter& TGLPanel::Printer()
+{
+    if (!printer_)
+        printer_ = std::make_unique<QPrinter>();
+    return *printer_;
+}
+
+void TGLPanel::RunEvent(const TGLEvent& event)
+{
+    if (event)
+        event(*this);
+}
+
+bool TGLPanel::CreateContext()
+{
+    DestroyContext();
+    QSurfaceFormat format;
+    format.setRenderableType(QSurfaceFormat::OpenGL);
+    format.setProfile(QSurfaceFormat::CompatibilityProfile);
+    const int channel = colorBits_ <= 16 ? 5 : 8;
+    format.setRedBufferSize(channel);
+    format.setGreenBufferSize(colorBits_ <= 16 ? 6 : 8);
+    format.setBlueBufferSize(channel);
+    format.setDepthBufferSize(static_cast<int>(qMin<uint32_t>(depthBits_, 255)));
+    format.setSwapBehavior(DoubleBuffered() ? QSurfaceFormat::DoubleBuffer : QSurfaceFormat::SingleBuffer);
+    auto context = std::make_unique<QOpenGLContext>();
+    context->setFormat(format);
+    if (!context->create())
+        return false;
+    auto surface = std::make_unique<QOffscreenSurface>();
+    surface->setFormat(context->format());
+    surface->create();
+    if (!surface->isValid() || !context->makeCurrent(surface.get()))
+        return false;
+    context_ = std::move(context);
+    surface_ = std::move(surface);
+    const QSize size(qMax(1, width()), qMax(1, height()));
+    QOpenGLFramebufferObjectFormat fboFormat;
+    fboFormat.setAttachment(depthBits_ > 0 ? QOpenGLFramebufferObject::Depth : QOpenGLFramebufferObject::NoAttachment);
+    fboFormat.setInternalTextureFormat(colorBits_ <= 16 ? GL_RGB5 : GL_RGBA8);
+    fbo_ = std::make_unique<QOpenGLFramebufferObject>(size, fboFormat);
+    if (!fbo_->isValid() || !fbo_->bind()) {
+        DestroyContext();
+        return false;
+    }
+    return true;
+}
+
+bool TGLPanel::MakeCurrent()
+{
+    if (!context_ || !surface_)
+        return false;
+    if (!context_->makeCurrent(surface_.get()))
+        return false;
+    // The framebuffer follows the panel's size.
+    const QSize size(qMax(1, width()), qMax(1, height()));
+    if (!fbo_ || fbo_->size() != size) {
+        fbo_.reset();
+        QOpenGLFramebufferObjectFormat fboFormat;
+        fboFormat.setAttachment(depthBits_ > 0 ? QOpenGLFramebufferObject::Depth : QOpenGLFramebufferObject::NoAttachment);
+        fboFormat.setInternalTextureFormat(colorBits_ <= 16 ? GL_RGB5 : GL_RGBA8);
+        fbo_ = std::make_unique<QOpenGLFramebufferObject>(size, fboFormat);
+        if (!fbo_->isValid())
+            return false;
+    }
+    return fbo_->bind();
+}
+
+void TGLPanel::DestroyContext()
+{
+    if (context_ && surface_)
+        context_->makeCurrent(surface_.get()); // the framebuffer is freed in its own context
+    fbo_.reset();
+    if (context_)
+        context_->doneCurrent();
+    context_.reset();
+    surface_.reset();
+}
+
+QImage TGLPanel::ReadFramebuffer()
+{
+    const TGLEntryPoints* gl = GLEntryPoints();
+    if (!gl || !fbo_ || QOpenGLContext::currentContext() != context_.get())
+        return {};
+    const int w = fbo_->width(), h = fbo_->height();
+    gl->glFinish();
+    gl->glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    const size_t stride = (static_cast<size_t>(w) * 3 + 3) & ~static_cast<size_t>(3);
+    std::vector<unsigned char> pixels(stride * static_cast<size_t>(h));
+    gl->glReadPixels(0, 0, w, h, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    // OpenGL's rows run bottom-up.
+    QImage image(w, h, QImage::Format_RGB888);
+    for (int y = 0; y < h; ++y)
+        memcpy(image.scanLine(y), pixels.data() + stride * static_cast<size_t>(h - 1 - y), static_cast<size_t>(w) * 3);
+    return image;
+}
+
+void TGLPanel::Redraw()
+{
+    if (!usable_ || painting_ || drawing_)
+        return;
+    TFlagScope guard(painting_);
+    if (BitmapPath())
+        BitmapPathDraw();
+    else
+        WindowPath();
+}
+
+void TGLPanel::WindowPath()
+{
+    ReGetContext = true;
+    if (formatChanged_) {
+        // A new surface format needs a new context, so the set-up events run again.
+        formatChanged_ = 0;
+        needContext_ = 1;
+    }
+    if (needContext_) {
+        needContext_ = 0;
+        ReGetContext = false;
+        if (!CreateContext()) {
+            ShowMessage("OpenGL Error in wglMakeCurrent");
+            needContext_ = 1;
+            return;
+        }
+        RunEvent(OnGLInit);
+        RunEvent(OnGLPrep);
+        RunEvent(OnResize);
+    } else if (ReGetContext) {
+        MakeCurrent();
+        ReGetContext = false;
+    }
+    {
+        TTimerScope timer(timer_);
+        TFlagScope drawing(drawing_);
+        RunEvent(OnGLDraw);
+    }
+    sizeChanged_ = 0;
+    if (QOpenGLContext::currentContext() != context_.get())
+        MakeCurrent(); // an event may have made another context current
+    shown_ = ReadFramebuffer();
+    if (GLObjectLoaded && !shown_.isNull())
+        picture_ = shown_;
+    update();
+}
+
+void TGLPanel::BitmapPathDraw()
+{
+    formatChanged_ = 0;
+    timer_->setInterval(RefreshRateSeconds() * 1000);
+    picture_ = QImage(qMax(1, width()), qMax(1, height()), QImage::Format_RGB32);
+    picture_.fill(Qt::white);
+    needContext_ = 1;
+    sizeChanged_ = 0;
+    // The context lives for this one draw, however it ends.
+    struct TContextScope {
+        TGLPanel& panel;
+        ~TContextScope() { panel.DestroyContext(); }
+    } contextScope{*this};
+    if (!CreateContext()) {
+        ShowMessage("OpenGL Error in wglMakeCurrent");
+        // Drawing goes on, but never into some other panel's context.
+        if (QOpenGLContext* other = QOpenGLContext::currentContext())
+            other->doneCurrent();
+    }
+    if (needContext_) {
+        RunEvent(OnGLInit);
+        RunEvent(OnGLPrep);
+        RunEvent(OnResize);
+        needContext_ = 0;
+    }
+    {
+        TTimerScope timer(timer_);
+        TFlagScope drawing(drawing_);
+        RunEvent(OnGLDraw);
+    }
+    if (context_ && QOpenGLContext::currentContext() != context_.get())
+        MakeCurrent();
+    const QImage finished = ReadFramebuffer();
+    if (!finished.isNull())
+        picture_ = finished;
+    shown_ = picture_;
+    repaint();
+}
+
+void TGLPanel::ShowPartialPicture()
+{
+    const TGLEntryPoints* gl = GLEntryPoints();
+    const bool ours = gl && context_ && QOpenGLContext::currentContext() == context_.get();
+    if (ours)
+        gl->glFlush();
+    if (BitmapPath()) {
+        if (ours && drawing_) {
+            QImage partial = ReadFramebuffer();
+            if (!partial.isNull())
+                copy_ = std::move(partial);
+        }
+        repaint();
+        StatusSink().ProcessMessages();
+    } else if (DoubleBuffered() && ours) {
+        shown_ = ReadFramebuffer();
+        repaint();
+    }
+    if (gl && context_ && QOpenGLContext::currentContext() == context_.get())
+        gl->glFlush();
+}
+
+void TGLPanel::SwapNow()
+{
+    const TGLEntryPoints* gl = GLEntryPoints();
+    if (!gl || !context_ || QOpenGLContext::currentContext() != context_.get())
+        return;
+    gl->glFlush();
+    if (DoubleBuffered() && !BitmapPath()) {
+        shown_ = ReadFramebuffer();
+        update();
+    }
+}
+
+void TGLPanel::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    if (!BitmapPath()) {
+        if (sizeChanged_ || shown_.isNull())
+            painter.fillRect(rect(), Qt::white);
+        else
+            painter.drawImage(0, 0, shown_);
+        return;
+    }
+    if (drawing_) {
+        if (!copy_.isNull())
+            painter.drawImage(0, 0, copy_);
+        return;
+    }
+    painter.drawImage(0, 0, picture_);
+}
+
+void TGLPanel::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    const int w = width();
+    if (w % 4 != 0)
+        resize(w - w % 4, height());
+    sizeChanged_ = 1;
+    RunEvent(OnResize);
+}
+
+void TGLPanel::CopyToClipboard()
+{
+    if (QClipboard* clipboard = QGuiApplication::clipboard())
+        clipboard->setImage(picture_.convertToFormat(QImage::Format_RGB888));
+}
+
+void TGLPanel::Print(QPrinter* printer)
+{
+    QPrinter& target = printer ? *printer : Printer();
+    QPainter painter;
+    if (!painter.begin(&target))
+        return;
+    painter.drawImage(0, 0, picture_);
+    painter.end();
+}
+
+bool TGLPanel::SaveImageToFile(const std::string& fileName)
+{
+    StatusSink().SetBusyCursor(true);
+    // During a bitmap-path draw the picture as last read back is saved.
+    const QImage& source = (drawing_ && BitmapPath() && !copy_.isNull()) ? copy_ : picture_;
+    copy_ = source.convertToFormat(QImage::Format_RGB888);
+    bool ok = !copy_.isNull();
+    if (ok) {
+        // Written beside the target and renamed over it, so a failed save leaves the old file.
+        QSaveFile file(QString::fromStdString(fileName));
+        ok = file.open(QIODevice::WriteOnly) && copy_.save(&file, "BMP") && file.commit();
+    }
+    StatusSink().SetBusyCursor(false);
+    if (!ok)
+        ShowError("E0058 Error saving image to file");
+    return ok;
+}
