@@ -1,0 +1,401 @@
+#include "heightgrid/DefNet.h"
+
+#include "controls/FloatEdit.h"
+#include "heightgrid/Flood.h"
+#include "heightgrid/HeightGridDialogs.h"
+#include "heightgrid/SetHeight.h"
+#include "project/Messages.h"
+#include "project/Project.h"
+#include "project/WinReg.h"
+
+#include <QContextMenuEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QRadioButton>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+class TBusyCursor {
+public:
+    TBusyCursor() { StatusSink().SetBusyCursor(true); }
+    ~TBusyCursor() { StatusSink().SetBusyCursor(false); }
+    TBusyCursor(const TBusyCursor&) = delete;
+    TBusyCursor& operator=(const TBusyCursor&) = delete;
+};
+
+int32_t columnsOf(const TProject* p) { return p ? std::min(p->Grid.SizeX, p->Grid.Cells.Columns()) : 0; }
+int32_t rowsOf(const TProject* p) { return p ? std::min(p->Grid.SizeY, p->Grid.Cells.Rows()) : 0; }
+
+// What the edit can show: values outside its range would raise its error message.
+double forEdit(const TFloatEdit& edit, double v)
+{
+    if (std::isnan(v))
+        return 0.0;
+    return std::clamp(v, edit.Min(), edit.Max());
+}
+
+} // namespace
+
+TDefineNet::TDefineNet(QWidget* parent) : QWidget(parent)
+{
+    setCursor(Qt::CrossCursor);
+    setMouseTracking(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    Buffer = QImage(1, 1, QImage::Format_RGB32);
+    Buffer.fill(Qt::white);
+    Tools.SetNotify([this](uint32_t message) { BroadcastMessage(TAppMessage{message, 0, 0, 0}); });
+    ExecSetHeight = [](TSetHeightDlg& dlg) { return dlg.exec() == QDialog::Accepted; };
+    ExecFlood = [](TFloodDlg& dlg) { return dlg.exec() == QDialog::Accepted; };
+    SetMode(ModeSpotHeight, nullptr);
+}
+
+TDefineNet::~TDefineNet() = default;
+
+TDefineNet::TGridKey TDefineNet::currentKey() const
+{
+    const TProject* p = Project();
+    if (!p)
+        return {};
+    return {p, p->Grid.Cells.Data(), p->Grid.SizeX, p->Grid.SizeY};
+}
+
+void TDefineNet::SetProject(TProject** project)
+{
+    project_ = project;
+    Tools.SetProject(project);
+    // Handed a project again: whatever the list recorded belongs to the one before.
+    if (!Tools.UndoList().empty())
+        Tools.GridReplaced();
+    gridKey_ = currentKey();
+}
+
+void TDefineNet::GridReplaced()
+{
+    if (!Tools.UndoList().empty())
+        Tools.GridReplaced();
+    gridKey_ = currentKey();
+}
+
+// ---- View ------------------------------------------------------------------------------------------
+
+bool TDefineNet::ApplyZoom()
+{
+    if (drawing_) {
+        // Never swap the buffer under a running drawing; done when it ends.
+        zoomPending_ = true;
+        return true;
+    }
+    const TGridKey key = currentKey();
+    if (!(key == gridKey_))
+        GridReplaced();
+    const TProject* p = Project();
+    const int32_t columns = columnsOf(p), rows = rowsOf(p);
+    ZoomLevel = UsableZoomLevel(ZoomLevel, columns, rows);
+    QSize size(1, 1);
+    if (!MapBufferSize(ZoomLevel, columns, rows, size))
+        size = QSize(1, 1);
+    QImage buffer(size, QImage::Format_RGB32);
+    if (buffer.isNull()) {
+        ShowError("E0001 Memory Allocation Error");
+        buffer = QImage(1, 1, QImage::Format_RGB32);
+        ZoomLevel = 0;
+    }
+    buffer.fill(Qt::white);
+    Buffer = std::move(buffer);
+    setFixedSize(Buffer.size());
+    update();
+    return true;
+}
+
+double TDefineNet::ZoomFactor() const { return ::ZoomFactor(ZoomLevel); }
+
+bool TDefineNet::CanZoom(bool in) const
+{
+    const TProject* p = Project();
+    QSize size;
+    return MapBufferSize(ZoomLevel + (in ? 1 : -1), columnsOf(p), rowsOf(p), size);
+}
+
+bool TDefineNet::ZoomBy(bool in)
+{
+    if (!CanZoom(in))
+        return false;
+    ZoomLevel += in ? 1 : -1;
+    return true;
+}
+
+void TDefineNet::FitToWindow()
+{
+    const TProject* p = Project();
+    Scale = FitScale(Buffer.width(), Buffer.height(), columnsOf(p), rowsOf(p));
+}
+
+void TDefineNet::ScreenToCell(int x, int y, int32_t& column, int32_t& row) const
+{
+    const TProject* p = Project();
+    ::ScreenToCell(x, y, Scale, columnsOf(p), rowsOf(p), column, row);
+}
+
+void TDefineNet::CellToScreen(int32_t column, int32_t row, int& x, int& y) const
+{
+    ::CellToScreen(column, row, Scale, x, y);
+}
+
+void TDefineNet::RedrawArea(bool whole, const TCellRect& cells)
+{
+    if (drawing_) {
+        // Asked while a drawing pumps messages: redraw everything once it has ended.
+        redrawPending_ = true;
+        return;
+    }
+    redrawNow(whole, cells);
+    // A few rounds at most: each catches up with what changed during the one before.
+    for (int round = 0; round < 3 && (redrawPending_ || zoomPending_); ++round) {
+        if (zoomPending_) {
+            zoomPending_ = false;
+            ApplyZoom();
+            FitToWindow();
+        }
+        redrawPending_ = false;
+        redrawNow(true, {});
+    }
+    update();
+}
+
+void TDefineNet::redrawNow(bool whole, const TCellRect& cells)
+{
+    TProject* p = Project();
+    if (!p || Buffer.isNull())
+        return;
+    ++drawing_;
+    {
+        TBusyCursor busy;
+        TMapDrawOptions options;
+        options.Scale = Scale;
+        options.DrawBackground = DrawBackground;
+        options.DrawHeights = DrawHeights;
+        options.DrawFloodMarks = DrawFloodMarks;
+        options.RGB = TWinRegistry(QuarlexBaseKey).ReadBool("LandscapeDisplay", "RGB", false);
+        const TGridKey key = currentKey();
+        const QSize size = Buffer.size();
+        const TMapDrawProgress progress = [&](int percent) {
+            if (percent >= 0) {
+                BroadcastMessage(TAppMessage{WM_GRIDDRAWPROGRESS, uint32_t(percent), 0, 0});
+                return true;
+            }
+            StatusSink().ProcessMessages();
+            // The grid (or the project) may have been replaced meanwhile: stop before touching it.
+            if (!(currentKey() == key) || Buffer.size() != size) {
+                redrawPending_ = zoomPending_ = true;
+                return false;
+            }
+            return true;
+        };
+        try {
+            DrawMapArea(Buffer, p->Grid, Background, options, drawState_, whole, cells, progress);
+        } catch (...) {
+            // A failed drawing ends silently; the finishing report still goes out.
+        }
+    }
+    --drawing_;
+    BroadcastMessage(TAppMessage{WM_GRIDDRAWPROGRESS, 0, 0, 0});
+}
+
+void TDefineNet::SetMode(uint8_t mode, QMenu* popupMenu)
+{
+    RectangleActive = false;
+    Mode = mode;
+    BroadcastMessage(TAppMessage{WM_EDITMODECHANGED, 0, 0, 0});
+    popupMenu_ = popupMenu;
+    update();
+}
+
+void TDefineNet::BroadcastMessage(const TAppMessage& message)
+{
+    BroadcastToForms(message);
+}
+
+// ---- Tools -----------------------------------------------------------------------------------------
+
+void TDefineNet::UndoLast()
+{
+    if (!Tools.UndoLast())
+        return;
+    RedrawArea(true);
+}
+
+void TDefineNet::SpotHeightAt(int x, int y)
+{
+    TProject* p = Project();
+    if (!p || columnsOf(p) < 1 || rowsOf(p) < 1)
+        return;
+    CreateHeightGridDialogs();
+    TSetHeightDlg& dlg = *SetHeightDlg;
+    int32_t column = 0, row = 0;
+    ScreenToCell(x, y, column, row);
+    const TGridCell cell = p->Grid.Cells[column][row];
+    dlg.NullRadio->setEnabled(true);
+    dlg.AddRadio->setEnabled(true);
+    dlg.SubtractRadio->setEnabled(true);
+    dlg.InfoLabel->setText(QStringLiteral("Grid Point %1,%2").arg(column).arg(p->Grid.SizeY - 1 - row));
+    dlg.PrepareEdits();
+    if (!(cell.Height >= MinEditHeight)) {
+        dlg.NullRadio->setChecked(true);
+        dlg.HeightEdit->SetValue(0.0);
+    } else {
+        dlg.HeightRadio->setChecked(true);
+        dlg.HeightEdit->SetValue(forEdit(*dlg.HeightEdit, cell.Height));
+    }
+    dlg.RadioClick();
+    if (!ExecSetHeight(dlg))
+        return;
+    // The dialog ran a message loop: act on the grid as it is now (the tools check the cell).
+    const TCellRect changed = Tools.SpotHeight(column, row, dlg.Action(), dlg.HeightEdit->Value(), dlg.ActionHeight->Value());
+    RedrawArea(false, changed);
+}
+
+void TDefineNet::DefaultHeightAt(int x, int y)
+{
+    if (columnsOf(Project()) < 1 || rowsOf(Project()) < 1)
+        return;
+    int32_t column = 0, row = 0;
+    ScreenToCell(x, y, column, row);
+    RedrawArea(false, Tools.DefaultHeight(column, row));
+}
+
+void TDefineNet::LevelAreaBetween(QPoint start, QPoint end)
+{
+    if (columnsOf(Project()) < 1 || rowsOf(Project()) < 1)
+        return;
+    CreateHeightGridDialogs();
+    TSetHeightDlg& dlg = *SetHeightDlg;
+    dlg.NullRadio->setEnabled(true);
+    dlg.AddRadio->setEnabled(true);
+    dlg.SubtractRadio->setEnabled(true);
+    dlg.InfoLabel->setText(QStringLiteral("Set area height"));
+    dlg.PrepareEdits();
+    dlg.HeightEdit->SetValue(forEdit(*dlg.HeightEdit, Tools.LastBaseHeight));
+    dlg.RadioClick();
+    if (!ExecSetHeight(dlg))
+        return;
+    TBusyCursor busy;
+    int32_t c1 = 0, r1 = 0, c2 = 0, r2 = 0;
+    ScreenToCell(std::min(start.x(), end.x()), std::min(start.y(), end.y()), c1, r1);
+    ScreenToCell(std::max(start.x(), end.x()), std::max(start.y(), end.y()), c2, r2);
+    const TCellRect changed = Tools.LevelArea(c1, r1, c2, r2, dlg.Action(), dlg.HeightRadio->isChecked(),
+                                              dlg.HeightEdit->Value(), dlg.ActionHeight->Value());
+    RedrawArea(false, changed);
+}
+
+void TDefineNet::FloodAt(int x, int y)
+{
+    if (columnsOf(Project()) < 1 || rowsOf(Project()) < 1)
+        return;
+    CreateHeightGridDialogs();
+    TFloodDlg& dlg = *FloodDlg;
+    if (!ExecFlood(dlg))
+        return;
+    TBusyCursor busy;
+    int32_t column = 0, row = 0;
+    ScreenToCell(x, y, column, row);
+    Tools.Flood(column, row, dlg.FloodLERadio->isChecked());
+    RedrawArea(true);
+}
+
+// ---- Events ----------------------------------------------------------------------------------------
+
+bool TDefineNet::clampToBuffer(QPoint& p) const
+{
+    const QPoint before = p;
+    p.setX(std::clamp(p.x(), 0, Buffer.width()));
+    p.setY(std::clamp(p.y(), 0, Buffer.height()));
+    return p != before;
+}
+
+void TDefineNet::paintEvent(QPaintEvent*)
+{
+    // Only a copy of the buffer: painting never draws the grid (and never pumps messages).
+    QPainter painter(this);
+    painter.drawImage(0, 0, Buffer);
+    if (RectangleActive) {
+        painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+        painter.setPen(QPen(Qt::white, 1));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(QRect(RectangleStart, RectangleEnd).normalized());
+    }
+}
+
+void TDefineNet::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    MouseDown = true;
+    QPoint p = event->position().toPoint();
+    clampToBuffer(p);
+    if (Mode == ModeLevelArea || Mode == ModeInterpolate) {
+        RectangleActive = true;
+        RectangleStart = RectangleEnd = p;
+        update();
+    }
+}
+
+void TDefineNet::mouseMoveEvent(QMouseEvent* event)
+{
+    QPoint p = event->position().toPoint();
+    const bool clamped = clampToBuffer(p);
+    if (!clamped && p.x() < Buffer.width() && p.y() < Buffer.height()) {
+        int32_t column = 0, row = 0;
+        ScreenToCell(p.x(), p.y(), column, row);
+        BroadcastMessage(TAppMessage{WM_GRIDCURSOR, (uint32_t(column) & 0xFFFF) | (uint32_t(row) & 0xFFFF) << 16,
+                                     (uint32_t(p.x()) & 0xFFFF) | (uint32_t(p.y()) & 0xFFFF) << 16, 0});
+    }
+    if (MouseDown && RectangleActive) {
+        RectangleEnd = p;
+        update();
+    }
+}
+
+void TDefineNet::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton || !MouseDown)
+        return;
+    MouseDown = false;
+    QPoint p = event->position().toPoint();
+    const bool clamped = clampToBuffer(p);
+    switch (Mode) {
+    case ModeSpotHeight:
+        if (!clamped)
+            SpotHeightAt(p.x(), p.y());
+        break;
+    case ModeDefaultHeight:
+        if (!clamped)
+            DefaultHeightAt(p.x(), p.y());
+        break;
+    case ModeLevelArea:
+        if (RectangleActive) {
+            RectangleActive = false;
+            RectangleEnd = p;
+            update();
+            LevelAreaBetween(RectangleStart, RectangleEnd);
+        }
+        break;
+    case ModeInterpolate:
+        // The interpolation of the rectangle joins with the gridding work.
+        RectangleActive = false;
+        update();
+        break;
+    case ModeFlood: FloodAt(p.x(), p.y()); break;
+    default: break;
+    }
+}
+
+void TDefineNet::contextMenuEvent(QContextMenuEvent* event)
+{
+    if (popupMenu_)
+        popupMenu_->exec(event->globalPos());
+}

@@ -1,0 +1,34 @@
+#include "heightgrid/HeightGridDialogs.h"
+
+#include "heightgrid/Flood.h"
+#include "heightgrid/ModelPlacementDlg.h"
+#include "heightgrid/NewMap.h"
+#include "heightgrid/SetHeight.h"
+#include "shell/Main.h"
+
+QPointer<TMapParametersDialog> MapParametersDialog;
+QPointer<TSetHeightDlg> SetHeightDlg;
+QPointer<TModelPlacementDlg> ModelPlacementDlg;
+QPointer<TFloodDlg> FloodDlg;
+
+void CreateHeightGridDialogs(QWidget* owner)
+{
+    if (!owner)
+        owner = MainForm;
+    if (!MapParametersDialog)
+        MapParametersDialog = new TMapParametersDialog(owner);
+    if (!SetHeightDlg)
+        SetHeightDlg = new TSetHeightDlg(owner);
+    if (!ModelPlacementDlg)
+        ModelPlacementDlg = new TModelPlacementDlg(owner);
+    if (!FloodDlg)
+        FloodDlg = new TFloodDlg(owner);
+}
+
+void DestroyHeightGridDialogs()
+{
+    delete MapParametersDialog.data();
+    delete SetHeightDlg.data();
+    delete ModelPlacementDlg.data();
+    delete FloodDlg.data();
+}
