@@ -1,6 +1,7 @@
 // The QuarlexII program: start-up, the main window and the message loop.
 //
 // Environment: QUARLEX_NO_ABOUT=1 skips the modal about box at start-up (scripted runs).
+#include "heightgrid/HeightDataCommands.h"
 #include "heightgrid/Landscape.h"
 #include "project/MathUtils.h"
 #include "project/Messages.h"
@@ -31,6 +32,7 @@ int main(int argc, char** argv)
 
     // The editor and renderer windows the main window can open.
     TMainForm::RegisterChildWindow(TChildKind::Landscape, [] { return new TFLandscape; });
+    InstallHeightDataCommands();
 
     TMainFormOptions options;
     const char* noAbout = std::getenv("QUARLEX_NO_ABOUT");

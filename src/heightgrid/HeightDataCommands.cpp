@@ -5,6 +5,7 @@
 #include "heightgrid/bmpimport.h"
 #include "heightgrid/data/HeightExport.h"
 #include "heightgrid/data/HeightImport.h"
+#include "heightgrid/Landscape.h"
 #include "heightgrid/data/usgsdem.h"
 #include "project/Messages.h"
 #include "project/Project.h"
@@ -121,4 +122,15 @@ bool RunHeightExport(int filterIndex, const std::string& fileName, const TProjec
         ShowError(e.what());
     }
     return false;
+}
+
+void InstallHeightDataCommands()
+{
+    SetHeightDataHandlers(
+        [](TFLandscape& window, int filterIndex, const std::string& fileName) {
+            return RunHeightImport(filterIndex, fileName, window.Project(), &window);
+        },
+        [](TFLandscape& window, int filterIndex, const std::string& fileName) {
+            return RunHeightExport(filterIndex, fileName, window.Project());
+        });
 }

@@ -25,3 +25,7 @@ bool RunHeightImport(int filterIndex, const std::string& fileName, TProject& pro
 // Exports the project's grid with the exporter of the filter index (1 to 8), showing the
 // exporter's warning and error messages. Returns true when the file was written.
 bool RunHeightExport(int filterIndex, const std::string& fileName, const TProject& project);
+
+// Installs RunHeightImport and RunHeightExport as the landscape editor's import and export
+// commands (done once at start-up).
+void InstallHeightDataCommands();

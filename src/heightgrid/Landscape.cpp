@@ -1,5 +1,7 @@
 #include "heightgrid/Landscape.h"
 
+#include "heightgrid/HeightDataCommands.h"
+
 #include "controls/EnhTrackBar.h"
 #include "controls/FloatEdit.h"
 #include "heightgrid/DefNet.h"
@@ -36,28 +38,6 @@
 #include <exception>
 
 TFLandscape* FLandscape = nullptr;
-
-const char* const HeightImportFilters[8] = {
-    "Ascii text (*.txt)",
-    "Quarlex2 xyz (*.xyz)",
-    "Graphics File (*.bmp)",
-    "UK OS NTF Panorama (*.ntf)",
-    "USGS DEM (*.dem)",
-    "USGS DEM (7.5 cd distribution) (*.dem)",
-    "Pixel Greymap (*.pgm)",
-    "Vistapro DEM (*.dem)",
-};
-
-const char* const HeightExportFilters[8] = {
-    "Ascii (*.txt)",
-    "AutoCAD r12 DXF (*.dxf)",
-    "Bitmap (*.bmp)",
-    "Quarlex2 X,Y,Z (*.xyz)",
-    "Pixel Greymap (*.pgm)",
-    "UK OS NTF (Panorama) (*.ntf)",
-    "Terragen Terrain (*.ter)",
-    "Vistapro 3  DEM (*.dem)",
-};
 
 namespace {
 
@@ -523,7 +503,7 @@ void TFLandscape::ImportMenuItemClick()
         if (!importer())
             return;
         QStringList filters;
-        for (const char* f : HeightImportFilters)
+        for (const char* f : kImportFilters)
             filters << QString::fromLatin1(f);
         QString file;
         int index = 0;
@@ -544,7 +524,7 @@ void TFLandscape::ExportMenuItemClick()
         if (!exporter())
             return;
         QStringList filters;
-        for (const char* f : HeightExportFilters)
+        for (const char* f : kExportFilters)
             filters << QString::fromLatin1(f);
         QString file;
         int index = 0;

@@ -32,10 +32,6 @@ std::string GeoInfoText(int x, int y, int width, int height, const TGridBlock& g
 std::string GridSpacingText(const TGridBlock& grid);
 std::string GridSizeText(const TGridBlock& grid);
 
-// Filters of the file dialogs, in filter-index order (index 1 is the first).
-extern const char* const HeightImportFilters[8];
-extern const char* const HeightExportFilters[8];
-
 class TFLandscape;
 // The importer and exporter dispatch: (window, filter index from 1, file name); false on failure.
 using THeightDataHandler = std::function<bool(TFLandscape& window, int filterIndex, const std::string& fileName)>;

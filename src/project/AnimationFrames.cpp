@@ -79,7 +79,6 @@ TProject::TFrameResult ApplyAnimationFrame(const TIniFile& script, int frame, TP
     }
 
     // Everything converted: apply.
-    const TGridBlock& g = project.Grid;
     project.Camera.Eye = project.GeoToWorld({cam[0], cam[1], cam[2]});
     project.Camera.Target = project.GeoToWorld({cam[3], cam[4], cam[5]});
     project.Camera.PathValue1 = cam[6];

@@ -2,6 +2,7 @@
 #include "controls/FloatEdit.h"
 #include "heightgrid/DefNet.h"
 #include "heightgrid/Flood.h"
+#include "heightgrid/HeightDataCommands.h"
 #include "heightgrid/HeightGridDialogs.h"
 #include "heightgrid/Landscape.h"
 #include "heightgrid/NewMap.h"
@@ -399,6 +400,32 @@ TEST_F(LandscapeTest, ImportAndExportDispatchByFilterIndex)
     EXPECT_FALSE(form->UndoMenuItem->isEnabled());
     EXPECT_EQ(map->Buffer.size(), QSize(21, 21));
     EXPECT_FALSE(form->ImportMenuItem->isEnabled());
+}
+
+TEST_F(LandscapeTest, InstalledCommandsImportTextIntoTheGridAndExportIt)
+{
+    InstallHeightDataCommands();
+    EXPECT_TRUE(form->ImportMenuItem->isEnabled());
+    EXPECT_TRUE(form->ExportMenuItem->isEnabled());
+    qxtest::TempDir dir;
+    const std::string in = dir.file("heights.txt");
+    const std::string out = dir.file("grid.txt");
+    qxtest::WriteFileText(in, "7 8 9");
+    form->ChooseDataFile = [&](const QString&, const QStringList&, bool save, QString& file, int& index) {
+        file = QString::fromStdString(save ? out : in);
+        index = 1; // the plain text formats
+        return true;
+    };
+    form->ImportMenuItemClick();
+    form->ExportMenuItemClick();
+    SetHeightDataHandlers({}, {});
+    EXPECT_EQ(h(0, 0), 7.0);
+    EXPECT_EQ(h(1, 0), 8.0);
+    EXPECT_EQ(h(2, 0), 9.0);
+    EXPECT_TRUE(prompt.shown.empty()) << prompt.shown.front();
+    const std::string written = qxtest::ReadFileText(out);
+    EXPECT_NE(written.find('7'), std::string::npos);
+    EXPECT_FALSE(written.empty());
 }
 
 TEST_F(LandscapeTest, RgbCheckBoxStoresTheSettingAndRedraws)
