@@ -605,8 +605,13 @@ void TCustomOutBar::LayoutBar()
         QRect caption;
         if (large) {
             y += h + 2;
-            const int left = std::max(itemArea_.left(), iconLeft - h / 2);
-            const int right = std::min(itemArea_.right(), iconLeft + w - 1 + h / 2);
+            // Half an icon height to each side, widened (within the area) until the longest word
+            // fits: the font here may be wider than the one the proportions were made for.
+            int half = h / 2;
+            for (const QString& word : item->Caption().split(QLatin1Char(' '), Qt::SkipEmptyParts))
+                half = std::max(half, (metrics.horizontalAdvance(word) - w + 1) / 2 + 1);
+            const int left = std::max(itemArea_.left(), iconLeft - half);
+            const int right = std::min(itemArea_.right(), iconLeft + w - 1 + half);
             const QRect measured = metrics.boundingRect(QRect(left, y, right - left + 1, 10000),
                                                         Qt::AlignHCenter | Qt::TextWordWrap, item->Caption());
             caption = QRect(left, y, right - left + 1, std::max(measured.height(), textHeight));
@@ -1094,7 +1099,8 @@ bool TCustomOutBar::EditCaption(TOutBase* object, const QRect& rect, QString& te
     edit->show();
     edit->setFocus(Qt::OtherFocusReason);
     edit->selectAll();
-    while (self && edit && watched && edit->Result == TInplaceEdit::Editing && !QCoreApplication::closingDown())
+    // An edit whose window was closed meanwhile can never be answered: it counts as cancelled.
+    while (self && edit && watched && edit->Result == TInplaceEdit::Editing && edit->isVisible())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     if (!self)
         return false; // the edit went with the bar

@@ -601,3 +601,25 @@ TEST_F(OutBarTest, MenuItemsPostTheirCommandToTheMainWindow)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(OutBarTest, RenameEndsWhenTheBarIsHiddenOrItsItemGoes)
+{
+    Build(3);
+    // The window closes while the edit waits: nothing is renamed and the wait ends.
+    QTimer::singleShot(20, bar.get(), [this] { bar->hide(); });
+    bar->RenameItem(Item(0));
+    EXPECT_EQ(Item(0)->Caption(), "Item 0");
+    EXPECT_FALSE(bar->Renaming());
+    EXPECT_EQ(bar->findChild<TInplaceEdit*>(), nullptr);
+
+    bar->show();
+    TOutItem* doomed = Item(1);
+    QTimer::singleShot(20, bar.get(), [doomed] { delete doomed; });
+    bar->RenameItem(doomed);
+    EXPECT_EQ(Page(0)->Count(), 2);
+    EXPECT_FALSE(bar->Renaming());
+}
+
+} // namespace
