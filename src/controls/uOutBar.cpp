@@ -240,8 +240,14 @@ void TOutPage::Place(TOutItem* item, TOutItem* before)
     if (!item || item == before)
         return;
     TOutPage* from = item->Page();
-    if (from)
+    if (from) {
+        // An item leaving for another bar must not stay hot, dragged or marked in the old one.
+        if (TCustomOutBar* oldBar = from->Bar(); oldBar && oldBar != Bar()) {
+            item->marked_ = false;
+            oldBar->ObjectRemoved(item);
+        }
         from->Detach(item);
+    }
     item->owner_ = this;
     const int at = before ? IndexOf(before) : -1;
     if (at < 0)

@@ -623,3 +623,27 @@ TEST_F(OutBarTest, RenameEndsWhenTheBarIsHiddenOrItsItemGoes)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(OutBarTest, ItemMovedToAnotherBarIsForgottenByTheFirst)
+{
+    Build(3);
+    TOutBar other;
+    TOutPage* target = other.Pages()->AddPage();
+    TOutItem* item = Item(0);
+    QTest::mouseMove(bar.get(), IconOf(item));
+    bar->MarkItem(item);
+    ASSERT_EQ(bar->HotItem(), item);
+    target->MoveItem(item, -1);
+    EXPECT_EQ(item->Page(), target);
+    EXPECT_EQ(item->Bar(), &other);
+    EXPECT_EQ(bar->HotItem(), nullptr);
+    EXPECT_TRUE(bar->MarkedItems().empty());
+    EXPECT_FALSE(item->Marked());
+    delete item; // only the new bar hears of it now
+    EXPECT_EQ(target->Count(), 0);
+    EXPECT_EQ(Page(0)->Count(), 2);
+}
+
+} // namespace
