@@ -5,7 +5,9 @@
 #include "project/Project.h"
 #include "project/StrStuff.h"
 #include "project/WinReg.h"
+#include "controls/uOutBar.h"
 #include "shell/About.h"
+#include "shell/ChooseOpenGL.h"
 #include "shell/DebugDlg.h"
 #include "shell/Help.h"
 #include "shell/NewProject.h"
@@ -14,21 +16,21 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDockWidget>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QPainter>
 #include <QScreen>
 #include <QShortcut>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QStatusTipEvent>
-#include <QToolBox>
 
 #include <exception>
 #include <map>
@@ -38,6 +40,7 @@ QPointer<TAboutQuarlex2> AboutQuarlex2;
 QPointer<TFNewProject> FNewProject;
 QPointer<TFPathDlg> FPathDlg;
 QPointer<TOKBottomDlg> OKBottomDlg;
+QPointer<TChooseOpenGLDlg> ChooseOpenGLDlg;
 
 void CreateShellDialogs(QWidget* owner)
 {
@@ -47,6 +50,8 @@ void CreateShellDialogs(QWidget* owner)
         AboutQuarlex2 = new TAboutQuarlex2(owner);
     if (!FPathDlg)
         FPathDlg = new TFPathDlg(owner);
+    if (!ChooseOpenGLDlg)
+        ChooseOpenGLDlg = new TChooseOpenGLDlg(owner);
     if (!DebugDlg)
         DebugDlg = new TDebugDlg(owner);
     if (!OKBottomDlg)
@@ -236,9 +241,7 @@ void TMainForm::BuildMenus()
     };
 
     SystemMenu = bar->addMenu(QStringLiteral("&System"));
-    // System preferences (the OpenGL choice) come with their own dialog; until then the item rests.
-    SystemPreferencesMenuItem = SystemMenu->addAction(QStringLiteral("&Preferences"));
-    SystemPreferencesMenuItem->setEnabled(false);
+    SystemPreferencesMenuItem = item(SystemMenu, QStringLiteral("&Preferences"), [this] { SystemPreferencesClick(); });
     DebugMenuItem = item(SystemMenu, QStringLiteral("Debug"), [this] { DebugClick(); });
     DebugMenuItem->setVisible(false);
     item(SystemMenu, QStringLiteral("E&xit"), [this] { ExitMenuItemClick(); });
@@ -335,15 +338,43 @@ void TMainForm::FillWindowMenu()
     }
 }
 
+// The bar's pictures, indexed by command number: a coloured disc with the caption's initial.
+static TOutImageList OutBarImages(const std::vector<QString>& initials)
+{
+    TOutImageList images;
+    images.Size = QSize(32, 32);
+    for (size_t i = 0; i < initials.size(); ++i) {
+        QPixmap picture(images.Size);
+        picture.fill(Qt::transparent);
+        QPainter painter(&picture);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(QColor(0x30, 0x30, 0x30), 1.5));
+        painter.setBrush(QColor::fromHsv(static_cast<int>(i * 360 / initials.size()), 150, 210));
+        painter.drawEllipse(QRectF(2, 2, 28, 28));
+        QFont font = painter.font();
+        font.setBold(true);
+        font.setPixelSize(15);
+        painter.setFont(font);
+        painter.setPen(Qt::black);
+        painter.drawText(QRect(0, 0, 32, 32), Qt::AlignCenter, initials[i]);
+        painter.end();
+        images.Images.push_back(picture);
+    }
+    return images;
+}
+
 void TMainForm::BuildOutBar()
 {
-    // A plain stand-in for the shortcut bar: pages of items, each item carrying its command number.
     auto* dock = new QDockWidget(this);
     dock->setObjectName(QStringLiteral("OutBarDock"));
     dock->setFeatures(QDockWidget::NoDockWidgetFeatures);
     dock->setTitleBarWidget(new QWidget(dock));
-    OutBar = new QToolBox(dock);
-    OutBar->setMinimumWidth(190);
+    OutBar = new TOutBar(dock);
+    OutBar->setObjectName(QStringLiteral("OutBar"));
+    OutBar->setMinimumWidth(150);
+    OutBar->SmoothSpeed = 24;
+    // Commands 0 to 13 for the editors and renderers, 15 for plug-ins.
+    OutBar->SetLargeImages(OutBarImages({"R", "O", "L", "C", "A", "C", "T", "W", "L", "P", "V", "E", "U", "O", "", "P"}));
     const TBarItem basics[] = {
         {"Landscape Renderer", 0},    {"Landscape Heightfield Editor", 2}, {"Camera / Target Editor", 3},
         {"Atmosphere Editor", 4},     {"Clouds Editor", 5},                {"Terrain Color/Texture Editor", 6},
@@ -353,19 +384,24 @@ void TMainForm::BuildOutBar()
         {"Terrain Layers Editor", 8}, {"Terrain Placement Editor", 9}, {"Vegetation Editor", 10}, {"Urban Editor", 12},
     };
     auto page = [this](const QString& caption, const TBarItem* items, size_t count) {
-        auto* list = new QListWidget(OutBar);
+        TOutPage* outPage = OutBar->Pages()->AddPage();
+        outPage->SetCaption(caption);
         for (size_t i = 0; i < count; ++i) {
-            auto* entry = new QListWidgetItem(QString::fromUtf8(items[i].caption), list);
-            entry->setData(Qt::UserRole, items[i].command);
+            TOutItem* item = outPage->AddItem();
+            item->SetCaption(QString::fromUtf8(items[i].caption));
+            item->SetImageIndex(items[i].command);
         }
-        connect(list, &QListWidget::itemClicked, this,
-                [this](QListWidgetItem* entry) { OutBarClick(entry->data(Qt::UserRole).toInt()); });
-        OutBar->addItem(list, caption);
     };
+    OutBar->BeginUpdate();
     page(QStringLiteral("Basics"), basics, std::size(basics));
     page(QStringLiteral("Advanced"), advanced, std::size(advanced));
     page(QStringLiteral("Plugins"), nullptr, 0);
-    OutBar->setCurrentIndex(0);
+    OutBar->EndUpdate();
+    OutBar->SetActivePageIndex(BasicsPage);
+    connect(OutBar, &TCustomOutBar::OnClick, this, [this] {
+        if (TOutItem* item = OutBar->GetSelectedItem())
+            OutBarClick(item->ImageIndex());
+    });
     dock->setWidget(OutBar);
     addDockWidget(Qt::LeftDockWidgetArea, dock);
     for (auto& child : children_)
@@ -404,20 +440,37 @@ void TMainForm::LoadOpenGL()
     std::string pair = "SGI";
     if (OpenGLImplementation == "Microsoft" || OpenGLImplementation == "Mesa")
         pair = OpenGLImplementation;
-    std::string error;
-    bool loaded = false;
-    try {
-        loaded = options_.LoadOpenGL ? options_.LoadOpenGL(pair, &error) : LoadOpenGLLibraries(pair, &error);
-    } catch (...) {
-        loaded = false;
-    }
-    openGLLoaded_ = loaded;
+    const bool loaded = LoadOpenGLPair(pair);
     if (pair == "SGI") {
         // Written whether or not the load worked; a failure to write is not reported.
         TWinRegistry(TRegistryRoot::LocalMachine, SiliconGraphicsBaseKey).WriteInteger("OpenGL", "OverrideDispatch", 1);
     }
     if (!loaded)
         ::ShowMessage(OpenGLFailedMessage);
+}
+
+bool TMainForm::LoadOpenGLPair(const std::string& implementation)
+{
+    std::string error;
+    bool loaded = false;
+    try {
+        loaded = options_.LoadOpenGL ? options_.LoadOpenGL(implementation, &error) : LoadOpenGLLibraries(implementation, &error);
+    } catch (...) {
+        loaded = false;
+    }
+    openGLLoaded_ = loaded;
+    return loaded;
+}
+
+void TMainForm::UnloadOpenGLPair()
+{
+    if (!openGLLoaded_)
+        return;
+    if (options_.UnloadOpenGL)
+        options_.UnloadOpenGL();
+    else if (!options_.LoadOpenGL)
+        UnloadOpenGLLibraries();
+    openGLLoaded_ = false;
 }
 
 void TMainForm::OpenCommandLineProject(const std::vector<std::string>& arguments)
@@ -458,13 +511,7 @@ void TMainForm::FormClose()
         delete window;
     delete CurrentProject;
     CurrentProject = nullptr;
-    if (openGLLoaded_) {
-        if (options_.UnloadOpenGL)
-            options_.UnloadOpenGL();
-        else if (!options_.LoadOpenGL)
-            UnloadOpenGLLibraries();
-        openGLLoaded_ = false;
-    }
+    UnloadOpenGLPair();
 }
 
 void TMainForm::ExitMenuItemClick() { close(); }
@@ -665,6 +712,44 @@ void TMainForm::PreferencesMenuItemClick()
     CurrentProject->Models.Directory = CutShortString(FPathDlg->ModelsEdit->text().toStdString());
     CurrentProject->Overlays.Directory = CutShortString(FPathDlg->OverlaysEdit->text().toStdString());
     Modified = 1;
+}
+
+void TMainForm::SystemPreferencesClick()
+{
+    CreateShellDialogs(this);
+    TChooseOpenGLDlg& dialog = *ChooseOpenGLDlg;
+    {
+        TWinRegistry settings(QuarlexBaseKey);
+        const std::string implementation = settings.ReadString("OpenGL", "Implementation", "SGI");
+        dialog.LockOpenGL(false);
+        dialog.RenderCheck->setChecked(settings.ReadBool("OpenGL", "RenderToWindow", false));
+        dialog.RefreshTimerSpin->setValue(settings.ReadInteger("OpenGL", "RefreshRate", 5));
+        dialog.TemplatesSourceEdit->setText(QString::fromStdString(ReadPathSetting("Templates")));
+        dialog.RenderCheckClick();
+        dialog.CheckImplementation(implementation);
+    }
+    // The libraries stay as they are while a renderer holds them.
+    const bool rendererOpen = ChildWindow(TChildKind::FractalRender) || ChildWindow(TChildKind::OverlayRender);
+    if (rendererOpen)
+        dialog.LockOpenGL(true);
+
+    if (dialog.exec() == QDialog::Accepted) {
+        TWinRegistry settings(QuarlexBaseKey);
+        settings.WriteBool("OpenGL", "RenderToWindow", dialog.RenderCheck->isChecked());
+        settings.WriteInteger("OpenGL", "RefreshRate", dialog.RefreshTimerSpin->value());
+        const std::string implementation = dialog.CheckedImplementation();
+        settings.WriteString("OpenGL", "Implementation", implementation);
+        bool loaded = true;
+        if (!rendererOpen) {
+            UnloadOpenGLPair();
+            loaded = LoadOpenGLPair(implementation);
+            OpenGLImplementation = implementation;
+        }
+        settings.WriteString("Paths", "Templates", dialog.TemplatesSourceEdit->text().toStdString());
+        if (!loaded)
+            ::ShowMessage(OpenGLFailedMessage);
+    }
+    UpdateAllEditors();
 }
 
 // ---- Recent projects -----------------------------------------------------------------------------

@@ -31,8 +31,9 @@ class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
-class QToolBox;
 class TAboutQuarlex2;
+class TChooseOpenGLDlg;
+class TOutBar;
 class TFNewProject;
 class TFPathDlg;
 class TOKBottomDlg;
@@ -85,6 +86,10 @@ public:
     void ExportSettingsClick();
     void ImportSettingsClick();
     void PreferencesMenuItemClick(); // project paths
+    // "&System", "&Preferences": the OpenGL choice, rendering protocol and templates folder. On OK
+    // the settings are stored and, unless a renderer window is open, the chosen libraries are
+    // loaded again; the editors are refreshed either way.
+    void SystemPreferencesClick();
     void ExitMenuItemClick();
 
     // Recent projects, newest first (the "&Projects" menu from position 13 on).
@@ -107,6 +112,8 @@ public:
     // 3 camera, 4 atmosphere, 5 clouds, 6 fractal parameters, 7 water, 8 terrain layers,
     // 9 placement, 10 plant types, 11 ecology (nothing), 12 urban, 13 overlay editor.
     void OutBarClick(int command);
+    // The shortcut bar's pages, in order.
+    enum TOutBarPage { BasicsPage = 0, AdvancedPage = 1, PluginsPage = 2 };
 
     void UpdateAllEditors();
     void AppMessage(TAppMessage& message);
@@ -130,7 +137,7 @@ public:
 
     // ---- Controls (public so windows and tests can reach them) ------------------------------------
     QMdiArea* MdiArea = nullptr;
-    QToolBox* OutBar = nullptr;
+    TOutBar* OutBar = nullptr; // pages "Basics", "Advanced", "Plugins"; ImageIndex is the command
     QMenu* SystemMenu = nullptr;
     QMenu* ProjectsMenu = nullptr;
     QMenu* ModulesMenu = nullptr;
@@ -158,6 +165,9 @@ private:
     void BuildStatusBar();
     void LoadRecentProjects();
     void LoadOpenGL();
+    // Loads the pair of an implementation name ("Microsoft", "Mesa" or "SGI") / frees what is loaded.
+    bool LoadOpenGLPair(const std::string& implementation);
+    void UnloadOpenGLPair();
     void OpenCommandLineProject(const std::vector<std::string>& arguments);
     bool OpenProjectFile(const std::string& fileName, bool addToRecent);
     bool SaveProjectTo(const std::string& fileName);
@@ -191,6 +201,7 @@ extern QPointer<TAboutQuarlex2> AboutQuarlex2;
 extern QPointer<TFNewProject> FNewProject;
 extern QPointer<TFPathDlg> FPathDlg;
 extern QPointer<TOKBottomDlg> OKBottomDlg;
+extern QPointer<TChooseOpenGLDlg> ChooseOpenGLDlg;
 // Creates those that are missing, in start-up order, as children of owner.
 void CreateShellDialogs(QWidget* owner);
 

@@ -2,9 +2,9 @@
 #include "ShellFixture.h"
 #include "platform/GLEntryPoints.h"
 
-#include <QListWidget>
+#include "controls/uOutBar.h"
+
 #include <QMenuBar>
-#include <QToolBox>
 
 using namespace shelltest;
 
@@ -41,15 +41,14 @@ TEST_F(StartupTest, MainWindowHasItsMenusPanelsAndBarPages)
     EXPECT_EQ(Captions(main.HelpMenu->actions()),
               (std::vector<std::string>{"&Contents", "&Search for Help On...", "Hints and Tips...", "&About..."}));
 
-    ASSERT_EQ(main.OutBar->count(), 3);
-    EXPECT_EQ(main.OutBar->itemText(0).toStdString(), "Basics");
-    EXPECT_EQ(main.OutBar->itemText(1).toStdString(), "Advanced");
-    EXPECT_EQ(main.OutBar->itemText(2).toStdString(), "Plugins");
-    auto* advanced = qobject_cast<QListWidget*>(main.OutBar->widget(1));
-    ASSERT_NE(advanced, nullptr);
+    ASSERT_EQ(main.OutBar->Pages()->Count(), 3);
+    EXPECT_EQ(main.OutBar->Pages()->GetPage(0)->Caption().toStdString(), "Basics");
+    EXPECT_EQ(main.OutBar->Pages()->GetPage(1)->Caption().toStdString(), "Advanced");
+    EXPECT_EQ(main.OutBar->Pages()->GetPage(2)->Caption().toStdString(), "Plugins");
+    TOutPage* advanced = main.OutBar->Pages()->GetPage(1);
     std::vector<int> commands;
-    for (int i = 0; i < advanced->count(); ++i)
-        commands.push_back(advanced->item(i)->data(Qt::UserRole).toInt());
+    for (int i = 0; i < advanced->Count(); ++i)
+        commands.push_back(advanced->Item(i)->ImageIndex());
     EXPECT_EQ(commands, (std::vector<int>{8, 9, 10, 12}));
 
     EXPECT_EQ(main.ProgressPanel()->width(), 100);
