@@ -156,7 +156,7 @@ TFAtmosphere::TFAtmosphere(QWidget* parent) : TFBaseForm(parent)
     };
     int row = 0;
     for (const auto& r : colourRows) {
-        r.button->SetCaption(QString::fromUtf8(r.caption));
+        r.button->setToolTip(QString::fromUtf8(r.caption));
         auto* text = new QLabel(QString::fromUtf8(r.text), colours);
         text->setWordWrap(true);
         cg->addWidget(r.button, row, 0);

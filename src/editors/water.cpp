@@ -88,6 +88,7 @@ TFWater::TFWater(QWidget* parent) : TFBaseForm(parent)
                                                  "when reflected from the surface.  Normally set both to dark grey or black."),
                                   colours);
     colourText->setWordWrap(true);
+    colourText->setMinimumWidth(280);
     cg->addWidget(WaterPrimary, 0, 0);
     cg->addWidget(WaterSecondary, 0, 1);
     cg->addWidget(colourText, 1, 0, 1, 2);
