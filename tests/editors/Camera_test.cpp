@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QSpinBox>
 #include <QTest>
 
@@ -127,6 +128,26 @@ TEST(CameraConeTest, RightAngleAndDegenerateCones)
     EXPECT_EQ(same.ChordEnd[1], QPoint(50, 60));
     // An angle of 0 puts the chord at infinity: a range failure, not a wild drawing.
     EXPECT_THROW(ComputeViewCone({100, 100}, {200, 100}, 0), ERangeError);
+}
+
+TEST(CameraConeTest, DrawingInvertsThePixelsSoASecondDrawingErases)
+{
+    QImage picture(260, 260, QImage::Format_RGB32);
+    picture.fill(QColor(200, 40, 10));
+    const QImage before = picture;
+    const TViewCone cone = ComputeViewCone({100, 100}, {200, 100}, 60);
+    {
+        QPainter p(&picture);
+        PaintViewCone(p, cone);
+    }
+    EXPECT_EQ(picture.pixel(150, 100), qRgb(55, 215, 245)); // on the view line
+    EXPECT_EQ(picture.pixel(96, 96), qRgb(55, 215, 245));   // the camera marker's corner
+    EXPECT_EQ(picture.pixel(120, 120), before.pixel(120, 120));
+    {
+        QPainter p(&picture);
+        PaintViewCone(p, cone);
+    }
+    EXPECT_EQ(picture, before);
 }
 
 TEST(CameraConeTest, HitTestReachesFourPixelsAndPrefersCameraThenTarget)
