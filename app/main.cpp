@@ -8,6 +8,10 @@
 #include "shell/Help.h"
 #include "shell/Main.h"
 #include "shell/ShellPrompt.h"
+#include "editors/Atmosphere.h"
+#include "editors/Camera.h"
+#include "editors/Clouds.h"
+#include "editors/water.h"
 
 #include <QApplication>
 
@@ -23,6 +27,12 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("QuarlexII"));
     QApplication::setApplicationDisplayName(QStringLiteral("QuarlexII"));
     SetHelpFile("help\\quarlex.chm");
+
+    // The environment editors the main window can open.
+    TMainForm::RegisterChildWindow(TChildKind::Camera, [] { return new TFCamera; });
+    TMainForm::RegisterChildWindow(TChildKind::Atmosphere, [] { return new TFAtmosphere; });
+    TMainForm::RegisterChildWindow(TChildKind::Cloud, [] { return new TFCloud; });
+    TMainForm::RegisterChildWindow(TChildKind::Water, [] { return new TFWater; });
 
     // The shared random sequence starts at seed 0 and fills its tables before anything draws.
     InitRandomTables();

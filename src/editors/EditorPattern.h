@@ -1,0 +1,66 @@
+#pragma once
+// What every environment editor window shares: each control writes its project field at once,
+// RefreshFromProject fills the controls without feeding them back, no exception leaves a handler,
+// and colours go through the prompt interface so tests can answer the colour dialog.
+#include "project/TypeDefinition.h"
+
+#include <QColor>
+
+#include <cstdint>
+#include <exception>
+#include <string>
+
+class TFloatEdit;
+
+// 24-bit colour value (red + 256 green + 65536 blue) of a project colour for a button face or a
+// dialog's start. Unlike FloatToColorRef a channel outside 0..1 (or NaN) is limited instead of
+// raising, so a damaged colour in a file never stops an editor from opening.
+uint32_t FaceColorRef(const TFloatColor& colour);
+QColor ColorRefToQColor(uint32_t colour);
+uint32_t QColorToColorRef(const QColor& colour);
+
+// The colour dialog, started on `start`; true with `chosen` set when the user pressed OK.
+bool ChooseEditorColour(uint32_t start, uint32_t& chosen);
+
+// Round into lo..hi (NaN gives lo): what a spin edit or track bar can show of a stored value.
+int ClampedRound(double value, int lo, int hi);
+
+// Shows a stored value in a number field, limited to the field's range, without the field's
+// out-of-range message (the project keeps its value until the user edits the field).
+void ShowFloatValue(TFloatEdit& edit, double value);
+
+// Set while RefreshFromProject fills the controls; handlers ignore changes meanwhile.
+class TRefreshScope {
+public:
+    explicit TRefreshScope(bool& flag) : flag_(flag), old_(flag) { flag_ = true; }
+    ~TRefreshScope() { flag_ = old_; }
+    TRefreshScope(const TRefreshScope&) = delete;
+    TRefreshScope& operator=(const TRefreshScope&) = delete;
+
+private:
+    bool& flag_;
+    bool old_;
+};
+
+// Hourglass cursor through the status interface for the lifetime of the object.
+class TBusyCursor {
+public:
+    TBusyCursor();
+    ~TBusyCursor();
+    TBusyCursor(const TBusyCursor&) = delete;
+    TBusyCursor& operator=(const TBusyCursor&) = delete;
+};
+
+// Runs a control handler; a failure is shown as an error box instead of crossing the event loop.
+void ReportHandlerError(const char* what);
+template <class F>
+void RunHandler(F&& handler)
+{
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        ReportHandlerError(e.what());
+    } catch (...) {
+        ReportHandlerError("Unexpected error");
+    }
+}

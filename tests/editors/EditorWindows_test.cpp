@@ -1,0 +1,88 @@
+// The four environment editors as the main window opens, refreshes and closes them.
+#include "shell/ShellFixture.h"
+
+#include "controls/Flatimge.h"
+#include "controls/EnhTrackBar.h"
+#include "editors/Atmosphere.h"
+#include "editors/Camera.h"
+#include "editors/Clouds.h"
+#include "editors/water.h"
+
+#include <QMdiSubWindow>
+#include <QSpinBox>
+
+using namespace shelltest;
+
+namespace {
+
+class EditorWindowsTest : public ShellTest {
+protected:
+    void SetUp() override
+    {
+        ShellTest::SetUp();
+        TMainForm::RegisterChildWindow(TChildKind::Camera, [] { return new TFCamera; });
+        TMainForm::RegisterChildWindow(TChildKind::Atmosphere, [] { return new TFAtmosphere; });
+        TMainForm::RegisterChildWindow(TChildKind::Cloud, [] { return new TFCloud; });
+        TMainForm::RegisterChildWindow(TChildKind::Water, [] { return new TFWater; });
+    }
+};
+
+} // namespace
+
+TEST_F(EditorWindowsTest, CommandsOpenEachEditorOnceIntoItsGlobal)
+{
+    TMainForm& main = Start();
+    struct Case {
+        int command;
+        TChildKind kind;
+        std::function<TFBaseForm*()> global;
+    } cases[] = {
+        {3, TChildKind::Camera, [] { return FCamera; }},
+        {4, TChildKind::Atmosphere, [] { return FAtmosphere; }},
+        {5, TChildKind::Cloud, [] { return FCloud; }},
+        {7, TChildKind::Water, [] { return FWater; }},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.global(), nullptr);
+        main.OutBarClick(c.command);
+        TFBaseForm* open = main.ChildWindow(c.kind);
+        ASSERT_NE(open, nullptr) << c.command;
+        EXPECT_EQ(c.global(), open);
+        EXPECT_EQ(open->ProjectVar(), &CurrentProject);
+        if (QAction* item = main.MenuItemOf(c.kind)) {
+            EXPECT_FALSE(item->isEnabled());
+        }
+        main.OutBarClick(c.command);
+        EXPECT_EQ(main.ChildWindow(c.kind), open);
+    }
+    EXPECT_TRUE(prompt.messages.empty());
+    // The first project's 258 x 258 grid is on the camera's map.
+    EXPECT_EQ(FCamera->FlatImage->size(), QSize(250, 250));
+
+    for (const Case& c : cases) {
+        main.SubWindowOf(main.ChildWindow(c.kind))->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(c.global(), nullptr);
+        if (QAction* item = main.MenuItemOf(c.kind)) {
+            EXPECT_TRUE(item->isEnabled());
+        }
+    }
+}
+
+TEST_F(EditorWindowsTest, OpenEditorsFollowAReplacedProject)
+{
+    TMainForm& main = Start();
+    main.OutBarClick(5);
+    main.OutBarClick(7);
+    ASSERT_NE(FCloud, nullptr);
+    ASSERT_NE(FWater, nullptr);
+
+    main.NewProject("Second");
+    CurrentProject->Water.WaveHeight = 33;
+    CurrentProject->Clouds.Items[0].Height = 60;
+    main.UpdateAllEditors();
+    EXPECT_EQ(FWater->WaveHeightSpinEdit->value(), 33);
+    EXPECT_EQ(FCloud->HeightTrackBar->value(), 20);
+    FWater->WaterTurbulanceSpinEdit->setValue(77);
+    EXPECT_EQ(CurrentProject->Water.WaterTurbulance, 77);
+}
