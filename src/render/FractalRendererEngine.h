@@ -1,0 +1,118 @@
+#pragma once
+// TFractalRenderEngine: the landscape renderer. Every grid cell becomes a displaced fractal mesh
+// whose level of detail falls with distance, textured with texels shaded one by one, with water
+// edges and per-vertex roughness prepared beforehand, vegetation, buildings and placed models.
+//
+// The implementation is split by stage, one file each, read top to bottom as Render runs them:
+//   FractalRendererEngine.cpp  the pipeline, the water / vertex pre-pass, level of detail and the
+//                              cell traversal (stitching, shore split, preview outlines)
+//   FractalCell.cpp            subdivision, displacement, texel shading and batched drawing
+//   FractalVegetation.cpp      plants and buildings per cell
+//   FractalModels.cpp          placed 3D models and their texel shadows
+#include "render/RendererEngine.h"
+
+#include "project/MathUtils.h"
+#include "project/ProjectGeometry.h"
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+class TGLPanel;
+
+// Pure tables of the renderer, callable without a window or a GL context.
+namespace FractalTables {
+// Sub-quads per cell side at a level: 1 at level 0, 2^level + 1 above.
+int SubdivisionCount(int level);
+// The texture side for a sub-quad whose projected extent is extent pixels, by fractal depth.
+int TextureSideFor(double extent, int fractalDepth);
+// The level for a window depth given the six thresholds, clamped to 0 .. fractalDepth.
+int LevelForDepth(const double (&thresholds)[6], int fractalDepth, double depth);
+// The clamp applied to a stored fractal depth before rendering (arrays are sized for 1 .. 4).
+int ClampFractalDepth(int depth);
+
+enum class TTraversalAxis { Rows, Columns };
+struct TTraversalOrder {
+    TTraversalAxis Outer = TTraversalAxis::Rows;
+    bool OuterAscending = true; // the inner loop always ascends
+};
+// The order of the cell traversal for a camera at eye looking at target.
+TTraversalOrder TraversalOrderFor(const TVector3& eye, const TVector3& target);
+} // namespace FractalTables
+
+class TFractalRenderEngine : public TRenderEngine {
+public:
+    TFractalRenderEngine();
+    ~TFractalRenderEngine() override;
+
+    void Render(TGLPanel& panel) override;
+
+    // ---- Results of the last render (read by the window, tests and the benchmark) ---------------
+    // Empty after a render that ran to its end (aborted included); otherwise what went wrong.
+    std::string LastError;
+    // "Completed: ..." after a render that did not fail.
+    std::string CompletionText;
+    // Seconds spent in each stage of the last render, in the order they ran.
+    std::vector<std::pair<std::string, double>> StageTimes;
+    // Texels shaded during the last render.
+    int64_t TexelsShaded = 0;
+
+    // ---- Pipeline, pre-passes, traversal (FractalRendererEngine.cpp) -----------------------------
+    void BuildDetailTiles();
+    void CalculateDisplacements();
+    void PreprocessWater();
+    void PrepareVertexData();
+    void PrecalculateVisibility();
+    int LevelForDepth(double depth) const;
+    void DrawSurfaceCell(int32_t column, int32_t row);
+    void DrawCellPieces(const TCellGeometry& geometry, int level);
+    void DrawCellAtLevel(const TCellGeometry& geometry, int level);
+    void DrawFlatQuad(const TCellGeometry& geometry);
+
+    // ---- Cells (FractalCell.cpp) -----------------------------------------------------------------
+    void DrawFractalCell(const TCellGeometry& jittered, const TCellGeometry& plain, int level);
+    double DisplacementAt(const TCellGeometry& geometry, double x, double z, bool water, double& roughness) const;
+    double WaveOffset(double x, double z, double amplitude) const;
+    // Makes pending batched sub-quads visible; called after the traversal and before the models.
+    void FlushCellBatches();
+    // Frees the textures of this render (the clean-up runs it on every path).
+    void ReleaseCellTextures();
+
+    // ---- Vegetation and buildings (FractalVegetation.cpp) ----------------------------------------
+    // Frees the plants and urban plans of the previous render (full render step).
+    void ResetVegetation();
+    // Creates the plants and urban plans of the project (full render step).
+    void PrepareVegetation();
+    // Per sub-quad: may gather plants for the cell.
+    void DrawCellEcology(const TCellGeometry& subQuad);
+    // Per cell piece, at its first drawn sub-quad: buildings.
+    void DrawCellUrbanAt(const TCellGeometry& cell);
+    // After the cell's sub-quads: draws and forgets the gathered plants.
+    void DrawCellPlants();
+    // Lowers lightFactor for a texel at (x, z) in the shadow of a gathered plant.
+    void PlantShadowsOnTexel(double x, double z, double& lightFactor) const;
+    bool HasPlantShadows() const;
+
+    // ---- Placed models (FractalModels.cpp) -------------------------------------------------------
+    // Loads each terrain layer's model and sets its ModelAspect (full render step).
+    void PrepareModels();
+    // Draws every placement not marked deleted (the last stage).
+    void DrawModels();
+    void DrawModelInstance(int index);
+    void ModelShadowsOnTexel(double x, double z, double& lightFactor) const;
+    bool HasModelShadows() const;
+
+    // ---- State -----------------------------------------------------------------------------------
+    uint8_t PathsQuestionAsked = 0;
+    double WaveOriginX = 0, WaveOriginZ = 0;
+    TVector3 Eye, Target;
+    double LodThresholds[6] = {2147483647.0, 2147483647.0, 2147483647.0,
+                               2147483647.0, 2147483647.0, 2147483647.0};
+    float DetailTiles[2][65][65] = {};
+    double DetailMean = 0;
+    uint8_t RowsAscending = 0, ColumnsAscending = 0;
+    int32_t UrbanDrawn = 0;
+    // The fractal depth of the current render, clamped to 1 .. 4.
+    int32_t RenderDepth = 1;
+};
