@@ -26,7 +26,8 @@ int ClampFractalDepth(int depth) { return std::clamp(depth, 1, 4); }
 
 int LevelForDepth(const double (&thresholds)[6], int fractalDepth, double depth)
 {
-    int level = 0;
+    // Nearer than the first threshold is the foreground the viewer looks at: the finest level.
+    int level = fractalDepth;
     for (int k = 5; k >= 0; --k)
         if (depth > thresholds[k]) {
             level = (5 - k) - (4 - fractalDepth);
