@@ -13,6 +13,7 @@
 #include "shell/NewProject.h"
 #include "shell/OKBottom.h"
 #include "shell/PathDlg.h"
+#include "shell/PluginHost.h"
 
 #include <QAction>
 #include <QApplication>
@@ -214,6 +215,8 @@ TMainForm::TMainForm(const TMainFormOptions& options, QWidget* parent) : QMainWi
     if (!CurrentProject) // out of memory for the grid: a project without cells still beats none
         CurrentProject = new TProject;
     Modified = 0;
+    // 9. Plug-ins.
+    ScanPlugins();
     // 10. A project named on the command line.
     OpenCommandLineProject(options_.Arguments);
 }
@@ -399,8 +402,14 @@ void TMainForm::BuildOutBar()
     OutBar->EndUpdate();
     OutBar->SetActivePageIndex(BasicsPage);
     connect(OutBar, &TCustomOutBar::OnClick, this, [this] {
-        if (TOutItem* item = OutBar->GetSelectedItem())
+        TOutItem* item = OutBar->GetSelectedItem();
+        if (!item)
+            return;
+        // Items of the built-in commands 0 .. 13; anything else is a plug-in's, by its position.
+        if (item->ImageIndex() >= 0 && item->ImageIndex() <= 13)
             OutBarClick(item->ImageIndex());
+        else
+            RunPluginByIndex(item->Index());
     });
     dock->setWidget(OutBar);
     addDockWidget(Qt::LeftDockWidgetArea, dock);
@@ -511,6 +520,7 @@ void TMainForm::FormClose()
         delete window;
     delete CurrentProject;
     CurrentProject = nullptr;
+    UnloadPlugins();
     UnloadOpenGLPair();
 }
 
@@ -1038,4 +1048,63 @@ void TMainForm::ArrangeAll1Click()
         window->move(x, area.bottom() - size.height() + 1);
         x += size.width();
     }
+}
+
+// ---- Plug-ins ----------------------------------------------------------------------------------------
+
+void TMainForm::ScanPlugins()
+{
+    plugins_ = std::make_unique<TPluginHost>(this);
+    plugins_->AddEntry = [this](const std::string& name) {
+        QAction* action = PluginMenu->addAction(QString::fromStdString(name));
+        connect(action, &QAction::triggered, this, [this, action] { Guarded([&] { PluginMenuItemClick(action); }); });
+        OutBar->BeginUpdate();
+        if (TOutPage* page = OutBar->Pages()->GetPage(PluginsPage)) {
+            TOutItem* item = page->AddItem();
+            item->SetCaption(QString::fromStdString(name));
+            item->SetImageIndex(15);
+        }
+        OutBar->EndUpdate();
+    };
+    plugins_->RemoveEntries = [this] {
+        const QList<QAction*> actions = PluginMenu->actions();
+        for (QAction* action : actions) {
+            PluginMenu->removeAction(action);
+            delete action;
+        }
+    };
+    Guarded([this] { plugins_->ScanPlugins(options_.PluginFolder.empty() ? TPluginHost::DefaultFolder() : options_.PluginFolder); });
+    // What a plug-in changed while it was initialised is a change of the project like any other.
+    if (TakePluginProjectChanged())
+        Modified = 1;
+}
+
+void TMainForm::PluginMenuItemClick(QAction* item)
+{
+    if (!item)
+        return;
+    const QString caption = item->text();
+    int position = -1;
+    const QList<QAction*> actions = PluginMenu->actions();
+    for (int i = 0; i < actions.size(); ++i)
+        if (actions[i]->text() == caption)
+            position = i;
+    if (position >= 0)
+        RunPluginByIndex(position);
+}
+
+void TMainForm::RunPluginByIndex(int index)
+{
+    if (!plugins_ || RefuseWhileBusy())
+        return;
+    TakePluginProjectChanged();
+    plugins_->RunPluginByIndex(index);
+    if (TakePluginProjectChanged())
+        Modified = 1;
+}
+
+void TMainForm::UnloadPlugins()
+{
+    if (plugins_)
+        plugins_->UnloadPlugins();
 }

@@ -23,6 +23,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,7 @@ class QMenu;
 class TAboutQuarlex2;
 class TChooseOpenGLDlg;
 class TOutBar;
+class TPluginHost;
 class TFNewProject;
 class TFPathDlg;
 class TOKBottomDlg;
@@ -51,6 +53,8 @@ struct TMainFormOptions {
     // entry-point table's own loader.
     std::function<bool(const std::string& implementation, std::string* error)> LoadOpenGL;
     std::function<void()> UnloadOpenGL;
+    // Folder scanned for plug-in libraries; empty: the "plugin" folder beside the program.
+    std::string PluginFolder;
 };
 
 // Makes an editor or renderer window (without parent; the main window puts it into its MDI area).
@@ -117,6 +121,17 @@ public:
 
     void UpdateAllEditors();
     void AppMessage(TAppMessage& message);
+
+    // ---- Plug-ins ----------------------------------------------------------------------------------
+    // Loads the plug-in libraries (start-up, after the first project exists).
+    void ScanPlugins();
+    // A plug-in menu item: runs the plug-in of the last item with the same caption.
+    void PluginMenuItemClick(QAction* item);
+    // Runs the k-th accepted plug-in (refused like every project-changing command while busy).
+    void RunPluginByIndex(int index);
+    // Releases every plug-in library and deletes the plug-in menu's items (after the project is freed).
+    void UnloadPlugins();
+    TPluginHost* Plugins() const { return plugins_.get(); }
 
     // ---- Status bar --------------------------------------------------------------------------------
     void SetProgress(int percent);
@@ -191,6 +206,7 @@ private:
     bool sinkInstalled_ = false;
     bool openGLLoaded_ = false;
     bool closed_ = false;
+    std::unique_ptr<TPluginHost> plugins_;
 };
 
 // The main window while it exists.
