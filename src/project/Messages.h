@@ -7,7 +7,7 @@
 #include <vector>
 
 enum class TMsgIcon { None, Information, Warning, Error };
-enum class TAnswer { Yes, No, Cancel, Ok };
+enum class TAnswer { Yes, No, Cancel, Ok, Ignore };
 
 // Status-bar panels and the progress meter of the main window.
 class IStatusSink {

@@ -18,6 +18,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+// Stage times and the message-pump interval of the traversal.
+#include <chrono>
 
 class TGLPanel;
 
@@ -39,6 +41,14 @@ struct TTraversalOrder {
 };
 // The order of the cell traversal for a camera at eye looking at target.
 TTraversalOrder TraversalOrderFor(const TVector3& eye, const TVector3& target);
+
+// A shore cell (a water-edge corner and at least one flooded corner) is drawn as two pieces: water
+// under the lowest flooded corner, and land whose flooded corners sit on that water level. Returns
+// false (pieces untouched) when the cell is drawn whole.
+bool SplitShoreCell(const TCellGeometry& cell, TCellGeometry& water, TCellGeometry& land);
+
+// The completion text: four triangles per quad drawn and the elapsed time as h:mm:ss.
+std::string CompletionText(int64_t quads, double seconds);
 } // namespace FractalTables
 
 class TFractalRenderEngine : public TRenderEngine {
@@ -70,6 +80,26 @@ public:
     void DrawCellAtLevel(const TCellGeometry& geometry, int level);
     void DrawFlatQuad(const TCellGeometry& geometry);
 
+private:
+    void RunPipeline(TGLPanel& panel);
+    void AskAboutMissingPaths();
+    void LoadOverlays();
+    void DrawSurface();
+    void CleanUp();
+    // Lets pending window messages run: always when forced, otherwise at most every few
+    // milliseconds, so the Abort button is heard without a pump per cell.
+    void PumpMessages(bool force);
+    // Closes the running stage under name and starts the next one.
+    void StageDone(const char* name);
+
+    using TClock = std::chrono::steady_clock;
+    TClock::time_point stageStart_, lastPump_;
+    bool previewRender_ = false;
+    // Camera position in grid units and the range around it that counts as near the camera.
+    TVector3 cameraGrid_;
+    double nearCameraRange_ = 0;
+
+public:
     // ---- Cells (FractalCell.cpp) -----------------------------------------------------------------
     void DrawFractalCell(const TCellGeometry& jittered, const TCellGeometry& plain, int level);
     double DisplacementAt(const TCellGeometry& geometry, double x, double z, bool water, double& roughness) const;

@@ -29,6 +29,7 @@ QMessageBox::StandardButton boxButton(TAnswer answer)
     case TAnswer::Yes: return QMessageBox::Yes;
     case TAnswer::No: return QMessageBox::No;
     case TAnswer::Cancel: return QMessageBox::Cancel;
+    case TAnswer::Ignore: return QMessageBox::Ignore;
     case TAnswer::Ok: break;
     }
     return QMessageBox::Ok;
@@ -62,7 +63,7 @@ TAnswer TQtPrompt::Ask(const std::string& text, const std::vector<TAnswer>& butt
         if (pressed == boxButton(answer))
             return answer;
     // Closing the box with Escape or the title bar counts as the most cautious answer offered.
-    for (TAnswer answer : {TAnswer::Cancel, TAnswer::No, TAnswer::Ok})
+    for (TAnswer answer : {TAnswer::Cancel, TAnswer::No, TAnswer::Ignore, TAnswer::Ok})
         for (TAnswer offered : buttons)
             if (offered == answer)
                 return answer;

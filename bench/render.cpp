@@ -1,0 +1,206 @@
+// The landscape renderer off screen: a project file or a seeded synthetic landscape, the time of
+// each stage, the quads drawn, the completion text, and the floor measured in the same run and
+// context (the same number of triangles drawn as one vertex array) with the ratio to it.
+// Needs a display (run under xvfb-run).
+//
+//   render [PROJECT.qx2 | --synthetic N] [--depth D] [--size WxH] [--out FILE.bmp]
+#include "platform/GLEntryPoints.h"
+#include "project/Project.h"
+#include "render/FractalRendererEngine.h"
+#include "render/GLPanel.h"
+#include "render/SyntheticLandscape.h"
+
+#include <QApplication>
+#include <QOpenGLContext>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using TVertexPointer = void (*)(GLint, GLenum, GLsizei, const void*);
+using TClientState = void (*)(GLenum);
+using TDrawArrays = void (*)(GLenum, GLint, GLsizei);
+
+int Usage()
+{
+    std::fprintf(stderr, "usage: render [PROJECT.qx2 | --synthetic N] [--depth D] [--size WxH] [--out FILE.bmp]\n");
+    return 2;
+}
+
+// Cells the picture shows (a corner in view, no null corner), each cut into s x s quads so that
+// the total comes close to the quads the renderer drew; two triangles per quad, coloured.
+void BuildFloorMesh(TProject& p, int64_t quads, std::vector<float>& xyz, std::vector<float>& rgb)
+{
+    std::vector<TCellGeometry> cells;
+    for (int c = 0; c + 1 < p.Grid.SizeX; ++c)
+        for (int r = 0; r + 1 < p.Grid.SizeY; ++r) {
+            TCellGeometry g;
+            if (p.GetCellGeometry(c, r, g) && g.Depth >= 0 && !g.HasNull)
+                cells.push_back(g);
+        }
+    if (cells.empty() || quads <= 0)
+        return;
+    const int s = std::max(1, static_cast<int>(std::lround(std::sqrt(static_cast<double>(quads) / cells.size()))));
+    xyz.reserve(cells.size() * s * s * 18);
+    rgb.reserve(cells.size() * s * s * 18);
+    for (const TCellGeometry& g : cells) {
+        auto at = [&](double u, double v) {
+            const TVector3* k = g.Corners;
+            return TVector3{static_cast<float>((k[0].X * (1 - u) + k[1].X * u) * (1 - v) + (k[3].X * (1 - u) + k[2].X * u) * v),
+                            static_cast<float>((k[0].Y * (1 - u) + k[1].Y * u) * (1 - v) + (k[3].Y * (1 - u) + k[2].Y * u) * v),
+                            static_cast<float>((k[0].Z * (1 - u) + k[1].Z * u) * (1 - v) + (k[3].Z * (1 - u) + k[2].Z * u) * v)};
+        };
+        for (int i = 0; i < s; ++i)
+            for (int j = 0; j < s; ++j) {
+                const double u0 = double(i) / s, u1 = double(i + 1) / s, v0 = double(j) / s, v1 = double(j + 1) / s;
+                const TVector3 q[6] = {at(u0, v0), at(u1, v0), at(u1, v1), at(u0, v0), at(u1, v1), at(u0, v1)};
+                for (const TVector3& v : q) {
+                    xyz.insert(xyz.end(), {v.X, v.Y, v.Z});
+                    rgb.insert(rgb.end(), {0.3f + 0.002f * (v.Y > 0 ? v.Y : 0), 0.5f, 0.3f});
+                }
+            }
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    std::string projectFile, outFile;
+    int synthetic = 258, depth = -1, width = 640, height = 480;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto next = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+        if (a == "--synthetic") {
+            const char* v = next();
+            if (!v) return Usage();
+            synthetic = std::atoi(v);
+            projectFile.clear();
+        } else if (a == "--depth") {
+            const char* v = next();
+            if (!v) return Usage();
+            depth = std::atoi(v);
+        } else if (a == "--size") {
+            const char* v = next();
+            if (!v || std::sscanf(v, "%dx%d", &width, &height) != 2 || width <= 0 || height <= 0) return Usage();
+        } else if (a == "--out") {
+            const char* v = next();
+            if (!v) return Usage();
+            outFile = v;
+        } else if (!a.empty() && a[0] != '-') {
+            projectFile = a;
+        } else {
+            return Usage();
+        }
+    }
+
+    std::string error;
+    if (!LoadOpenGLLibraries("SGI", &error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    TProject* project = nullptr;
+    if (!projectFile.empty()) {
+        project = new TProject();
+        if (!project->LoadFromFile(projectFile)) {
+            std::fprintf(stderr, "cannot load %s\n", projectFile.c_str());
+            delete project;
+            return 1;
+        }
+        std::printf("project %s: %d x %d vertices\n", projectFile.c_str(), project->Grid.SizeX, project->Grid.SizeY);
+    } else {
+        TSyntheticLandscapeOptions options;
+        options.Size = synthetic;
+        options.FractalDepth = depth > 0 ? depth : 4;
+        project = MakeSyntheticLandscape(options).release();
+        if (!project) {
+            std::fprintf(stderr, "cannot make a %d x %d landscape\n", synthetic, synthetic);
+            return 1;
+        }
+        std::printf("synthetic landscape: %d x %d vertices, seed %u\n", synthetic, synthetic, options.Seed);
+    }
+    if (depth > 0)
+        project->Fractal.FractalDepth = depth;
+
+    TFractalRenderEngine engine;
+    engine.SetProject(&project);
+    TGLPanel panel;
+    panel.resize(width, height);
+    panel.GLObjectLoaded = true; // keep the finished picture for --out
+    panel.OnGLDraw = [&](TGLPanel& p) { engine.Render(p); };
+    const auto start = std::chrono::steady_clock::now();
+    panel.Redraw();
+    const double total = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+    std::printf("size %d x %d, fractal depth %d\n", width, height, engine.RenderDepth);
+    double surface = 0;
+    for (const auto& [name, seconds] : engine.StageTimes) {
+        std::printf("  %-22s %9.3f s\n", name.c_str(), seconds);
+        if (name == "Surface")
+            surface = seconds;
+    }
+    std::printf("render total %.3f s, quads %d\n", total, engine.QuadCount);
+    std::printf("%s\n", engine.LastError.empty() ? engine.CompletionText.c_str() : ("failed: " + engine.LastError).c_str());
+    if (surface > 0)
+        std::printf("texels shaded %lld (%.0f per second of surface)\n", static_cast<long long>(engine.TexelsShaded),
+                    engine.TexelsShaded / surface);
+    if (!outFile.empty() && !panel.SaveImageToFile(outFile))
+        std::fprintf(stderr, "cannot write %s\n", outFile.c_str());
+
+    // The floor: the same number of triangles as one vertex array, in the same context.
+    std::vector<float> xyz, rgb;
+    BuildFloorMesh(*project, engine.QuadCount, xyz, rgb);
+    double floor = 0;
+    panel.OnGLDraw = [&](TGLPanel&) {
+        QOpenGLContext* context = QOpenGLContext::currentContext();
+        if (!context || xyz.empty())
+            return;
+        auto vertexPointer = reinterpret_cast<TVertexPointer>(context->getProcAddress("glVertexPointer"));
+        auto colorPointer = reinterpret_cast<TVertexPointer>(context->getProcAddress("glColorPointer"));
+        auto enable = reinterpret_cast<TClientState>(context->getProcAddress("glEnableClientState"));
+        auto disable = reinterpret_cast<TClientState>(context->getProcAddress("glDisableClientState"));
+        auto drawArrays = reinterpret_cast<TDrawArrays>(context->getProcAddress("glDrawArrays"));
+        if (!vertexPointer || !colorPointer || !enable || !disable || !drawArrays)
+            return;
+        const TGLEntryPoints& gl = GL();
+        gl.glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        gl.glEnable(GL_DEPTH_TEST);
+        gl.glDisable(GL_LIGHTING);
+        gl.glDisable(GL_CULL_FACE);
+        engine.SetViewport(width, height);
+        gl.glMatrixMode(GL_MODELVIEW);
+        gl.glLoadIdentity();
+        engine.SetupCamera();
+        gl.glFinish();
+        const auto t0 = std::chrono::steady_clock::now();
+        enable(GL_VERTEX_ARRAY);
+        enable(GL_COLOR_ARRAY);
+        vertexPointer(3, GL_FLOAT, 0, xyz.data());
+        colorPointer(3, GL_FLOAT, 0, rgb.data());
+        drawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(xyz.size() / 3));
+        disable(GL_COLOR_ARRAY);
+        disable(GL_VERTEX_ARRAY);
+        gl.glFinish();
+        floor = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    };
+    panel.Redraw();
+    if (floor > 0) {
+        const size_t triangles = xyz.size() / 9;
+        std::printf("floor: %zu triangles (%zu quads) as one vertex array in %.3f s (%.0f quads/s)\n", triangles,
+                    triangles / 2, floor, triangles / 2 / floor);
+        if (surface > 0)
+            std::printf("surface stage / floor = %.1fx, whole render / floor = %.1fx\n", surface / floor, total / floor);
+    } else {
+        std::printf("floor: nothing drawn (no quads)\n");
+    }
+    delete project;
+    return 0;
+}

@@ -1,0 +1,523 @@
+#include "render/FractalRendererEngine.h"
+
+#include "platform/GLEntryPoints.h"
+#include "project/Messages.h"
+#include "project/Project.h"
+#include "render/GLPanel.h"
+#include "render/SyntheticLandscape.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+class RecordingStatus : public IStatusSink {
+public:
+    std::vector<std::string> operations, steps;
+    std::vector<int> progress;
+    std::function<void()> onPump;
+    void SetOperationText(const std::string& text) override { operations.push_back(text); }
+    void SetStepText(const std::string& text) override { steps.push_back(text); }
+    void SetProgress(int percent) override { progress.push_back(percent); }
+    void SetBusyCursor(bool) override {}
+    void ProcessMessages() override
+    {
+        if (onPump)
+            onPump();
+    }
+};
+
+class RecordingPrompt : public IPrompt {
+public:
+    std::vector<std::string> asked;
+    std::vector<std::pair<std::string, TMsgIcon>> shown;
+    std::vector<TAnswer> answers; // given in turn; the last one repeats
+    void ShowMessage(const std::string& text, TMsgIcon icon) override { shown.emplace_back(text, icon); }
+    TAnswer Ask(const std::string& text, const std::vector<TAnswer>& buttons, TMsgIcon) override
+    {
+        asked.push_back(text);
+        if (answers.empty())
+            return buttons.front();
+        const TAnswer a = answers.front();
+        if (answers.size() > 1)
+            answers.erase(answers.begin());
+        return a;
+    }
+    std::string OpenFileName(const std::string&, const std::string&, const std::string&) override { return {}; }
+    std::string SaveFileName(const std::string&, const std::string&, const std::string&) override { return {}; }
+    std::string ChooseFolder(const std::string&, const std::string&) override { return {}; }
+    bool ChooseColor(int&) override { return false; }
+};
+
+class FractalEngineTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        previousStatus_ = SetStatusSink(&status);
+        previousPrompt_ = SetPrompt(&prompt);
+        engine = std::make_unique<TFractalRenderEngine>();
+        engine->SetProject(&project);
+    }
+    void TearDown() override
+    {
+        engine.reset();
+        SetStatusSink(previousStatus_);
+        SetPrompt(previousPrompt_);
+        delete project;
+        UnloadOpenGLLibraries();
+    }
+    void LoadGL()
+    {
+        if (OpenGLLoaded())
+            return;
+        std::string error;
+        ASSERT_TRUE(LoadOpenGLLibraries("SGI", &error)) << error;
+    }
+    void Adopt(std::unique_ptr<TProject> p)
+    {
+        delete project;
+        project = p.release();
+        if (project)
+            for (TCloud& cloud : project->Clouds.Items)
+                cloud.Draw = 0; // a quicker sky
+    }
+    // columns x rows at spacing 10, world scale 1, heights from f, folders that exist, the camera
+    // above the near edge looking at the middle.
+    void MakeGrid(int columns, int rows, const std::function<double(int, int)>& f)
+    {
+        auto p = std::make_unique<TProject>();
+        ASSERT_TRUE(p->NewGrid(columns, rows, 10.0, 10.0));
+        p->WorldScale = 1.0;
+        p->Grid.VerticalScale = 1.0;
+        p->Grid.MinHeight = 0;
+        p->Grid.MaxHeight = 10;
+        for (int c = 0; c < columns; ++c)
+            for (int r = 0; r < rows; ++r)
+                p->Grid.Cells[c][r].Height = f(c, r);
+        p->Camera.Eye = {0, 120, 150};
+        p->Camera.Target = {0, 0, -5};
+        p->Actors.Directory = p->Models.Directory = QDir::tempPath().toStdString();
+        Adopt(std::move(p));
+    }
+    // Renders with engine into a fresh width x height panel; body (when given) runs in the same
+    // draw, with the context still current. Returns what the panel shows.
+    QImage Render(TFractalRenderEngine& e, int width = 160, int height = 120,
+                  const std::function<void()>& body = nullptr)
+    {
+        LoadGL();
+        TGLPanel panel;
+        panel.resize(width, height);
+        panel.OnGLDraw = [&](TGLPanel& p) {
+            e.Render(p);
+            if (body)
+                body();
+        };
+        panel.Redraw();
+        return panel.Shown();
+    }
+    QImage Render() { return Render(*engine); }
+    static bool StartsWith(const std::string& s, const std::string& prefix) { return s.rfind(prefix, 0) == 0; }
+
+    RecordingStatus status;
+    RecordingPrompt prompt;
+    TProject* project = nullptr;
+    std::unique_ptr<TFractalRenderEngine> engine;
+    IStatusSink* previousStatus_ = nullptr;
+    IPrompt* previousPrompt_ = nullptr;
+};
+
+int CountDarkPixels(const QImage& image)
+{
+    int dark = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (qGray(image.pixel(x, y)) < 64)
+                ++dark;
+    return dark;
+}
+
+// ---- Pre-passes (no display needed) -------------------------------------------------------------
+
+TEST_F(FractalEngineTest, WaterEdgesComeFromDiagonalNeighboursOnly)
+{
+    struct Case {
+        const char* name;
+        uint8_t flood[3][3]; // [row][column]
+        uint8_t mark;
+    };
+    const Case cases[] = {
+        {"dry, a flooded diagonal", {{1, 0, 0}, {0, 0, 0}, {0, 0, 0}}, 2},
+        {"dry, flooded straight neighbours", {{0, 1, 0}, {1, 0, 1}, {0, 1, 0}}, 0},
+        {"flooded, dry straight neighbours", {{1, 0, 1}, {0, 1, 0}, {1, 0, 1}}, 0},
+        {"flooded, one dry diagonal", {{1, 1, 1}, {1, 1, 1}, {1, 1, 0}}, 2},
+        {"all flooded", {{1, 1, 1}, {1, 1, 1}, {1, 1, 1}}, 0},
+        {"all dry", {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}}, 0},
+        {"flood value 2 amid dry", {{0, 0, 0}, {0, 2, 0}, {0, 0, 0}}, 0},
+        {"dry amid diagonals of 2", {{2, 0, 2}, {0, 0, 0}, {2, 0, 2}}, 0},
+        {"flooded amid diagonals of 2", {{2, 1, 2}, {1, 1, 1}, {2, 1, 2}}, 0},
+    };
+    for (const Case& c : cases) {
+        MakeGrid(3, 3, [](int, int) { return 1.0; });
+        for (int col = 0; col < 3; ++col)
+            for (int row = 0; row < 3; ++row) {
+                project->Grid.Cells[col][row].Flooded = c.flood[row][col];
+                project->Grid.Cells[col][row].WaterEdge = 7; // what an earlier pass left
+            }
+        status.progress.clear();
+        engine->PreprocessWater();
+        EXPECT_EQ(project->Grid.Cells[1][1].WaterEdge, c.mark) << c.name;
+        for (int col = 0; col < 3; ++col)
+            for (int row = 0; row < 3; ++row)
+                if (col != 1 || row != 1) {
+                    EXPECT_EQ(project->Grid.Cells[col][row].WaterEdge, 7) << c.name << ": the border keeps its mark";
+                }
+        ASSERT_FALSE(status.progress.empty());
+        EXPECT_EQ(status.progress.front(), 0);
+        for (int p : status.progress)
+            EXPECT_LT(p, 100);
+    }
+}
+
+TEST_F(FractalEngineTest, JitterIgnoresExactUnlessAFullOverlayIsLoaded)
+{
+    MakeGrid(6, 5, [](int, int) { return 1.0; });
+    auto jitter = [&](uint8_t exact, uint8_t fullOverlay, int seed) {
+        project->TerrainLayers.Exact = exact;
+        project->AnyFullOverlay = fullOverlay;
+        project->Fractal.RPlaneSeed = seed;
+        engine->CalculateDisplacements();
+        std::vector<float> values;
+        for (int c = 0; c < 6; ++c)
+            for (int r = 0; r < 5; ++r)
+                values.insert(values.end(), {project->Grid.Cells[c][r].JitterX, project->Grid.Cells[c][r].JitterZ});
+        return values;
+    };
+    const std::vector<float> plain = jitter(0, 0, 50);
+    EXPECT_EQ(jitter(1, 0, 50), plain) << "Exact alone changes nothing";
+    EXPECT_EQ(jitter(0, 1, 50), plain) << "a full overlay alone changes nothing";
+    EXPECT_EQ(jitter(1, 1, 50), std::vector<float>(plain.size(), 0.0f));
+    EXPECT_NE(jitter(0, 0, 51), plain) << "the seed decides the jitter";
+    bool moved = false;
+    for (float v : plain) {
+        EXPECT_LE(std::fabs(v), 0.225f);
+        moved = moved || v != 0;
+    }
+    EXPECT_TRUE(moved);
+}
+
+TEST_F(FractalEngineTest, VertexPassForgetsLevelsAndCachesRoughness)
+{
+    MakeGrid(4, 4, [](int c, int r) { return c * 3.0 + r; });
+    project->Water.Surface.Roughness = 9.0;
+    project->Grid.Cells[2][2].Flooded = 1;
+    for (int c = 0; c < 4; ++c)
+        for (int r = 0; r < 4; ++r) {
+            project->Grid.Cells[c][r].Level = 3;
+            project->Grid.Cells[c][r].CachedRoughness = -5.0f;
+        }
+    engine->PrepareVertexData();
+    for (int c = 0; c < 4; ++c)
+        for (int r = 0; r < 4; ++r) {
+            EXPECT_EQ(project->Grid.Cells[c][r].Level, -1);
+            EXPECT_EQ(project->Grid.Cells[c][r].CachedRoughness, project->RoughnessAt(c, r));
+        }
+    EXPECT_NE(project->Grid.Cells[2][2].CachedRoughness, project->Grid.Cells[1][1].CachedRoughness);
+}
+
+// ---- Rendering (real OpenGL) ---------------------------------------------------------------------
+
+TEST_F(FractalEngineTest, PreviewOutlinesEveryCellWithoutANullCorner)
+{
+    MakeGrid(7, 6, [](int c, int r) { return (c * 7 + r * 3) % 5; });
+    project->Grid.Cells[2][2].Height = NullHeight; // takes four cells out
+    project->Grid.Cells[6][0].Height = NullHeight; // a corner vertex: one cell
+    project->Fractal.PreviewMode = 1;
+    // Preview leaves the marks of the last full render alone.
+    project->Grid.Cells[3][3].Level = 2;
+    project->Grid.Cells[3][3].WaterEdge = 2;
+    const int cells = 6 * 5 - 4 - 1;
+
+    const QImage picture = Render();
+    EXPECT_EQ(engine->LastError, "");
+    EXPECT_TRUE(StartsWith(engine->CompletionText, "Completed: " + std::to_string(4 * cells) + " triangles in "))
+        << engine->CompletionText;
+    EXPECT_EQ(engine->QuadCount, cells);
+    EXPECT_EQ(status.operations.back(), engine->CompletionText);
+    EXPECT_EQ(status.steps.back(), "");
+    EXPECT_EQ(status.progress.back(), 0);
+    EXPECT_GT(CountDarkPixels(picture), 50) << "black outlines on the cleared picture";
+    EXPECT_EQ(project->Grid.Cells[3][3].Level, 2);
+    EXPECT_EQ(project->Grid.Cells[3][3].WaterEdge, 2);
+
+    // The preview sees what the current camera sees: turned away, nothing is outlined.
+    project->Camera.Target = {0, 120, 1000};
+    Render();
+    EXPECT_EQ(engine->QuadCount, 0);
+}
+
+TEST_F(FractalEngineTest, NewProjectShowsTheSkyOnly)
+{
+    // The project the main window makes: a 258 x 258 grid of null heights but one.
+    auto p = std::make_unique<TProject>();
+    ASSERT_TRUE(p->NewGrid(258, 258, 30.0, 30.0));
+    p->Grid.Cells[127][127].Height = 100.0;
+    p->Grid.MinHeight = 0;
+    p->Grid.MaxHeight = 100;
+    p->ComputeWorldScale();
+    p->Actors.Directory = p->Models.Directory = QDir::tempPath().toStdString();
+    Adopt(std::move(p));
+
+    const QImage picture = Render();
+    EXPECT_EQ(engine->LastError, "");
+    EXPECT_TRUE(StartsWith(engine->CompletionText, "Completed: 0 triangles in ")) << engine->CompletionText;
+
+    // The same sky drawn by the shared engine alone.
+    class TSkyOnly : public TRenderEngine {
+    public:
+        void Render(TGLPanel& panel) override
+        {
+            PrepareScene(panel.width(), panel.height());
+            SetupCamera();
+            SetupLights();
+            DrawSky();
+        }
+    } sky;
+    sky.SetProject(&project);
+    TGLPanel panel;
+    panel.resize(160, 120);
+    panel.OnGLDraw = [&](TGLPanel& q) { sky.Render(q); };
+    panel.Redraw();
+    ASSERT_EQ(picture.size(), panel.Shown().size());
+    EXPECT_TRUE(picture == panel.Shown());
+    EXPECT_NE(picture.pixel(80, 10), qRgb(255, 255, 255)) << "the sky is drawn, not the cleared buffer";
+}
+
+TEST_F(FractalEngineTest, SameProjectAndSizeGiveTheSameImage)
+{
+    TSyntheticLandscapeOptions options;
+    options.Size = 40;
+    options.FractalDepth = 2;
+    Adopt(MakeSyntheticLandscape(options));
+    ASSERT_NE(project, nullptr);
+    const QImage first = Render();
+    const std::string firstText = engine->CompletionText;
+    const QImage second = Render();
+    TFractalRenderEngine fresh;
+    fresh.SetProject(&project);
+    const QImage third = Render(fresh);
+    EXPECT_EQ(engine->LastError, "");
+    EXPECT_TRUE(first == second);
+    EXPECT_TRUE(first == third);
+    EXPECT_EQ(firstText.substr(0, firstText.find(" in ")),
+              engine->CompletionText.substr(0, engine->CompletionText.find(" in ")));
+    EXPECT_GE(engine->StageTimes.size(), 5u);
+}
+
+TEST_F(FractalEngineTest, AbortMidTraversalLeavesACleanState)
+{
+    for (uint8_t preview : {1, 0}) {
+        SCOPED_TRACE(preview ? "preview" : "full");
+        TSyntheticLandscapeOptions options;
+        options.Size = 30;
+        options.FractalDepth = 2;
+        Adopt(MakeSyntheticLandscape(options));
+        project->Fractal.PreviewMode = preview;
+        TFractalRenderEngine reference;
+        reference.SetProject(&project);
+        const QImage whole = Render(reference);
+        const int allQuads = reference.QuadCount;
+
+        int pumpsInSurface = 0;
+        status.onPump = [&] {
+            if (!status.steps.empty() && status.steps.back() == "Drawing fractal surface" && ++pumpsInSurface == 4)
+                engine->Aborted = 1;
+        };
+        bool texturesLeft = true;
+        Render(*engine, 160, 120, [&] {
+            texturesLeft = false;
+            for (GLuint k = 0; k <= 32; ++k)
+                texturesLeft = texturesLeft || GL().glIsTexture(1100 + k);
+        });
+        status.onPump = nullptr;
+        EXPECT_GE(pumpsInSurface, 4);
+        if (preview) {
+            EXPECT_GT(engine->QuadCount, 0);
+            EXPECT_LT(engine->QuadCount, allQuads);
+        }
+        EXPECT_FALSE(texturesLeft);
+        EXPECT_EQ(engine->LastError, "");
+        EXPECT_TRUE(StartsWith(engine->CompletionText, "Completed: ")) << engine->CompletionText;
+        EXPECT_EQ(status.operations.back(), engine->CompletionText);
+        EXPECT_EQ(status.steps.back(), "");
+        EXPECT_EQ(status.progress.back(), 0);
+
+        // The next render starts afresh and draws the whole picture.
+        const QImage again = Render();
+        EXPECT_EQ(engine->Aborted, 0);
+        EXPECT_EQ(engine->QuadCount, allQuads);
+        EXPECT_TRUE(again == whole);
+    }
+}
+
+TEST_F(FractalEngineTest, FailuresAreReportedOnceAndNeverAsCompleted)
+{
+    struct Case {
+        const char* name;
+        bool withProject, withGL;
+        std::string error; // empty: any text
+    };
+    const Case cases[] = {
+        {"no project", false, true, "E0101 Internal Initialization Error"},
+        {"no OpenGL", true, false, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MakeGrid(4, 4, [](int, int) { return 1.0; });
+        TProject* none = nullptr;
+        engine->SetProject(c.withProject ? &project : &none);
+        prompt.shown.clear();
+        status.operations.clear();
+        if (c.withGL) {
+            Render();
+        } else {
+            UnloadOpenGLLibraries();
+            TGLPanel panel;
+            engine->Render(panel);
+        }
+        if (!c.error.empty()) {
+            EXPECT_EQ(engine->LastError, c.error);
+        }
+        EXPECT_FALSE(engine->LastError.empty());
+        EXPECT_EQ(engine->CompletionText, "");
+        ASSERT_FALSE(status.operations.empty());
+        EXPECT_NE(status.operations.back().find(engine->LastError), std::string::npos) << status.operations.back();
+        for (const std::string& text : status.operations)
+            EXPECT_FALSE(StartsWith(text, "Completed")) << text;
+        ASSERT_EQ(prompt.shown.size(), 1u);
+        EXPECT_EQ(prompt.shown[0].first, engine->LastError);
+        EXPECT_EQ(prompt.shown[0].second, TMsgIcon::Error);
+        EXPECT_EQ(status.progress.back(), 0);
+        engine->SetProject(&project);
+    }
+    // After a failure the engine renders normally again.
+    Render();
+    EXPECT_EQ(engine->LastError, "");
+    EXPECT_TRUE(StartsWith(engine->CompletionText, "Completed: "));
+}
+
+TEST_F(FractalEngineTest, MissingDirectoriesQuestion)
+{
+    const std::string question =
+        "At least one of the directory paths defined for this project does not exist.  Reset now?";
+    struct Case {
+        const char* name;
+        bool plantsExist, modelsExist;
+        std::vector<TAnswer> answers;
+        size_t asked; // over three renders
+        uint8_t flag;
+    };
+    const Case cases[] = {
+        {"both folders exist", true, true, {TAnswer::Yes}, 0, 0},
+        {"Yes asks again at every render", false, true, {TAnswer::Yes}, 3, 0},
+        {"Ignore suppresses the question", true, false, {TAnswer::Ignore}, 1, 1},
+        {"Yes, then Ignore", false, false, {TAnswer::Yes, TAnswer::Ignore}, 2, 1},
+    };
+    qxtest::TempDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MakeGrid(3, 3, [](int, int) { return 1.0; });
+        project->Fractal.PreviewMode = 1;
+        project->Actors.Directory = c.plantsExist ? dir.path().string() : dir.file("no plants");
+        project->Models.Directory = c.modelsExist ? dir.path().string() : dir.file("no models");
+        TFractalRenderEngine e;
+        e.SetProject(&project);
+        prompt.asked.clear();
+        prompt.answers = c.answers;
+        for (int k = 0; k < 3; ++k) {
+            Render(e);
+            EXPECT_EQ(e.LastError, "");
+        }
+        EXPECT_EQ(prompt.asked.size(), c.asked);
+        for (const std::string& text : prompt.asked)
+            EXPECT_EQ(text, question);
+        EXPECT_EQ(e.PathsQuestionAsked, c.flag);
+    }
+}
+
+TEST_F(FractalEngineTest, StoredFractalDepthIsClampedForTheRender)
+{
+    for (auto [stored, used] : {std::pair{0, 1}, std::pair{-7, 1}, std::pair{3, 3}, std::pair{9, 4},
+                                std::pair{2147483647, 4}}) {
+        MakeGrid(5, 5, [](int c, int r) { return c + r; });
+        project->Fractal.FractalDepth = stored;
+        Render();
+        EXPECT_EQ(engine->LastError, "") << stored;
+        EXPECT_EQ(engine->RenderDepth, used) << stored;
+        EXPECT_EQ(project->Fractal.FractalDepth, stored) << "the project keeps what the file says";
+        for (int c = 0; c < 4; ++c)
+            for (int r = 0; r < 4; ++r)
+                EXPECT_LE(project->Grid.Cells[c][r].Level, used) << stored;
+    }
+}
+
+TEST_F(FractalEngineTest, InnerAxisStitchesBackOnEveryRender)
+{
+    MakeGrid(5, 5, [](int, int) { return 1.0; });
+    struct Case {
+        TVector3 eye, target;
+        uint8_t rows, columns;
+    };
+    // In turn on one engine: each render sets its outer flag and the inner one to ascending.
+    const Case cases[] = {
+        {{-150, 120, 0}, {0, 0, 0}, 1, 0},  // columns descending
+        {{0, 120, -150}, {0, 0, 0}, 0, 1},  // rows descending: columns ascend again
+        {{150, 120, 0}, {0, 0, 0}, 1, 1},   // columns ascending: rows ascend again
+        {{0, 120, 150}, {0, 0, -5}, 1, 1},
+    };
+    for (const Case& c : cases) {
+        project->Camera.Eye = c.eye;
+        project->Camera.Target = c.target;
+        Render();
+        EXPECT_EQ(engine->RowsAscending, c.rows) << c.eye.X << "," << c.eye.Z;
+        EXPECT_EQ(engine->ColumnsAscending, c.columns) << c.eye.X << "," << c.eye.Z;
+    }
+}
+
+TEST_F(FractalEngineTest, DetailThresholdsFollowTheProjectedSpacing)
+{
+    MakeGrid(5, 5, [](int, int) { return 1.0; });
+    const int width = 200, height = 150;
+    Render(*engine, width, height);
+    ASSERT_EQ(engine->LastError, "");
+
+    // Half a spacing (5 units) seen straight on at distance d spans h/2 f 5 / d pixels, with f the
+    // focal factor of the vertical view angle (half the camera's perspective); the window depth of
+    // distance d is F / (F - N) (1 - N / d) for the near and far planes N and F.
+    const double fovy = project->Camera.Perspective / 2.0 * M_PI / 180.0;
+    const double f = 1.0 / std::tan(fovy / 2.0);
+    const double n = TRenderEngine::NearPlane, far = TRenderEngine::FarPlane;
+    double expected[6];
+    int k = 0;
+    double pix = 64;
+    for (int m = 0; m < 10000 && k <= 5; ++m) {
+        const double d = 0.1 + 10.0 * m;
+        if (height / 2.0 * f * 5.0 / d < pix) {
+            expected[k++] = far / (far - n) * (1 - n / d);
+            pix /= 2;
+        }
+    }
+    ASSERT_EQ(k, 6);
+    for (int t = 0; t < 6; ++t)
+        EXPECT_NEAR(engine->LodThresholds[t], expected[t], 1e-6) << t;
+}
+
+} // namespace
