@@ -1,11 +1,587 @@
+// Cells of the fractal renderer: subdivision into displaced sub-quads, the texels of each visible
+// sub-quad shaded one by one, and their drawing.
+//
+// Sub-quads are projected in software with the matrices of the drawing (the same window
+// coordinates feedback mode would give). Their texels go into a shared atlas and their triangles
+// into one vertex array, both handed to OpenGL only when the atlas is full or the surface is done:
+// one upload and one draw call for thousands of sub-quads. Texels are still shaded in drawing
+// order, so the global random sequence the colour mix draws from, and so the picture, stay the
+// same from run to run.
 #include "render/FractalRendererEngine.h"
 
-void TFractalRenderEngine::DrawFractalCell(const TCellGeometry&, const TCellGeometry&, int) {}
-double TFractalRenderEngine::DisplacementAt(const TCellGeometry&, double, double, bool, double& roughness) const
+#include "platform/GLEntryPoints.h"
+#include "platform/NoiseLib.h"
+#include "project/Project.h"
+#include "project/ProjectSurface.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double kDegrees = M_PI / 180.0;
+// OpenGL names of the two atlas textures; the per-quad textures use 1100 + side (2 .. 32).
+constexpr GLuint kAtlasTextures[2] = {1100, 1101};
+constexpr GLuint kSideTextureBase = 1100;
+// Floats per batched vertex: s, t, x, y, z.
+constexpr int kVertexFloats = 5;
+
+struct TWeights {
+    double W[4];
+};
+
+// Bilinear weights of the corners (c, r), (c + 1, r), (c + 1, r + 1), (c, r + 1) at fractions
+// u (along the columns) and v (along the rows).
+TWeights Bilinear(double u, double v)
 {
-    roughness = 0;
-    return 0;
+    return {{(1 - u) * (1 - v), u * (1 - v), u * v, (1 - u) * v}};
 }
-double TFractalRenderEngine::WaveOffset(double, double, double) const { return 0; }
-void TFractalRenderEngine::FlushCellBatches() {}
-void TFractalRenderEngine::ReleaseCellTextures() {}
+
+TVector3 Blend(const TVector3 (&c)[4], const TWeights& w)
+{
+    double x = 0, y = 0, z = 0;
+    for (int k = 0; k < 4; ++k) {
+        x += c[k].X * w.W[k];
+        y += c[k].Y * w.W[k];
+        z += c[k].Z * w.W[k];
+    }
+    return {static_cast<float>(x), static_cast<float>(y), static_cast<float>(z)};
+}
+
+double Blend(const double (&c)[4], const TWeights& w)
+{
+    return c[0] * w.W[0] + c[1] * w.W[1] + c[2] * w.W[2] + c[3] * w.W[3];
+}
+
+TFloatRGB Blend(const TFloatRGB (&c)[4], const TWeights& w)
+{
+    double r = 0, g = 0, b = 0;
+    for (int k = 0; k < 4; ++k) {
+        r += c[k].R * w.W[k];
+        g += c[k].G * w.W[k];
+        b += c[k].B * w.W[k];
+    }
+    return {static_cast<float>(r), static_cast<float>(g), static_cast<float>(b)};
+}
+
+TVector3 Lerp(const TVector3& a, const TVector3& b, double t)
+{
+    return {static_cast<float>(a.X + (b.X - a.X) * t), static_cast<float>(a.Y + (b.Y - a.Y) * t),
+            static_cast<float>(a.Z + (b.Z - a.Z) * t)};
+}
+
+bool Finite(const TVector3& v) { return std::isfinite(v.X) && std::isfinite(v.Y) && std::isfinite(v.Z); }
+
+double ScaleDivisor(const TProject& p)
+{
+    const double ws = p.WorldScale;
+    return (ws != 0 && std::isfinite(ws)) ? ws : 1.0;
+}
+
+// The nearest integer to |v|, modulo 64 (0 for a value beyond any integer).
+int DetailIndex(double v)
+{
+    const double r = std::nearbyint(std::fabs(v));
+    return std::isfinite(r) ? static_cast<int>(std::fmod(r, 64.0)) : 0;
+}
+
+// A colour component as OpenGL stores it in an 8-bit texture.
+uint8_t ToByte(float c)
+{
+    if (!(c > 0))
+        return 0; // NaN included
+    if (c >= 1)
+        return 255;
+    return static_cast<uint8_t>(std::lrint(c * 255.0f));
+}
+
+int VertexColumns(const TProject& p) { return std::min(p.Grid.SizeX, p.Grid.Cells.Columns()); }
+int VertexRows(const TProject& p) { return std::min(p.Grid.SizeY, p.Grid.Cells.Rows()); }
+
+} // namespace
+
+// ---- Displacement ------------------------------------------------------------------------------
+
+double TFractalRenderEngine::DisplacementAt(const TCellGeometry& geometry, double x, double z, bool water,
+                                            double& roughness) const
+{
+    const TProject& p = Project();
+    const double n = NoiseAt(x / 100.0, z / 100.0, p.Fractal.RPlaneSeed, p.Fractal.RFreqSeed);
+    const double a = 0.2 * std::fabs(n - 0.5);
+    double result;
+    if (!water) {
+        const double ws = ScaleDivisor(p);
+        roughness = p.InterpolateRoughness(x, z, p.Grid.SpacingX / ws, p.Grid.SpacingY / ws, geometry);
+        result = roughness * a;
+    } else {
+        roughness = p.Water.Surface.Roughness;
+        // A negative roughness would take the root of a negative number.
+        result = std::sqrt(std::max(0.0, roughness * a)) + WaveOffset(x, z, a);
+    }
+    // A damaged roughness (NaN, infinite) leaves the surface undisplaced instead of tearing it.
+    if (!std::isfinite(roughness))
+        roughness = 0;
+    return std::isfinite(result) ? result : 0.0;
+}
+
+double TFractalRenderEngine::WaveOffset(double x, double z, double amplitude) const
+{
+    const TProject& p = Project();
+    const double wl = p.Water.WaveLength;
+    if (!(wl > 0))
+        return 0.0; // NaN included
+    const double wh = p.Water.WaveHeight;
+    const double d = std::hypot(x - WaveOriginX, z - WaveOriginZ);
+    const double s1 = std::sin(d * 500.0 / (wl + amplitude / wl) * kDegrees);
+    const double s2 = std::sin(d * 500.0 / ((wl + amplitude / (wl * 10.0)) / 10.0) * kDegrees);
+    const double result = 0.001 * wh * (s1 - 0.25) + 0.0001 * wh * (s2 - 0.25);
+    // A wave length so short that the phase overflows has no meaningful wave: flat water.
+    return std::isfinite(result) ? result : 0.0;
+}
+
+// ---- Subdivision -------------------------------------------------------------------------------
+
+void TFractalRenderEngine::BuildSubVertices(const TCellGeometry& jittered, const TCellGeometry&, bool water)
+{
+    const int n = CellSubdivision;
+    for (int i = 0; i <= n; ++i) {
+        const double u = static_cast<double>(i) / n;
+        for (int j = 0; j <= n; ++j) {
+            const double v = static_cast<double>(j) / n;
+            const TWeights w = Bilinear(u, v);
+            TVector3 position = Blend(jittered.Corners, w);
+            double roughness = 0;
+            const double d = DisplacementAt(jittered, position.X, position.Z, water, roughness);
+            position.Y = static_cast<float>(position.Y + d);
+            SubVertices[i + 1][j + 1] = position;
+            SubNormals[i + 1][j + 1] = Blend(jittered.CornerNormals, w);
+            SubLight[i + 1][j + 1] = Blend(jittered.CornerLight, w);
+            SubUV[i + 1][j + 1] = {u, v};
+            SubRoughness[i + 1][j + 1] = roughness;
+        }
+    }
+}
+
+// The ring one sub-step outside each edge: the edge moved toward the grid vertices beyond it by
+// the offset of one sub-quad of the neighbouring cell. Where there is no usable neighbour (the
+// grid border, a vertex without height) and on water, the cell's own surface is continued
+// instead, so the edge normals never collapse onto a zero-length edge.
+void TFractalRenderEngine::BuildOuterRing(const TCellGeometry& jittered, const TCellGeometry& plain, bool water)
+{
+    const TProject& p = Project();
+    const int n = CellSubdivision;
+    const int c = jittered.Column, r = jittered.Row;
+    const int columns = VertexColumns(p), rows = VertexRows(p);
+
+    // Neighbourhoods of the four corners: [7] left, [1] up, [3] right, [5] down.
+    TVector3 around[4][9];
+    const int cornerColumn[4] = {c, c + 1, c + 1, c};
+    const int cornerRow[4] = {r, r, r + 1, r + 1};
+    bool known[4];
+    for (int k = 0; k < 4; ++k)
+        known[k] = p.GetVertexNeighbourhood(cornerColumn[k], cornerRow[k], around[k]);
+    auto usable = [&](int column, int row) {
+        return column >= 0 && row >= 0 && column < columns && row < rows &&
+               p.Grid.Cells[column][row].Height >= MinEditHeight;
+    };
+
+    // One edge runs from corner A to corner B; Slot is the neighbourhood entry beyond it and
+    // (DColumn, DRow) the step from a corner to that neighbour.
+    struct TEdge {
+        int A, B, Slot, DColumn, DRow;
+    };
+    const TEdge edges[4] = {
+        {0, 3, 7, -1, 0}, // left:  i = -1
+        {1, 2, 3, +1, 0}, // right: i = N + 1
+        {0, 1, 1, 0, -1}, // up:    j = -1
+        {3, 2, 5, 0, +1}, // down:  j = N + 1
+    };
+    for (int e = 0; e < 4; ++e) {
+        const TEdge& edge = edges[e];
+        const bool neighbour = !water && known[edge.A] && known[edge.B] &&
+                               usable(cornerColumn[edge.A] + edge.DColumn, cornerRow[edge.A] + edge.DRow) &&
+                               usable(cornerColumn[edge.B] + edge.DColumn, cornerRow[edge.B] + edge.DRow);
+        for (int k = 0; k <= n; ++k) {
+            const double t = static_cast<double>(k) / n;
+            // Array positions of the ring point and of the sub-vertex one step inside the edge.
+            int ri, rj, ii, ij;
+            if (e < 2) {
+                ri = e == 0 ? 0 : n + 2;
+                ii = e == 0 ? 2 : n;
+                rj = ij = k + 1;
+            } else {
+                rj = e == 2 ? 0 : n + 2;
+                ij = e == 2 ? 2 : n;
+                ri = ii = k + 1;
+            }
+            const TVector3 edgePoint = Lerp(jittered.Corners[edge.A], jittered.Corners[edge.B], t);
+            TVector3 ring;
+            if (neighbour) {
+                const TVector3 plainEdge = Lerp(plain.Corners[edge.A], plain.Corners[edge.B], t);
+                const TVector3 beyond = Lerp(around[edge.A][edge.Slot], around[edge.B][edge.Slot], t);
+                ring = Lerp(edgePoint, AddVector3(edgePoint, SubtractVector(beyond, plainEdge)), 1.0 / n);
+            } else {
+                // Undisplaced inner point: the blend of the corners one sub-step inside.
+                const double u = static_cast<double>(ii - 1) / n, v = static_cast<double>(ij - 1) / n;
+                const TVector3 inner = Blend(jittered.Corners, Bilinear(u, v));
+                ring = Lerp(inner, edgePoint, 2.0);
+            }
+            double roughness = 0;
+            const double d = DisplacementAt(jittered, ring.X, ring.Z, water, roughness);
+            ring.Y = static_cast<float>(ring.Y + d);
+            SubVertices[ri][rj] = ring;
+        }
+    }
+    // The ring's corners are no vertex's neighbours; they only need to hold finite values.
+    SubVertices[0][0] = SubVertices[1][1];
+    SubVertices[n + 2][0] = SubVertices[n + 1][1];
+    SubVertices[0][n + 2] = SubVertices[1][n + 1];
+    SubVertices[n + 2][n + 2] = SubVertices[n + 1][n + 1];
+}
+
+void TFractalRenderEngine::RecomputeSubNormals()
+{
+    const int n = CellSubdivision;
+    for (int a = 1; a <= n + 1; ++a)
+        for (int b = 1; b <= n + 1; ++b) {
+            const TVector3& centre = SubVertices[a][b];
+            const TVector3& left = SubVertices[a - 1][b];
+            const TVector3& up = SubVertices[a][b - 1];
+            const TVector3& right = SubVertices[a + 1][b];
+            const TVector3& down = SubVertices[a][b + 1];
+            SubNormals[a][b] = QuadCentre(TriangleNormal(up, centre, right), TriangleNormal(right, centre, down),
+                                          TriangleNormal(down, centre, left), TriangleNormal(left, centre, up));
+        }
+}
+
+void TFractalRenderEngine::SubQuadRecord(const TCellGeometry& jittered, int i, int j, TCellGeometry& q,
+                                         double (&roughness)[4]) const
+{
+    q = jittered;
+    const int at[4][2] = {{i + 1, j + 1}, {i + 2, j + 1}, {i + 2, j + 2}, {i + 1, j + 2}};
+    static constexpr TDoublePoint kTexturePositions[4] = {{0, 0}, {0, 1}, {1, 1}, {1, 0}};
+    double light = 0;
+    for (int k = 0; k < 4; ++k) {
+        q.Corners[k] = SubVertices[at[k][0]][at[k][1]];
+        q.CornerNormals[k] = SubNormals[at[k][0]][at[k][1]];
+        q.CornerLight[k] = SubLight[at[k][0]][at[k][1]];
+        q.CornerUV[k] = kTexturePositions[k];
+        roughness[k] = SubRoughness[at[k][0]][at[k][1]];
+        light += q.CornerLight[k];
+    }
+    q.Centre = AverageOfFour(q.Corners[0], q.Corners[1], q.Corners[2], q.Corners[3]);
+    q.MeanNormal = QuadCentre(q.CornerNormals[0], q.CornerNormals[1], q.CornerNormals[2], q.CornerNormals[3]);
+    q.MeanLight = light / 4;
+}
+
+void TFractalRenderEngine::DrawFractalCell(const TCellGeometry& jittered, const TCellGeometry& plain, int level)
+{
+    // The sub-vertex arrays hold the finest level of the deepest fractal depth and its ring.
+    static_assert((1 << MaxCellLevel) + 1 + 2 < CellArraySide);
+    if (level < 0 || level > RenderDepth || level > MaxCellLevel)
+        return;
+    TProject& p = Project();
+    const bool water = jittered.CornerFlooded[0] == 1;
+    const int n = FractalTables::SubdivisionCount(level);
+    CellSubdivision = n;
+
+    BuildSubVertices(jittered, plain, water);
+    if (n > 1) {
+        BuildOuterRing(jittered, plain, water);
+        RecomputeSubNormals();
+    }
+
+    const bool vegetation = p.Fractal.DrawNoModels == 0;
+    TCellGeometry q;
+    double roughness[4];
+    if (vegetation && !water && jittered.LandPiece == 0)
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < n; ++j) {
+                SubQuadRecord(jittered, i, j, q, roughness);
+                DrawCellEcology(q);
+            }
+
+    if (!CellProjector)
+        CellProjector.emplace();
+    const TPointProjector& projector = *CellProjector;
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) {
+            SubQuadRecord(jittered, i, j, q, roughness);
+            bool inView = false, finite = true;
+            double minX = 0, maxX = 0, minY = 0, maxY = 0;
+            for (const TVector3& corner : q.Corners) {
+                finite = finite && Finite(corner);
+                TVector3 window;
+                if (!projector.Project(corner, window))
+                    continue;
+                if (!inView) {
+                    minX = maxX = window.X;
+                    minY = maxY = window.Y;
+                    inView = true;
+                } else {
+                    minX = std::min<double>(minX, window.X);
+                    maxX = std::max<double>(maxX, window.X);
+                    minY = std::min<double>(minY, window.Y);
+                    maxY = std::max<double>(maxY, window.Y);
+                }
+            }
+            // A corner without a position (a damaged height) would make a torn triangle.
+            if (!inView || !finite)
+                continue;
+            CellTextureSide = FractalTables::TextureSideFor(std::max(maxX - minX, maxY - minY), RenderDepth);
+            if (PerQuadTextures) {
+                UploadCellTexture(q, roughness, water);
+                DrawTexturedQuad(q);
+            } else {
+                BatchCellTexture(q, roughness, water);
+            }
+            ++QuadCount;
+            if (level == jittered.Level && UrbanDrawn == 0)
+                DrawCellUrbanAt(jittered);
+        }
+
+    if (vegetation)
+        DrawCellPlants();
+}
+
+// ---- Texels ------------------------------------------------------------------------------------
+
+void TFractalRenderEngine::ComputeCellTexels(const TCellGeometry& q, const double (&roughness)[4], bool water)
+{
+    TProject& p = Project();
+    const int side = CellTextureSide;
+    const double step = 1.0 / (side - 1); // side is at least 2
+
+    // Water reflects what the four corners see; blended across the sub-quad.
+    TFloatRGB sky[4], reflected[4];
+    if (water)
+        for (int k = 0; k < 4; ++k) {
+            TTexelPoint t;
+            t.X = q.Corners[k].X;
+            t.Y = q.Corners[k].Y;
+            t.Z = q.Corners[k].Z;
+            p.WaterReflectionColour(t);
+            sky[k] = {t.Color.R, t.Color.G, t.Color.B};
+            reflected[k] = {t.Colors[1].R, t.Colors[1].G, t.Colors[1].B};
+        }
+    const TSurfaceMaterial& waterMaterial = p.Water.Surface;
+    const bool plantShadows = HasPlantShadows(), modelShadows = HasModelShadows();
+    const auto& surfaces = p.Fractal.TerrainSurfaces;
+    const int surfaceCount = std::clamp<int>(p.Fractal.TerrainSurfaceCount, 0, static_cast<int>(surfaces.size()));
+    const int layerCount = std::clamp<int>(p.TerrainLayers.Count, 0, static_cast<int>(p.TerrainLayers.Items.size()));
+    static const TVector3 kZAxis{0, 0, 1}, kXAxis{1, 0, 0};
+
+    TFloatRGB colour, result;
+    TTexelPoint t;
+    for (int i = 0; i < side; ++i) {
+        const double u = i * step;
+        for (int j = 0; j < side; ++j) {
+            const double v = j * step;
+            const TWeights w = Bilinear(u, v);
+            const TVector3 position = Blend(q.Corners, w);
+            TVector3 normal = Blend(q.CornerNormals, w);
+            double light = Blend(q.CornerLight, w);
+            const double rough = Blend(roughness, w);
+            if (!water) {
+                t.NoiseRow = i;
+                t.NoiseColumn = j;
+                t.X = position.X;
+                t.Y = position.Y;
+                t.Z = position.Z;
+                t.NormalY = NormalizeVector(normal).Y;
+                p.SurfaceColourAt(t);
+                colour = {t.Color.R, t.Color.G, t.Color.B};
+                const int a = DetailIndex(position.X * 11.0), b = DetailIndex(position.Z * 11.0);
+                const double na = DetailTiles[0][a][b] - DetailMean, nb = DetailTiles[0][b][a] - DetailMean;
+                if (rough != 0) {
+                    normal = RotateAboutAxis(normal, kZAxis, static_cast<float>(rough * 2.0 * na));
+                    normal = RotateAboutAxis(normal, kXAxis, static_cast<float>(rough * 2.0 * nb));
+                }
+            }
+            if (modelShadows)
+                ModelShadowsOnTexel(position.X, position.Z, light);
+            if (plantShadows)
+                PlantShadowsOnTexel(position.X, position.Z, light);
+            if (!water) {
+                double selfLight = 0;
+                if (t.Kind >= 1 && t.Kind <= 3 && t.Kind - 1 < surfaceCount)
+                    selfLight = surfaces[t.Kind - 1].Material.Emission / 100.0;
+                else if (t.Kind == 5 && t.LayerIndex >= 0 && t.LayerIndex < layerCount)
+                    selfLight = p.TerrainLayers.Items[t.LayerIndex].Emission / 100.0;
+                PointColour(true, colour, position, normal, 0.0, selfLight, light, result);
+            } else {
+                SkyColour(true, Blend(sky, w), Blend(reflected, w), position, normal, 0.0,
+                          waterMaterial.Emission / 100.0, waterMaterial.Specularity / 100.0, waterMaterial.Shininess,
+                          light, result);
+            }
+            float* out = Texels + (i * side + j) * 3;
+            out[0] = result.R;
+            out[1] = result.G;
+            out[2] = result.B;
+            ++TexelsShaded;
+        }
+    }
+
+    // The cell's vertex keeps the last texel's colour and the sub-quad's height, for the water
+    // reflections and the placed models.
+    const int c = q.Column, r = q.Row;
+    if (c >= 0 && r >= 0 && c < VertexColumns(p) && r < VertexRows(p)) {
+        TGridCell& cell = p.Grid.Cells[c][r];
+        if (!water)
+            cell.Color = result;
+        cell.SurfaceHeight = q.Centre.Y;
+    }
+}
+
+void TFractalRenderEngine::BatchCellTexture(const TCellGeometry& q, const double (&roughness)[4], bool water)
+{
+    ComputeCellTexels(q, roughness, water);
+    const int side = CellTextureSide;
+    TTexelAtlas::TSlot slot;
+    if (!Atlas.Allocate(side, slot)) {
+        DrawAtlas();
+        if (!Atlas.Allocate(side, slot))
+            return; // cannot happen for the sides of the table: an empty atlas holds any slot
+    }
+    for (int i = 0; i < side; ++i)
+        for (int j = 0; j < side; ++j) {
+            const float* in = Texels + (i * side + j) * 3;
+            uint8_t* out = Atlas.Texel(slot, i, j);
+            out[0] = ToByte(in[0]);
+            out[1] = ToByte(in[1]);
+            out[2] = ToByte(in[2]);
+        }
+    Atlas.CloseSlot(slot);
+    // The fan (0, 1, 2, 3) as the triangles (0, 1, 2) and (0, 2, 3).
+    for (int k : {0, 1, 2, 0, 2, 3}) {
+        float s, t;
+        TTexelAtlas::TexCoord(slot, static_cast<float>(q.CornerUV[k].X), static_cast<float>(q.CornerUV[k].Y), s, t);
+        const TVector3& v = q.Corners[k];
+        BatchVertices.insert(BatchVertices.end(), {s, t, v.X, v.Y, v.Z});
+    }
+}
+
+void TFractalRenderEngine::DrawAtlas()
+{
+    if (Atlas.Empty() || BatchVertices.empty()) {
+        Atlas.Reset();
+        BatchVertices.clear();
+        return;
+    }
+    const TGLEntryPoints& gl = GL();
+    const int texture = AtlasTextureInUse;
+    AtlasTextureInUse = 1 - AtlasTextureInUse;
+    {
+        TGLAttribScope keep(GL_ENABLE_BIT | GL_TEXTURE_BIT | GL_POLYGON_BIT | GL_CURRENT_BIT);
+        GLint alignment = 4, rowLength = 0, skipRows = 0, skipPixels = 0;
+        gl.glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+        gl.glGetIntegerv(GL_UNPACK_ROW_LENGTH, &rowLength);
+        gl.glGetIntegerv(GL_UNPACK_SKIP_ROWS, &skipRows);
+        gl.glGetIntegerv(GL_UNPACK_SKIP_PIXELS, &skipPixels);
+        gl.glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+        gl.glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+        gl.glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+        gl.glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+
+        gl.glBindTexture(GL_TEXTURE_2D, kAtlasTextures[texture]);
+        if (!AtlasTextureMade[texture]) {
+            gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
+            gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
+            gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+            gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+            gl.glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, TTexelAtlas::Width, TTexelAtlas::Height, 0, GL_RGB,
+                            GL_UNSIGNED_BYTE, nullptr);
+            AtlasTextureMade[texture] = true;
+        }
+        gl.glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, TTexelAtlas::Width, Atlas.UsedRows(), GL_RGB, GL_UNSIGNED_BYTE,
+                           Atlas.Data());
+        gl.glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+        gl.glPixelStorei(GL_UNPACK_ROW_LENGTH, rowLength);
+        gl.glPixelStorei(GL_UNPACK_SKIP_ROWS, skipRows);
+        gl.glPixelStorei(GL_UNPACK_SKIP_PIXELS, skipPixels);
+
+        gl.glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
+        gl.glEnable(GL_CULL_FACE);
+        gl.glFrontFace(GL_CW);
+        gl.glEnable(GL_TEXTURE_2D);
+        gl.glColor4f(1, 1, 1, 1);
+        const GLsizei stride = kVertexFloats * sizeof(float);
+        gl.glEnableClientState(GL_VERTEX_ARRAY);
+        gl.glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+        gl.glTexCoordPointer(2, GL_FLOAT, stride, BatchVertices.data());
+        gl.glVertexPointer(3, GL_FLOAT, stride, BatchVertices.data() + 2);
+        gl.glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(BatchVertices.size() / kVertexFloats));
+        gl.glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+        gl.glDisableClientState(GL_VERTEX_ARRAY);
+    }
+    ClearFPUExceptions();
+    Atlas.Reset();
+    BatchVertices.clear();
+}
+
+void TFractalRenderEngine::UploadCellTexture(const TCellGeometry& q, const double (&roughness)[4], bool water)
+{
+    ComputeCellTexels(q, roughness, water);
+    const TGLEntryPoints& gl = GL();
+    const int side = CellTextureSide;
+    gl.glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
+    gl.glBindTexture(GL_TEXTURE_2D, kSideTextureBase + side);
+    if (!TextureAllocated[side]) {
+        gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
+        gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
+        gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        gl.glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, side, side, 0, GL_RGB, GL_FLOAT, Texels);
+        TextureAllocated[side] = 1;
+    } else {
+        gl.glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, side, side, GL_RGB, GL_FLOAT, Texels);
+    }
+}
+
+void TFractalRenderEngine::DrawTexturedQuad(const TCellGeometry& q)
+{
+    const TGLEntryPoints& gl = GL();
+    gl.glEnable(GL_CULL_FACE);
+    gl.glFrontFace(GL_CW);
+    gl.glEnable(GL_TEXTURE_2D);
+    gl.glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
+    gl.glBindTexture(GL_TEXTURE_2D, kSideTextureBase + CellTextureSide);
+    gl.glBegin(GL_TRIANGLE_FAN);
+    gl.glColor4f(1, 1, 1, 1);
+    for (int k = 0; k < 4; ++k) {
+        gl.glTexCoord2f(static_cast<float>(q.CornerUV[k].X), static_cast<float>(q.CornerUV[k].Y));
+        gl.glVertex3f(q.Corners[k].X, q.Corners[k].Y, q.Corners[k].Z);
+    }
+    gl.glEnd();
+    gl.glFlush();
+    ClearFPUExceptions();
+    gl.glDisable(GL_TEXTURE_2D);
+}
+
+void TFractalRenderEngine::FlushCellBatches()
+{
+    DrawAtlas();
+    CellProjector.reset();
+}
+
+void TFractalRenderEngine::ReleaseCellTextures()
+{
+    // Pending sub-quads of a render that failed are dropped with their textures.
+    Atlas.Reset();
+    BatchVertices.clear();
+    CellProjector.reset();
+    const TGLEntryPoints* gl = GLEntryPoints();
+    for (int k = 0; k < 2; ++k) {
+        if (AtlasTextureMade[k] && gl)
+            gl->glDeleteTextures(1, &kAtlasTextures[k]);
+        AtlasTextureMade[k] = false;
+    }
+    for (int side = 0; side <= 32; ++side) {
+        if (TextureAllocated[side] && gl) {
+            const GLuint name = kSideTextureBase + side;
+            gl->glDeleteTextures(1, &name);
+        }
+        TextureAllocated[side] = 0;
+    }
+    AtlasTextureInUse = 0;
+}

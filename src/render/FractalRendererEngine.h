@@ -10,11 +10,13 @@
 //   FractalVegetation.cpp      plants and buildings per cell
 //   FractalModels.cpp          placed 3D models and their texel shadows
 #include "render/RendererEngine.h"
+#include "render/TexelAtlas.h"
 
 #include "project/MathUtils.h"
 #include "project/ProjectGeometry.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -145,4 +147,44 @@ public:
     int32_t UrbanDrawn = 0;
     // The fractal depth of the current render, clamped to 1 .. 4.
     int32_t RenderDepth = 1;
+    // Sub-quads get a texture of their own each, uploaded and drawn at once, instead of sharing
+    // the atlas and being drawn in batches. Slow; kept as the reference the batches are checked
+    // against.
+    bool PerQuadTextures = false;
+
+private:
+    // Sub-vertex arrays of the cell being drawn: sub-vertex (i, j), i and j in 0 .. N, lives at
+    // [i + 1][j + 1]; indices 0 and N + 2 hold the ring just outside the cell.
+    static constexpr int CellArraySide = 67;
+    static constexpr int MaxCellLevel = 4; // N = 17: the ring fits well inside the arrays
+    TVector3 SubVertices[CellArraySide][CellArraySide];
+    TVector3 SubNormals[CellArraySide][CellArraySide];
+    double SubLight[CellArraySide][CellArraySide];
+    TDoublePoint SubUV[CellArraySide][CellArraySide];
+    double SubRoughness[CellArraySide][CellArraySide];
+    int32_t CellSubdivision = 1; // N, sub-quads per side of the cell being drawn
+    // Texels of the sub-quad being shaded, row-major, three floats per texel.
+    int32_t CellTextureSide = 2;
+    float Texels[TTexelAtlas::MaxSide * TTexelAtlas::MaxSide * 3] = {};
+    // Per-side textures of the per-quad way (names 1100 + side).
+    uint8_t TextureAllocated[33] = {};
+    // Batched way: the texels of pending sub-quads and their triangles (s, t, x, y, z per vertex).
+    // Two atlas textures taken in turn, so filling one never waits for the drawing of the other.
+    TTexelAtlas Atlas;
+    std::vector<float> BatchVertices;
+    bool AtlasTextureMade[2] = {false, false};
+    int AtlasTextureInUse = 0;
+    // The projection of the pending sub-quads, read at the first cell after a flush; the matrices
+    // stay as they are until the batches are flushed.
+    std::optional<TPointProjector> CellProjector;
+
+    void BuildSubVertices(const TCellGeometry& jittered, const TCellGeometry& plain, bool water);
+    void BuildOuterRing(const TCellGeometry& jittered, const TCellGeometry& plain, bool water);
+    void RecomputeSubNormals();
+    void SubQuadRecord(const TCellGeometry& jittered, int i, int j, TCellGeometry& q, double (&roughness)[4]) const;
+    void ComputeCellTexels(const TCellGeometry& q, const double (&roughness)[4], bool water);
+    void UploadCellTexture(const TCellGeometry& q, const double (&roughness)[4], bool water);
+    void DrawTexturedQuad(const TCellGeometry& q);
+    void BatchCellTexture(const TCellGeometry& q, const double (&roughness)[4], bool water);
+    void DrawAtlas();
 };

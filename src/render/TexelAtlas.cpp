@@ -1,0 +1,71 @@
+#include "render/TexelAtlas.h"
+
+#include <cstring>
+
+int TTexelAtlas::ClassOf(int side)
+{
+    switch (side) {
+    case 2: return 1;
+    case 4: return 2;
+    case 8: return 3;
+    case 16: return 4;
+    case 32: return 5;
+    default: return -1;
+    }
+}
+
+bool TTexelAtlas::Allocate(int side, TSlot& slot)
+{
+    const int k = ClassOf(side);
+    if (k < 0)
+        return false;
+    if (texels_.empty())
+        texels_.assign(static_cast<size_t>(Width) * Height * 3, 0);
+    const int pitch = side + 2;
+    TShelf& shelf = shelves_[k];
+    if (shelf.Y < 0 || shelf.NextX + pitch > Width) {
+        if (nextShelfY_ + pitch > Height)
+            return false;
+        shelf.Y = nextShelfY_;
+        shelf.NextX = 0;
+        nextShelfY_ += pitch;
+    }
+    slot.X = shelf.NextX;
+    slot.Y = shelf.Y;
+    slot.Side = side;
+    shelf.NextX += pitch;
+    if (shelf.Y + pitch > usedRows_)
+        usedRows_ = shelf.Y + pitch;
+    return true;
+}
+
+void TTexelAtlas::CloseSlot(const TSlot& slot)
+{
+    const int s = slot.Side;
+    // Left and right ring columns of every texel row, then the bottom and top rows whole.
+    for (int row = 0; row < s; ++row) {
+        uint8_t* first = Texel(slot, row, 0);
+        uint8_t* last = Texel(slot, row, s - 1);
+        std::memcpy(first - 3, first, 3);
+        std::memcpy(last + 3, last, 3);
+    }
+    const size_t rowBytes = static_cast<size_t>(s + 2) * 3;
+    uint8_t* bottom = Texel(slot, 0, 0) - 3;
+    uint8_t* top = Texel(slot, s - 1, 0) - 3;
+    std::memcpy(bottom - static_cast<size_t>(Width) * 3, bottom, rowBytes);
+    std::memcpy(top + static_cast<size_t>(Width) * 3, top, rowBytes);
+}
+
+void TTexelAtlas::Reset()
+{
+    for (TShelf& shelf : shelves_)
+        shelf = TShelf{};
+    nextShelfY_ = 0;
+    usedRows_ = 0;
+}
+
+void TTexelAtlas::Release()
+{
+    Reset();
+    std::vector<uint8_t>().swap(texels_);
+}
