@@ -184,9 +184,10 @@ void TFFractalRender::SetProject(TProject** project)
 
 void TFFractalRender::RefreshRenderSettings()
 {
-    if (!ProjectVar() || !*ProjectVar())
+    TProject* project = AttachedProject();
+    if (!project)
         return;
-    const TFractalBlock& fractal = Project().Fractal;
+    const TFractalBlock& fractal = project->Fractal;
     Load(FractalDepthEdit, [&](QSpinBox* edit) { edit->setValue(fractal.FractalDepth); });
     Load(DrawNoModelsCheck, [&](QCheckBox* box) { box->setChecked(fractal.DrawNoModels == 0); });
 }
@@ -261,9 +262,14 @@ void TFFractalRender::MainGLPanelGLInit(TGLPanel&)
 
 void TFFractalRender::AbortToolButtonClick() { engine_->Aborted = 1; }
 
+TProject* TFFractalRender::AttachedProject() const { return ProjectVar() ? *ProjectVar() : nullptr; }
+
 void TFFractalRender::FractalDepthEditChange()
 {
-    TProject& project = Project();
+    TProject* attached = AttachedProject();
+    if (!attached)
+        return;
+    TProject& project = *attached;
     if (FractalDepthEdit->value() == project.Fractal.FractalDepth)
         return;
     project.Fractal.FractalDepth = FractalDepthEdit->value();
@@ -272,7 +278,10 @@ void TFFractalRender::FractalDepthEditChange()
 
 void TFFractalRender::DrawNoModelsCheckClick()
 {
-    TProject& project = Project();
+    TProject* attached = AttachedProject();
+    if (!attached)
+        return;
+    TProject& project = *attached;
     const bool ticked = DrawNoModelsCheck->isChecked();
     // The box says "draw", the project says "draw none": equal values mean they disagree.
     if (ticked != (project.Fractal.DrawNoModels != 0))
@@ -281,7 +290,11 @@ void TFFractalRender::DrawNoModelsCheckClick()
     BroadcastToForms(TAppMessage{WM_FRACTALDEPTHCHANGED, 0, 0, 0});
 }
 
-void TFFractalRender::PreviewModeCheckClick() { Project().Fractal.PreviewMode = PreviewModeCheck->isChecked() ? 1 : 0; }
+void TFFractalRender::PreviewModeCheckClick()
+{
+    if (TProject* project = AttachedProject())
+        project->Fractal.PreviewMode = PreviewModeCheck->isChecked() ? 1 : 0;
+}
 
 // ---- Size ----------------------------------------------------------------------------------------
 

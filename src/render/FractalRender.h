@@ -125,6 +125,8 @@ private:
     // Switches the controls between idle and rendering.
     void SetRenderingState(bool rendering);
     void WritePlacement();
+    // The project through the stored address, or null (handlers then do nothing).
+    TProject* AttachedProject() const;
 
     std::unique_ptr<TFractalRenderEngine> engine_;
     uint8_t rendering_ = 0;

@@ -302,6 +302,17 @@ TEST_F(FractalRenderTest, FailedRenderIsNotTakenForAFinishedOne)
     EXPECT_FALSE(window.RenderPicture());
     EXPECT_TRUE(Idle(window));
     EXPECT_TRUE(prompt.Showed("E0101 Internal Initialization Error"));
+    // Without a project the switches and the script run do nothing, and nothing escapes.
+    EXPECT_NO_THROW({
+        window.FractalDepthEdit->setValue(3);
+        window.DrawNoModelsCheck->toggle();
+        window.PreviewModeCheck->toggle();
+    });
+    prompt.messages.clear();
+    const TScriptRun run = window.RunScript(TScriptChoice{});
+    EXPECT_NE(run.End, TScriptEnd::Finished);
+    EXPECT_EQ(prompt.messages.size(), 1u);
+    EXPECT_TRUE(Idle(window));
 }
 
 TEST_F(FractalRenderTest, SaveAsksForANameOnceAndThenReusesIt)
