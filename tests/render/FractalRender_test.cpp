@@ -17,6 +17,7 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QPointer>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QThread>
 #include <QTimer>
@@ -395,6 +396,29 @@ TEST_F(FractalRenderTest, ScriptRunSavesEachFrameAndStopsAfterAnAbortedOne)
             EXPECT_FLOAT_EQ(altitudes[n], 40.0f + n);
         EXPECT_TRUE(Idle(window));
     }
+}
+
+TEST_F(FractalRenderTest, RunScriptCommandRendersOnlyWhenTheDialogIsConfirmed)
+{
+    std::filesystem::create_directory(dir.path() / "out");
+    qxtest::WriteFileText(dir.file("one.srp"), "[Path Data]\nFRAME-0=100:40:200:0:40:0:0:0:0\n");
+    TFFractalRender& window = Open();
+    window.SetRenderSize(32, 32);
+    TRunScriptDlg& dialog = EnsureRunScriptDlg();
+    dialog.ScriptSourceEdit->setText(QString::fromStdString(dir.file("one.srp")));
+    dialog.DirectoryEdit->setText(QString::fromStdString(dir.file("out")));
+    dialog.PrefixEdit->setText("take");
+    for (bool confirm : {false, true}) {
+        shelltest::AnswerNextModal([confirm](QWidget* modal) {
+            auto* shown = qobject_cast<TRunScriptDlg*>(modal);
+            ASSERT_NE(shown, nullptr);
+            (confirm ? shown->OKBtn : shown->CancelBtn)->click();
+        });
+        window.RunScriptItem->trigger();
+        EXPECT_EQ(engine->renders, confirm ? 1 : 0);
+        EXPECT_EQ(std::filesystem::exists(dir.file("out") + "/take0.bmp"), confirm);
+    }
+    delete RunScriptDlg.data();
 }
 
 // ---- Inside the main window --------------------------------------------------------------------
