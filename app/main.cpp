@@ -8,6 +8,8 @@
 #include "shell/Help.h"
 #include "shell/Main.h"
 #include "shell/ShellPrompt.h"
+#include "render/FractalRender.h"
+#include "render/script.h"
 #include "editors/Atmosphere.h"
 #include "editors/Camera.h"
 #include "editors/Clouds.h"
@@ -42,6 +44,7 @@ int main(int argc, char** argv)
 
     // The editor and renderer windows the main window can open.
     TMainForm::RegisterChildWindow(TChildKind::Landscape, [] { return new TFLandscape; });
+    TMainForm::RegisterChildWindow(TChildKind::FractalRender, [] { return new TFFractalRender; });
     InstallHeightDataCommands();
 
     TMainFormOptions options;
@@ -55,6 +58,7 @@ int main(int argc, char** argv)
     {
         TMainForm mainForm(options);
         CreateShellDialogs(&mainForm);
+        EnsureRunScriptDlg(&mainForm);
         mainForm.show();
         result = QApplication::exec();
     }
