@@ -3,6 +3,7 @@
 // Environment: QUARLEX_NO_ABOUT=1 skips the modal about box at start-up (scripted runs).
 #include "heightgrid/HeightDataCommands.h"
 #include "heightgrid/Landscape.h"
+#include "heightgrid/Placement.h"
 #include "project/MathUtils.h"
 #include "project/Messages.h"
 #include "shell/Help.h"
@@ -45,6 +46,7 @@ int main(int argc, char** argv)
     // The editor and renderer windows the main window can open.
     TMainForm::RegisterChildWindow(TChildKind::Landscape, [] { return new TFLandscape; });
     TMainForm::RegisterChildWindow(TChildKind::FractalRender, [] { return new TFFractalRender; });
+    TMainForm::RegisterChildWindow(TChildKind::Placement, [] { return new TFPlacement; });
     InstallHeightDataCommands();
 
     TMainFormOptions options;

@@ -3,6 +3,7 @@
 #include "controls/FloatEdit.h"
 #include "heightgrid/Flood.h"
 #include "heightgrid/HeightGridDialogs.h"
+#include "heightgrid/ModelPlacementDlg.h"
 #include "heightgrid/SetHeight.h"
 #include "project/Messages.h"
 #include "project/Project.h"
@@ -14,6 +15,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRadioButton>
+#include <QSpinBox>
 
 #include <algorithm>
 #include <cmath>
@@ -51,6 +53,7 @@ TDefineNet::TDefineNet(QWidget* parent) : QWidget(parent)
     Tools.SetNotify([this](uint32_t message) { BroadcastMessage(TAppMessage{message, 0, 0, 0}); });
     ExecSetHeight = [](TSetHeightDlg& dlg) { return dlg.exec() == QDialog::Accepted; };
     ExecFlood = [](TFloodDlg& dlg) { return dlg.exec() == QDialog::Accepted; };
+    ExecModelPlacement = [](TModelPlacementDlg& dlg) { return dlg.exec() == QDialog::Accepted; };
     SetMode(ModeSpotHeight, nullptr);
 }
 
@@ -68,6 +71,7 @@ void TDefineNet::SetProject(TProject** project)
 {
     project_ = project;
     Tools.SetProject(project);
+    Placement.SetProject(project);
     // Handed a project again: whatever the list recorded belongs to the one before.
     if (!Tools.UndoList().empty())
         Tools.GridReplaced();
@@ -209,6 +213,9 @@ void TDefineNet::redrawNow(bool whole, const TCellRect& cells)
 void TDefineNet::SetMode(uint8_t mode, QMenu* popupMenu)
 {
     RectangleActive = false;
+    // A region or line still being drawn when its tool is left is dropped.
+    if (mode != Mode && (Mode == ModeRegion || Mode == ModeLine))
+        Placement.CancelOpen();
     Mode = mode;
     BroadcastMessage(TAppMessage{WM_EDITMODECHANGED, 0, 0, 0});
     popupMenu_ = popupMenu;
@@ -307,6 +314,45 @@ void TDefineNet::FloodAt(int x, int y)
     RedrawArea(true);
 }
 
+void TDefineNet::PlaceModelAt(int x, int y)
+{
+    syncPlacementSize();
+    double size = 0;
+    int rotation = 0;
+    if (!Placement.CurrentLayerModelDefaults(size, rotation))
+        return; // no current layer: nothing to place a model of
+    CreateHeightGridDialogs();
+    TModelPlacementDlg& dlg = *ModelPlacementDlg;
+    dlg.ModelHeightEdit->SetValue(forEdit(*dlg.ModelHeightEdit, size));
+    dlg.RotationSpinEdit->setValue(rotation);
+    if (!ExecModelPlacement(dlg))
+        return;
+    Placement.PlaceModel(QPoint(x, y), dlg.ModelHeightEdit->Value(), dlg.RotationSpinEdit->value());
+    update();
+}
+
+void TDefineNet::EditSelectedModel()
+{
+    double size = 0;
+    int rotation = 0;
+    if (!Placement.SelectedModelValues(size, rotation))
+        return;
+    CreateHeightGridDialogs();
+    TModelPlacementDlg& dlg = *ModelPlacementDlg;
+    dlg.ModelHeightEdit->SetValue(forEdit(*dlg.ModelHeightEdit, size));
+    dlg.RotationSpinEdit->setValue(rotation);
+    if (!ExecModelPlacement(dlg))
+        return;
+    Placement.SetSelectedModelValues(dlg.ModelHeightEdit->Value(), dlg.RotationSpinEdit->value());
+    update();
+}
+
+void TDefineNet::syncPlacementSize()
+{
+    Placement.Width = std::max(Buffer.width(), 1);
+    Placement.Height = std::max(Buffer.height(), 1);
+}
+
 // ---- Events ----------------------------------------------------------------------------------------
 
 bool TDefineNet::clampToBuffer(QPoint& p) const
@@ -322,6 +368,21 @@ void TDefineNet::paintEvent(QPaintEvent*)
     // Only a copy of the buffer: painting never draws the grid (and never pumps messages).
     QPainter painter(this);
     painter.drawImage(0, 0, Buffer);
+    if (DrawPlacements && Project()) {
+        ::DrawPlacements(painter, *Project(), Buffer.width(), Buffer.height());
+        painter.save();
+        painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+        painter.setPen(QPen(Qt::white, 1));
+        painter.setBrush(Qt::NoBrush);
+        QPoint last;
+        if ((Mode == ModeRegion || Mode == ModeLine) && MouseDown && Placement.LastOpenVertex(last))
+            painter.drawLine(last, rubberEnd_);
+        if (Mode == ModeSelect && Placement.HasMarker()) {
+            const QPoint m = Placement.Marker;
+            painter.drawRect(QRect(QPoint(m.x() - 5, m.y() - 5), QPoint(m.x() + 5, m.y() + 5)));
+        }
+        painter.restore();
+    }
     if (RectangleActive) {
         painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
         painter.setPen(QPen(Qt::white, 1));
@@ -337,6 +398,16 @@ void TDefineNet::mousePressEvent(QMouseEvent* event)
     MouseDown = true;
     QPoint p = event->position().toPoint();
     clampToBuffer(p);
+    syncPlacementSize();
+    if (Mode == ModeRegion || Mode == ModeLine) {
+        Placement.PolyPress(Mode == ModeLine, p);
+        rubberEnd_ = p;
+        update();
+    } else if (Mode == ModeSelect) {
+        for (const TPlacementNotice& notice : Placement.SelectAt(p))
+            BroadcastMessage(TAppMessage{WM_PLACEMENTSELECT, notice.WParam(), 0, 0});
+        update();
+    }
     if (Mode == ModeLevelArea || Mode == ModeInterpolate) {
         RectangleActive = true;
         RectangleStart = RectangleEnd = p;
@@ -358,10 +429,24 @@ void TDefineNet::mouseMoveEvent(QMouseEvent* event)
         RectangleEnd = p;
         update();
     }
+    if (MouseDown && (Mode == ModeRegion || Mode == ModeLine)) {
+        rubberEnd_ = p;
+        update();
+    }
+    if (MouseDown && Mode == ModeSelect) {
+        syncPlacementSize();
+        if (Placement.DragTo(p))
+            update();
+    }
 }
 
 void TDefineNet::mouseReleaseEvent(QMouseEvent* event)
 {
+    if (event->button() == Qt::RightButton && (Mode == ModeRegion || Mode == ModeLine)) {
+        Placement.PolyFinish(Mode == ModeLine);
+        update();
+        return;
+    }
     if (event->button() != Qt::LeftButton || !MouseDown)
         return;
     MouseDown = false;
@@ -390,6 +475,19 @@ void TDefineNet::mouseReleaseEvent(QMouseEvent* event)
         update();
         break;
     case ModeFlood: FloodAt(p.x(), p.y()); break;
+    case ModeRegion:
+    case ModeLine:
+        syncPlacementSize();
+        Placement.PolyRelease(Mode == ModeLine, p);
+        update();
+        break;
+    case ModeModel: PlaceModelAt(p.x(), p.y()); break;
+    case ModeSelect:
+        if (Placement.Moved) {
+            Placement.Moved = false;
+            update();
+        }
+        break;
     default: break;
     }
 }

@@ -10,6 +10,7 @@
 // because the grid was replaced) is done once the running drawing has ended.
 #include "heightgrid/HeightTools.h"
 #include "heightgrid/MapDrawing.h"
+#include "heightgrid/PlacementTools.h"
 #include "shell/BaseUnit.h"
 
 #include <QImage>
@@ -22,6 +23,7 @@
 class QMenu;
 class TProject;
 class TFloodDlg;
+class TModelPlacementDlg;
 class TSetHeightDlg;
 
 // Tools of the map control.
@@ -73,10 +75,15 @@ public:
     void DefaultHeightAt(int x, int y);
     void LevelAreaBetween(QPoint start, QPoint end);
     void FloodAt(int x, int y);
+    // The model tool at pixel (x, y): the placement dialog, then a new model of the current layer.
+    void PlaceModelAt(int x, int y);
+    // "Edit parameters..." of the selected model.
+    void EditSelectedModel();
 
     // Modal dialogs; by default exec() == Accepted.
     std::function<bool(TSetHeightDlg&)> ExecSetHeight;
     std::function<bool(TFloodDlg&)> ExecFlood;
+    std::function<bool(TModelPlacementDlg&)> ExecModelPlacement;
 
     // ---- State ---------------------------------------------------------------------------------
     int32_t ZoomLevel = 0;
@@ -84,6 +91,8 @@ public:
     double Scale = 1.0;
     uint8_t Mode = ModeSpotHeight;
     THeightTools Tools;
+    // Regions, lines and models of the current terrain layer (the terrain placement editor).
+    TPlacementTools Placement;
     int32_t AutoTraceTolerance = 50;
     int32_t AutoTraceDensity = 3;
     QImage Background; // at its own size; stretched over the map
@@ -95,6 +104,8 @@ public:
 
     bool Drawing() const { return drawing_ > 0; }
     QMenu* PopupMenu() const { return popupMenu_; }
+    // The menu of a right click (the selection's, set by the editor); the tool stays.
+    void SetPopupMenu(QMenu* menu) { popupMenu_ = menu; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -114,6 +125,8 @@ private:
     // Clamps to the buffer; true when the point had to be moved.
     bool clampToBuffer(QPoint& p) const;
     void redrawNow(bool whole, const TCellRect& cells);
+    // The placement tools work in pixels of the map as it is drawn now.
+    void syncPlacementSize();
 
     TProject** project_ = nullptr;
     TMapDrawState drawState_;
@@ -122,4 +135,5 @@ private:
     int drawing_ = 0;
     bool redrawPending_ = false;
     bool zoomPending_ = false;
+    QPoint rubberEnd_;
 };
