@@ -11,6 +11,8 @@
 #include "editors/Atmosphere.h"
 #include "editors/Camera.h"
 #include "editors/Clouds.h"
+#include "editors/FractalParameters.h"
+#include "editors/Terrain.h"
 #include "editors/water.h"
 
 #include <QApplication>
@@ -33,6 +35,8 @@ int main(int argc, char** argv)
     TMainForm::RegisterChildWindow(TChildKind::Atmosphere, [] { return new TFAtmosphere; });
     TMainForm::RegisterChildWindow(TChildKind::Cloud, [] { return new TFCloud; });
     TMainForm::RegisterChildWindow(TChildKind::Water, [] { return new TFWater; });
+    TMainForm::RegisterChildWindow(TChildKind::FractalParameters, [] { return new TFFractalParameters; });
+    TMainForm::RegisterChildWindow(TChildKind::Terrain, [] { return new TFTerrain; });
 
     // The shared random sequence starts at seed 0 and fills its tables before anything draws.
     InitRandomTables();
