@@ -13,6 +13,7 @@
 #include "editors/Clouds.h"
 #include "editors/FractalParameters.h"
 #include "editors/Terrain.h"
+#include "editors/TerrainTypeDlg.h"
 #include "editors/water.h"
 
 #include <QApplication>
@@ -59,6 +60,7 @@ int main(int argc, char** argv)
     {
         TMainForm mainForm(options);
         CreateShellDialogs(&mainForm);
+        TerrainTypeDlg = new TTerrainTypeDlg(&mainForm);
         mainForm.show();
         result = QApplication::exec();
     }

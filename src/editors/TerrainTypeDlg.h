@@ -25,5 +25,5 @@ public:
     QRadioButton* UrbanRadio = nullptr;
 };
 
-// The dialog, made once on first use and kept for the run (null before that).
+// The dialog, made at start-up (or by the editor on first use) and kept for the run.
 extern QPointer<TTerrainTypeDlg> TerrainTypeDlg;
