@@ -64,6 +64,7 @@ TFloatEdit* NumberField(QWidget* parent, int digits, double min = 0.0, double ma
     e->SetDigits(digits);
     e->SetMin(min);
     e->SetMax(max);
+    e->setMinimumWidth(90);
     return e;
 }
 
