@@ -14,6 +14,9 @@
 #include "editors/Atmosphere.h"
 #include "editors/Camera.h"
 #include "editors/Clouds.h"
+#include "editors/FractalParameters.h"
+#include "editors/Terrain.h"
+#include "editors/TerrainTypeDlg.h"
 #include "editors/water.h"
 
 #include <QApplication>
@@ -36,6 +39,8 @@ int main(int argc, char** argv)
     TMainForm::RegisterChildWindow(TChildKind::Atmosphere, [] { return new TFAtmosphere; });
     TMainForm::RegisterChildWindow(TChildKind::Cloud, [] { return new TFCloud; });
     TMainForm::RegisterChildWindow(TChildKind::Water, [] { return new TFWater; });
+    TMainForm::RegisterChildWindow(TChildKind::FractalParameters, [] { return new TFFractalParameters; });
+    TMainForm::RegisterChildWindow(TChildKind::Terrain, [] { return new TFTerrain; });
 
     // The shared random sequence starts at seed 0 and fills its tables before anything draws.
     InitRandomTables();
@@ -61,6 +66,7 @@ int main(int argc, char** argv)
         TMainForm mainForm(options);
         CreateShellDialogs(&mainForm);
         EnsureRunScriptDlg(&mainForm);
+        TerrainTypeDlg = new TTerrainTypeDlg(&mainForm);
         mainForm.show();
         result = QApplication::exec();
     }
