@@ -169,7 +169,9 @@ TGridOutcome RunGridding(TGridBlock& grid, const TCellRect& areaIn, const TGridP
     } removeFiles{inPath, outPath};
     // A grid file left by an earlier run must never be taken for this run's.
     removeQuietly(outPath);
-    if (!WritePointFile(grid, area, inPath))
+    // The library gets the paths in fixed fields: a longer path would name another file.
+    const bool pathsFit = outPath.size() < sizeof(TInterOptions::OutputPath) && inPath.size() < sizeof(TInterOptions::InputPath);
+    if (!pathsFit || !WritePointFile(grid, area, inPath))
         throw EAbortInterpolation("E0018 Error creating temporary file");
 
     auto say = [&](const char* text) {

@@ -247,7 +247,11 @@ TEST_F(InterpolationTest, OneCellAreaAndUnwritableFolderStopBeforeTheLibrary)
     } cases[] = {
         {{2, 1, 2, 1}, dir.path().string(), "E0016 Interpolation area too small"},
         {{0, 0, 3, 2}, dir.file("no/such/folder"), "E0018 Error creating temporary file"},
+        // A folder whose file paths do not fit the library's fields.
+        {{0, 0, 3, 2}, (dir.path() / std::string(200, 'a') / std::string(60, 'b')).string(),
+         "E0018 Error creating temporary file"},
     };
+    std::filesystem::create_directories(cases[2].folder);
     for (const auto& c : cases) {
         const TGriddingLibrary lib = TFakeLibrary::library();
         bool outOfRange = false;
