@@ -48,7 +48,8 @@ public:
             items_[size_t(fill[size_t(bucketOf[i])]++)] = int(i);
     }
 
-    // The k nearest points to (x, y) as (squared distance, index), nearest first.
+    // The k nearest points to (x, y), and any others as near as the k-th, as (squared distance,
+    // index), nearest first.
     void Nearest(const std::vector<TPoint>& points, double x, double y, size_t k,
                  std::vector<std::pair<double, int>>& out) const
     {
@@ -95,7 +96,22 @@ public:
                     break;
             }
         }
-        std::sort_heap(out.begin(), out.end());
+        // Points as far as the k-th are all taken, so that ties never depend on the search order
+        // (on a regular grid many points lie at the same distance).
+        const double reach = out.front().first;
+        const double r = std::sqrt(reach) * (1 + 1e-12);
+        out.clear();
+        for (int by = cellY(y - r); by <= cellY(y + r); ++by)
+            for (int bx = cellX(x - r); bx <= cellX(x + r); ++bx) {
+                const size_t b = size_t(by) * nx_ + bx;
+                for (int j = start_[b]; j < start_[b + 1]; ++j) {
+                    const TPoint& p = points[size_t(items_[size_t(j)])];
+                    const double d = (p.X - x) * (p.X - x) + (p.Y - y) * (p.Y - y);
+                    if (d <= reach)
+                        out.emplace_back(d, items_[size_t(j)]);
+                }
+            }
+        std::sort(out.begin(), out.end());
     }
 
 private:

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <sstream>
 #include <string>
@@ -27,7 +28,7 @@ int calls = 0;
 int32_t stopAfterTwo() { return ++calls <= 2 ? 1 : 0; }
 
 TRunResult runLibrary(const qxtest::TempDir& dir, const std::string& points, const TNodeGrid& g, bool gradients,
-                      bool extrapolate, TInterContinue keepGoing = alwaysGo)
+                      bool extrapolate, TInterContinue keepGoing = alwaysGo, bool speed = true)
 {
     const std::string in = dir.file("in.txt"), out = dir.file("out.txt");
     qxtest::WriteFileText(in, points);
@@ -38,7 +39,7 @@ TRunResult runLibrary(const qxtest::TempDir& dir, const std::string& points, con
     o.GradientFlag = gradients;
     o.Columns = g.Columns;
     o.Rows = g.Rows;
-    o.SpeedFlag = 1;
+    o.SpeedFlag = speed;
     o.Tautness1 = 1;
     o.Tautness2 = 8;
     o.Left = g.Left;
@@ -107,6 +108,74 @@ TEST(Inter32Test, ExactAtThePointsAndBetweenThem)
                 }
             }
     }
+}
+
+TEST(Inter32Test, EveryDataPointComesBackExactlyFromClusteredAndSparsePoints)
+{
+    qxtest::TempDir dir;
+    // 64 x 48 nodes: every node of the top-left 10 x 10 corner, and a sparse scatter elsewhere.
+    const TNodeGrid grid{0, 0, 630, 470, 64, 48};
+    std::vector<double> at(64 * 48, NAN);
+    uint32_t state = 7;
+    auto next = [&] { return state = state * 1103515245u + 12345u; };
+    for (int c = 0; c < 64; ++c)
+        for (int r = 0; r < 48; ++r)
+            if ((c < 10 && r < 10) || (next() >> 16) % 40 == 0)
+                at[size_t(c * 48 + r)] = double(next() % 100000) / 1000.0 + 0.000123;
+    std::string points;
+    double lo = 1e9, hi = -1e9;
+    for (int c = 0; c < 64; ++c)
+        for (int r = 0; r < 48; ++r)
+            if (const double z = at[size_t(c * 48 + r)]; !std::isnan(z)) {
+                char line[96];
+                std::snprintf(line, sizeof line, "%d %d %.17g\n", c * 10, r * 10, z);
+                points += line;
+                lo = std::min(lo, z);
+                hi = std::max(hi, z);
+            }
+    for (const int speed : {0, 1}) {
+        for (const bool gradients : {false, true}) {
+            const TRunResult r = runLibrary(dir, points, grid, gradients, true, alwaysGo, speed != 0);
+            ASSERT_EQ(r.gridError, "");
+            ASSERT_EQ(r.values.size(), size_t(64 * 48));
+            for (int c = 0; c < 64; ++c)
+                for (int row = 0; row < 48; ++row) {
+                    const double v = r.values[size_t((47 - row) * 64 + c)];
+                    const double z = at[size_t(c * 48 + row)];
+                    ASSERT_TRUE(std::isfinite(v));
+                    if (!std::isnan(z))
+                        EXPECT_EQ(v, z) << c << "," << row << " speed " << speed;
+                    else if (!gradients) {
+                        EXPECT_GE(v, lo) << c << "," << row;
+                        EXPECT_LE(v, hi) << c << "," << row;
+                    }
+                }
+        }
+    }
+}
+
+TEST(Inter32Test, SymmetricPointsGiveASymmetricGrid)
+{
+    qxtest::TempDir dir;
+    // Every second node of a 9 x 9 grid, heights symmetric about the centre: many points lie at
+    // equal distances from a node, and the result must not depend on which of them is seen first.
+    std::string points;
+    for (int c = 0; c <= 8; c += 2)
+        for (int r = 0; r <= 8; r += 2)
+            points += std::to_string(c * 10) + ' ' + std::to_string(r * 10) + ' ' +
+                      std::to_string((c - 4) * (c - 4) + 2 * (r - 4) * (r - 4)) + '\n';
+    const TNodeGrid grid{0, 0, 80, 80, 9, 9};
+    for (const bool speed : {true, false})
+        for (const bool gradients : {false, true}) {
+            const TRunResult r = runLibrary(dir, points, grid, gradients, false, alwaysGo, speed);
+            ASSERT_EQ(r.values.size(), 81u);
+            auto at = [&](int c, int row) { return r.values[size_t(row * 9 + c)]; };
+            for (int c = 0; c <= 8; ++c)
+                for (int row = 0; row <= 8; ++row) {
+                    EXPECT_NEAR(at(c, row), at(8 - c, row), 1e-9) << c << "," << row << " speed " << speed;
+                    EXPECT_NEAR(at(c, row), at(c, 8 - row), 1e-9) << c << "," << row << " speed " << speed;
+                }
+        }
 }
 
 TEST(Inter32Test, BottomRowFirstAndNullOutsideThePoints)
