@@ -457,7 +457,8 @@ void TDefineNet::ContourTraceAt(int x, int y)
 
 void TDefineNet::InterpolateArea(QPoint start, QPoint end)
 {
-    if (columnsOf(Project()) < 1 || rowsOf(Project()) < 1)
+    // The library keeps one run at a time.
+    if (interpolating_ || columnsOf(Project()) < 1 || rowsOf(Project()) < 1)
         return;
     CreateHeightGridDialogs();
     TInterpolateDlg& dlg = *InterpolateDlg;
@@ -497,7 +498,11 @@ void TDefineNet::InterpolateArea(QPoint start, QPoint end)
     progress->setWindowTitle(QStringLiteral("Interpolation"));
     progress->ActivityLabel->setText(QStringLiteral("Generating parameters"));
     progress->Continue = 1;
+    // The run writes into the grid after the library has pumped messages: no other window may
+    // replace or resize it meanwhile.
+    progress->setWindowModality(Qt::ApplicationModal);
     progress->show();
+    interpolating_ = true;
     activeProgress = progress.get();
     StatusSink().ProcessMessages();
     const auto activity = [](const char* text) {
@@ -518,6 +523,7 @@ void TDefineNet::InterpolateArea(QPoint start, QPoint end)
         ShowError(e.what());
     }
     activeProgress = nullptr;
+    interpolating_ = false;
     progress.reset();
     RedrawArea(false, InterpolationArea);
 }

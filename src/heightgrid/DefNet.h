@@ -155,4 +155,6 @@ private:
     // (pixels) and the pixels the trace visited.
     std::vector<QPoint> contourLine_;
     QImage traceMarks_;
+    // A gridding run is going on (its progress dialog pumps messages).
+    bool interpolating_ = false;
 };

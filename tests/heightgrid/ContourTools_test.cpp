@@ -331,6 +331,33 @@ TEST_F(InterpolateToolTest, GriddingFillsTheNullCellsOfTheArea)
         EXPECT_EQ(qobject_cast<TLongProgressDlg*>(w), nullptr);
 }
 
+void countAndInit()
+{
+    ++libraryCalls;
+    InitGrid();
+}
+
+TEST_F(InterpolateToolTest, NoSecondRunWhileOneIsGoing)
+{
+    h(7, 7) = NullHeight;
+    h(20, 20) = NullHeight;
+    libraryCalls = 0;
+    map->Gridding.InitGrid = countAndInit;
+    bool nested = false;
+    sink.onPump = [&] {
+        if (!nested) {
+            nested = true;
+            map->InterpolateArea(pixelOf(18, 18), pixelOf(22, 22));
+        }
+    };
+    drag(5, 5, 9, 9);
+    EXPECT_TRUE(nested);
+    EXPECT_EQ(libraryCalls, 1);
+    EXPECT_NE(h(7, 7), NullHeight); // the first run finished normally
+    EXPECT_EQ(h(20, 20), NullHeight);
+    EXPECT_TRUE(prompt.shown.empty());
+}
+
 TEST_F(InterpolateToolTest, CancelInTheProgressDialogKeepsTheGrid)
 {
     h(7, 7) = NullHeight;
