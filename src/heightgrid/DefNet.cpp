@@ -4,21 +4,27 @@
 #include "heightgrid/Flood.h"
 #include "heightgrid/HeightGridDialogs.h"
 #include "heightgrid/ModelPlacementDlg.h"
+#include "heightgrid/InterpolateDlg.h"
 #include "heightgrid/SetHeight.h"
+#include "heightgrid/longprogress.h"
 #include "project/Messages.h"
 #include "project/Project.h"
 #include "project/WinReg.h"
 
+#include <QCheckBox>
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QRadioButton>
 #include <QSpinBox>
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 namespace {
 
@@ -41,6 +47,17 @@ double forEdit(const TFloatEdit& edit, double v)
     return std::clamp(v, edit.Min(), edit.Max());
 }
 
+// The progress dialog of the gridding run going on, read by the library's continue callback.
+QPointer<TLongProgressDlg> activeProgress;
+
+int32_t ContinueCallback()
+{
+    if (!activeProgress || activeProgress->Continue == 0)
+        return 0;
+    StatusSink().ProcessMessages();
+    return activeProgress && activeProgress->Continue != 0 ? 1 : 0;
+}
+
 } // namespace
 
 TDefineNet::TDefineNet(QWidget* parent) : QWidget(parent)
@@ -54,6 +71,7 @@ TDefineNet::TDefineNet(QWidget* parent) : QWidget(parent)
     ExecSetHeight = [](TSetHeightDlg& dlg) { return dlg.exec() == QDialog::Accepted; };
     ExecFlood = [](TFloodDlg& dlg) { return dlg.exec() == QDialog::Accepted; };
     ExecModelPlacement = [](TModelPlacementDlg& dlg) { return dlg.exec() == QDialog::Accepted; };
+    ExecInterpolate = [](TInterpolateDlg& dlg) { return dlg.exec() == QDialog::Accepted; };
     SetMode(ModeSpotHeight, nullptr);
 }
 
@@ -216,6 +234,10 @@ void TDefineNet::SetMode(uint8_t mode, QMenu* popupMenu)
     // A region or line still being drawn when its tool is left is dropped.
     if (mode != Mode && (Mode == ModeRegion || Mode == ModeLine))
         Placement.CancelOpen();
+    if (ContourStarted) {
+        FinishContour();
+        IgnoreNextPress = true;
+    }
     Mode = mode;
     BroadcastMessage(TAppMessage{WM_EDITMODECHANGED, 0, 0, 0});
     popupMenu_ = popupMenu;
@@ -353,6 +375,205 @@ void TDefineNet::syncPlacementSize()
     Placement.Height = std::max(Buffer.height(), 1);
 }
 
+// ---- Contours ----------------------------------------------------------------------------------------
+
+bool TDefineNet::insideBuffer(QPoint p) const
+{
+    return p.x() >= 0 && p.y() >= 0 && p.x() < Buffer.width() && p.y() < Buffer.height();
+}
+
+void TDefineNet::addContourPoint(QPoint p)
+{
+    TCellPoint cell;
+    ScreenToCell(p.x(), p.y(), cell.Column, cell.Row);
+    if (cell == LastContourCell)
+        return;
+    ContourPoints.push_back(cell);
+    LastContourCell = cell;
+    int x = 0, y = 0;
+    CellToScreen(cell.Column, cell.Row, x, y);
+    contourLine_.emplace_back(x, y);
+    update();
+}
+
+void TDefineNet::clearContourOverlay()
+{
+    contourLine_.clear();
+    traceMarks_ = QImage();
+    update();
+}
+
+void TDefineNet::ContourPress(QPoint p, Qt::MouseButton button)
+{
+    if (button == Qt::RightButton) {
+        if (ContourStarted)
+            FinishContour();
+        return;
+    }
+    if (button != Qt::LeftButton)
+        return;
+    if (IgnoreNextPress) {
+        IgnoreNextPress = false;
+        return;
+    }
+    if (!insideBuffer(p) || columnsOf(Project()) < 1 || rowsOf(Project()) < 1)
+        return;
+    if (!ContourStarted) {
+        ContourStarted = true;
+        ContourPoints.clear();
+        contourLine_.clear();
+        LastContourCell = TCellPoint{9999, 9999};
+    }
+    addContourPoint(p);
+}
+
+void TDefineNet::ContourMove(QPoint p)
+{
+    if (ContourStarted && insideBuffer(p))
+        addContourPoint(p);
+}
+
+void TDefineNet::FinishContour()
+{
+    ContourStarted = false;
+    std::vector<TCellPoint> points;
+    points.swap(ContourPoints);
+    LastContourCell = TCellPoint{9999, 9999};
+    TProject* p = Project();
+    if (!p || points.empty() || columnsOf(p) < 1 || rowsOf(p) < 1) {
+        clearContourOverlay();
+        return;
+    }
+    CreateHeightGridDialogs();
+    TSetHeightDlg& dlg = *SetHeightDlg;
+    dlg.NullRadio->setEnabled(false);
+    dlg.AddRadio->setEnabled(false);
+    dlg.SubtractRadio->setEnabled(false);
+    dlg.HeightRadio->setChecked(true);
+    dlg.InfoLabel->setText(QStringLiteral("Set contour height"));
+    dlg.PrepareEdits();
+    dlg.HeightEdit->SetValue(forEdit(*dlg.HeightEdit, Tools.LastBaseHeight));
+    dlg.RadioClick();
+    const bool ok = ExecSetHeight(dlg);
+    // The dialog ran a message loop: the project may be another one now.
+    p = Project();
+    if (!ok || !p) {
+        clearContourOverlay();
+        return;
+    }
+    const TCellRect changed = WriteContour(Tools, p->Grid, points, dlg.HeightEdit->Value(), AutoTraceDensity);
+    contourLine_.clear();
+    traceMarks_ = QImage();
+    RedrawArea(false, changed);
+}
+
+void TDefineNet::ContourTraceAt(int x, int y)
+{
+    ContourPoints.clear();
+    if (!insideBuffer(QPoint(x, y)) || columnsOf(Project()) < 1 || rowsOf(Project()) < 1)
+        return;
+    TraceWork = QImage(Buffer.size(), QImage::Format_RGB32);
+    TraceWork.fill(Qt::white);
+    if (!Background.isNull()) {
+        QPainter painter(&TraceWork);
+        painter.drawImage(TraceWork.rect(), Background);
+    }
+    const QRgb c0 = TraceWork.pixel(x, y);
+    if ((c0 & 0xFFFFFF) == 0xFFFFFF)
+        return;
+    {
+        TBusyCursor busy;
+        const QRgb marker = TraceMarkerColour(c0) | 0xFF000000u;
+        traceMarks_ = QImage(Buffer.size(), QImage::Format_ARGB32);
+        traceMarks_.fill(Qt::transparent);
+        ContourPoints = TraceColour(
+            TraceWork, QPoint(x, y), AutoTraceTolerance,
+            [this](int px, int py) {
+                TCellPoint cell;
+                ScreenToCell(px, py, cell.Column, cell.Row);
+                return cell;
+            },
+            [&](int px, int py) { traceMarks_.setPixel(px, py, marker); });
+    }
+    update();
+    FinishContour();
+}
+
+// ---- Interpolation ---------------------------------------------------------------------------------
+
+void TDefineNet::InterpolateArea(QPoint start, QPoint end)
+{
+    // The library keeps one run at a time.
+    if (interpolating_ || columnsOf(Project()) < 1 || rowsOf(Project()) < 1)
+        return;
+    CreateHeightGridDialogs();
+    TInterpolateDlg& dlg = *InterpolateDlg;
+    if (!ExecInterpolate(dlg))
+        return;
+    TProject* p = Project();
+    if (!p || columnsOf(p) < 1 || rowsOf(p) < 1)
+        return;
+    ScreenToCell(std::min(start.x(), end.x()), std::min(start.y(), end.y()), InterpolationArea.Left,
+                 InterpolationArea.Top);
+    ScreenToCell(std::max(start.x(), end.x()), std::max(start.y(), end.y()), InterpolationArea.Right,
+                 InterpolationArea.Bottom);
+    // Interpolation cannot be undone: the list goes, and the window learns that it has.
+    if (!Tools.UndoList().empty())
+        Tools.GridReplaced();
+    const TGridParams params = dlg.Params();
+    if (!dlg.NearestRadio->isChecked()) {
+        bool filled = true;
+        if (dlg.TrendCheck->isChecked()) {
+            TBusyCursor busy;
+            filled = TrendFill(p->Grid, params.MinHeight);
+        }
+        if (!filled) {
+            ShowError("E0019 Insuficient points for trend analysis");
+        } else if (dlg.SmoothingCheck->isChecked()) {
+            TBusyCursor busy;
+            SmoothGrid(p->Grid, params.MinHeight);
+        }
+        RedrawArea(true);
+        return;
+    }
+    if (InterpolationArea.Left == InterpolationArea.Right && InterpolationArea.Top == InterpolationArea.Bottom) {
+        ShowError("E0016 Interpolation area too small");
+        return;
+    }
+    auto progress = std::make_unique<TLongProgressDlg>(this);
+    progress->setWindowTitle(QStringLiteral("Interpolation"));
+    progress->ActivityLabel->setText(QStringLiteral("Generating parameters"));
+    progress->Continue = 1;
+    // The run writes into the grid after the library has pumped messages: no other window may
+    // replace or resize it meanwhile.
+    progress->setWindowModality(Qt::ApplicationModal);
+    progress->show();
+    interpolating_ = true;
+    activeProgress = progress.get();
+    StatusSink().ProcessMessages();
+    const auto activity = [](const char* text) {
+        if (activeProgress)
+            activeProgress->ActivityLabel->setText(QString::fromUtf8(text));
+        StatusSink().ProcessMessages();
+    };
+    try {
+        bool outOfRange = false;
+        const TGridOutcome outcome = RunGridding(p->Grid, InterpolationArea, params, Gridding,
+                                                 QDir::tempPath().toStdString(), activity, ContinueCallback, outOfRange);
+        if (outcome == TGridOutcome::Done && outOfRange)
+            BroadcastMessage(TAppMessage{WM_AREAINTERPOLATED, 0, 0, 0});
+    } catch (const EAbortInterpolation& e) {
+        if (e.what()[0])
+            ShowError(e.what());
+    } catch (const std::exception& e) {
+        ShowError(e.what());
+    }
+    activeProgress = nullptr;
+    interpolating_ = false;
+    progress.reset();
+    RedrawArea(false, InterpolationArea);
+}
+
 // ---- Events ----------------------------------------------------------------------------------------
 
 bool TDefineNet::clampToBuffer(QPoint& p) const
@@ -389,10 +610,27 @@ void TDefineNet::paintEvent(QPaintEvent*)
         painter.setBrush(Qt::NoBrush);
         painter.drawRect(QRect(RectangleStart, RectangleEnd).normalized());
     }
+    if (!traceMarks_.isNull())
+        painter.drawImage(0, 0, traceMarks_);
+    if (!contourLine_.empty()) {
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        painter.setPen(QPen(QColor(255, 0, 0), 2, Qt::SolidLine));
+        if (contourLine_.size() == 1)
+            painter.drawPoint(contourLine_.front());
+        else
+            painter.drawPolyline(contourLine_.data(), int(contourLine_.size()));
+    }
 }
 
 void TDefineNet::mousePressEvent(QMouseEvent* event)
 {
+    if (Mode == ModeContour) {
+        // Outside the buffer a press is ignored, not moved onto its edge.
+        if (event->button() == Qt::LeftButton)
+            MouseDown = true;
+        ContourPress(event->position().toPoint(), event->button());
+        return;
+    }
     if (event->button() != Qt::LeftButton)
         return;
     MouseDown = true;
@@ -438,6 +676,8 @@ void TDefineNet::mouseMoveEvent(QMouseEvent* event)
         if (Placement.DragTo(p))
             update();
     }
+    if (MouseDown && Mode == ModeContour && !clamped)
+        ContourMove(p);
 }
 
 void TDefineNet::mouseReleaseEvent(QMouseEvent* event)
@@ -469,10 +709,17 @@ void TDefineNet::mouseReleaseEvent(QMouseEvent* event)
             LevelAreaBetween(RectangleStart, RectangleEnd);
         }
         break;
+    case ModeContourTrace:
+        if (!clamped)
+            ContourTraceAt(p.x(), p.y());
+        break;
     case ModeInterpolate:
-        // The interpolation of the rectangle joins with the gridding work.
-        RectangleActive = false;
-        update();
+        if (RectangleActive) {
+            RectangleActive = false;
+            RectangleEnd = p;
+            update();
+            InterpolateArea(RectangleStart, RectangleEnd);
+        }
         break;
     case ModeFlood: FloodAt(p.x(), p.y()); break;
     case ModeRegion:

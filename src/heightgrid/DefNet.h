@@ -8,7 +8,9 @@
 // Modal dialogs are reached through the Exec* members so that tests can fill and confirm them.
 // Drawing pumps pending messages after each column; a redraw asked for meanwhile (by a tool, or
 // because the grid was replaced) is done once the running drawing has ended.
+#include "heightgrid/Contour.h"
 #include "heightgrid/HeightTools.h"
+#include "heightgrid/Interpolation.h"
 #include "heightgrid/MapDrawing.h"
 #include "heightgrid/PlacementTools.h"
 #include "shell/BaseUnit.h"
@@ -19,11 +21,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 class QMenu;
 class TProject;
 class TFloodDlg;
 class TModelPlacementDlg;
+class TInterpolateDlg;
 class TSetHeightDlg;
 
 // Tools of the map control.
@@ -79,11 +83,24 @@ public:
     void PlaceModelAt(int x, int y);
     // "Edit parameters..." of the selected model.
     void EditSelectedModel();
+    // Contour tool: a press adds a point (the first starts the contour), a right press finishes;
+    // moves with the button held add points too. Points outside the buffer are ignored.
+    void ContourPress(QPoint p, Qt::MouseButton button);
+    void ContourMove(QPoint p);
+    // Ends an open contour: the height dialog, then the height along the path (one edit).
+    void FinishContour();
+    // Automatic contour tool: follows the background colour under the pixel, then finishes.
+    void ContourTraceAt(int x, int y);
+    // Interpolation tool over the cells between two pixel corners.
+    void InterpolateArea(QPoint start, QPoint end);
 
     // Modal dialogs; by default exec() == Accepted.
     std::function<bool(TSetHeightDlg&)> ExecSetHeight;
     std::function<bool(TFloodDlg&)> ExecFlood;
     std::function<bool(TModelPlacementDlg&)> ExecModelPlacement;
+    std::function<bool(TInterpolateDlg&)> ExecInterpolate;
+    // The gridding library the interpolation calls.
+    TGriddingLibrary Gridding;
 
     // ---- State ---------------------------------------------------------------------------------
     int32_t ZoomLevel = 0;
@@ -101,6 +118,15 @@ public:
     // The rectangle gesture: painted over the buffer while it runs.
     bool RectangleActive = false;
     QPoint RectangleStart, RectangleEnd;
+    // The contour being drawn or traced.
+    std::vector<TCellPoint> ContourPoints;
+    bool ContourStarted = false;
+    bool IgnoreNextPress = false;
+    TCellPoint LastContourCell{9999, 9999};
+    // The background stretched to the buffer, as the last trace saw it.
+    QImage TraceWork;
+    // Cells of the last interpolation run.
+    TCellRect InterpolationArea;
 
     bool Drawing() const { return drawing_ > 0; }
     QMenu* PopupMenu() const { return popupMenu_; }
@@ -127,6 +153,9 @@ private:
     void redrawNow(bool whole, const TCellRect& cells);
     // The placement tools work in pixels of the map as it is drawn now.
     void syncPlacementSize();
+    bool insideBuffer(QPoint p) const;
+    void addContourPoint(QPoint p);
+    void clearContourOverlay();
 
     TProject** project_ = nullptr;
     TMapDrawState drawState_;
@@ -136,4 +165,10 @@ private:
     bool redrawPending_ = false;
     bool zoomPending_ = false;
     QPoint rubberEnd_;
+    // What the contour tools show over the buffer until the height is set: the drawn polyline
+    // (pixels) and the pixels the trace visited.
+    std::vector<QPoint> contourLine_;
+    QImage traceMarks_;
+    // A gridding run is going on (its progress dialog pumps messages).
+    bool interpolating_ = false;
 };

@@ -1,6 +1,7 @@
 #include "heightgrid/HeightGridDialogs.h"
 
 #include "heightgrid/Flood.h"
+#include "heightgrid/InterpolateDlg.h"
 #include "heightgrid/ModelPlacementDlg.h"
 #include "heightgrid/NewMap.h"
 #include "heightgrid/SetHeight.h"
@@ -10,11 +11,14 @@ QPointer<TMapParametersDialog> MapParametersDialog;
 QPointer<TSetHeightDlg> SetHeightDlg;
 QPointer<TModelPlacementDlg> ModelPlacementDlg;
 QPointer<TFloodDlg> FloodDlg;
+QPointer<TInterpolateDlg> InterpolateDlg;
 
 void CreateHeightGridDialogs(QWidget* owner)
 {
     if (!owner)
         owner = MainForm;
+    if (!InterpolateDlg)
+        InterpolateDlg = new TInterpolateDlg(owner);
     if (!MapParametersDialog)
         MapParametersDialog = new TMapParametersDialog(owner);
     if (!SetHeightDlg)
@@ -31,4 +35,5 @@ void DestroyHeightGridDialogs()
     delete SetHeightDlg.data();
     delete ModelPlacementDlg.data();
     delete FloodDlg.data();
+    delete InterpolateDlg.data();
 }

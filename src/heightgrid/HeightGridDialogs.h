@@ -4,6 +4,7 @@
 
 class QWidget;
 class TFloodDlg;
+class TInterpolateDlg;
 class TMapParametersDialog;
 class TModelPlacementDlg;
 class TSetHeightDlg;
@@ -12,6 +13,7 @@ extern QPointer<TMapParametersDialog> MapParametersDialog;
 extern QPointer<TSetHeightDlg> SetHeightDlg;
 extern QPointer<TModelPlacementDlg> ModelPlacementDlg;
 extern QPointer<TFloodDlg> FloodDlg;
+extern QPointer<TInterpolateDlg> InterpolateDlg;
 
 // Creates those that are missing (in start-up order) as children of owner; with no owner they
 // belong to the main window when there is one.
