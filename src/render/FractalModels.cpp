@@ -42,7 +42,7 @@ bool PlacementVertex(const TProject& p, const TModelPlacement& m, int32_t& colum
 {
     const int32_t sx = p.Grid.SizeX, sy = p.Grid.SizeY;
     const double fx = m.Position.X, fz = m.Position.Z;
-    if (sx < 1 || sy < 1 || !(fx >= 0 && fx <= 1) || !(fz >= 0 && fz <= 1))
+    if (sx < 1 || sy < 1 || !(p.WorldScale > 0) || !(fx >= 0 && fx <= 1) || !(fz >= 0 && fz <= 1))
         return false;
     column = std::min(static_cast<int32_t>(std::trunc(sx * fx)), sx - 1);
     row = std::min(static_cast<int32_t>(std::trunc(sy * fz)), sy - 1);

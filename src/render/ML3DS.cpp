@@ -582,7 +582,6 @@ void TML3DS::DrawModel(TRenderEngine& engine, const TVector3& position, double a
             gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GLint(m.MinFilter));
             gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GLint(m.MagFilter));
             gl.glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
-            gl.glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
             gl.glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, m.TexWidth, m.TexHeight, 0, GL_RGB, GL_FLOAT, source.data());
             gl.glEnable(GL_TEXTURE_2D);
             StatusSink().ProcessMessages();

@@ -308,6 +308,14 @@ TEST_F(FractalModelsTest, ShadowsAddUpAndAModelOfNoSizeDoesNotHideTheOthers)
     double dark = 0.05;
     engine.ModelShadowsOnTexel(100, 100, dark); // far from every shadow: unchanged
     EXPECT_EQ(dark, 0.05);
+    // A position of exactly 1 stands on the last vertex (its foot at x = z = 16); beyond the
+    // grid there is no vertex to stand on.
+    project->Models.Items.clear();
+    Place(1.0f, 1.0f, 12);
+    Place(1.01f, 0.5f, 12);
+    engine.PrepareModels();
+    EXPECT_NEAR(ShadowAt(16, 16), 0.10749, 1e-4);
+    EXPECT_EQ(engine.ModelShadows.size(), 1u);
 }
 
 TEST_F(FractalModelsTest, PreparingSetsEachLayersModelAspect)

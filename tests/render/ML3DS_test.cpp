@@ -317,6 +317,16 @@ TEST_F(ML3DSTest, DrawnScaledToHeightWithItsLowestPointOnThePosition)
     }
     EXPECT_FLOAT_EQ(models.MinY, 1.0f);
     EXPECT_FLOAT_EQ(models.MaxY, 3.0f);
+
+    // The sense of the turn: a box behind the foot (file y 1..2, GL Z 5..10) turned by a positive
+    // angle comes round to the left of the foot (X -10..-5), by a negative one to its right.
+    MeshSpec behind = Box(-2, 1, 1, 2, 2, 3);
+    models.LoadFromFile(WriteModel("behind.3ds", Model({Mesh(behind)})));
+    for (const Case& c : {Case{90, {12, 21, 28, 47}}, Case{-90, {42, 51, 28, 47}}}) {
+        const Extent e = Covered(Draw([&] { models.RenderModelAt(engine, {0, -8, 0}, c.angle, 10.0, 1.0); }));
+        EXPECT_NEAR(e.Left, c.expected.Left, 1) << c.angle;
+        EXPECT_NEAR(e.Right, c.expected.Right, 1) << c.angle;
+    }
 }
 
 TEST_F(ML3DSTest, ModelWithoutMaterialsIsGreyAndLitByTheEngine)
