@@ -67,7 +67,7 @@ protected:
         project->Models.Directory = dir.path().string();
         project->Models.Items.clear();
         project->TerrainLayers.Items.clear();
-        MeshSpec box = Box(-1, -1, 0, 1, 1, 2);
+        MeshDesc box = Box(-1, -1, 0, 1, 1, 2);
         box.Groups = {{"red", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}}};
         Write(dir.file("tower.3ds"), Model({Material("red", {255, 0, 0}), Mesh(box)}));
         TTerrainLayer layer;
@@ -320,9 +320,9 @@ TEST_F(FractalModelsTest, ShadowsAddUpAndAModelOfNoSizeDoesNotHideTheOthers)
 
 TEST_F(FractalModelsTest, PreparingSetsEachLayersModelAspect)
 {
-    MeshSpec wide = Box(0, 0, 0, 4, 2, 2);
+    MeshDesc wide = Box(0, 0, 0, 4, 2, 2);
     Write(dir.file("wide.3ds"), Model({Mesh(wide)}));
-    MeshSpec flat;
+    MeshDesc flat;
     flat.Vertices = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}};
     flat.Faces = {{0, 1, 2}};
     Write(dir.file("flat.3ds"), Model({Mesh(flat)}));

@@ -155,7 +155,7 @@ TEST_F(ML3DSTest, SmoothingGroupsShareOrSplitVertices)
         {"group 0 counts as no group", std::vector<std::uint32_t>(12, 0), 36, true},
     };
     for (const Case& c : cases) {
-        MeshSpec box = Box(-1, -1, -1, 1, 1, 1);
+        MeshDesc box = Box(-1, -1, -1, 1, 1, 1);
         box.Smoothing = c.smoothing;
         models.LoadFromFile(WriteModel("cube.3ds", Model({Mesh(box)})));
         models.Build();
@@ -211,7 +211,7 @@ TEST_F(ML3DSTest, MaterialsSortedDefaultAndMissing)
     EXPECT_EQ(models.Materials()[0].Material.Shininess, 128);
 
     // Named materials are sorted without regard to case; an unknown name takes the first one.
-    MeshSpec box = Box(0, 0, 0, 1, 1, 1);
+    MeshDesc box = Box(0, 0, 0, 1, 1, 1);
     box.Groups = {{"wood", {0, 1}}, {"Metal", {2, 3}}, {"glass", {4}}};
     models.LoadFromFile(WriteModel("named.3ds", Model({Material("wood", {200, 100, 0}, 0), Material("Metal", {10, 10, 10}),
                                                        Mesh(box)})));
@@ -264,7 +264,7 @@ TEST_F(ML3DSTest, TexturePicturesFoundSizedOrRefused)
         if (c.place != "-")
             SavePicture((pictureFolder / "skin.bmp").string(), c.width, c.height,
                         [](int x, int) { return x == 0 ? qRgb(255, 0, 0) : qRgb(0, 0, 255); });
-        MeshSpec box = Box(0, 0, 0, 1, 1, 1);
+        MeshDesc box = Box(0, 0, 0, 1, 1, 1);
         box.Groups = {{"skin", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}}};
         const std::string file = (folder / "m.3ds").string();
         Write(file, Model({Material("skin", {0, 255, 0}, 50, "SKIN.BMP"), Mesh(box)}));
@@ -292,7 +292,7 @@ TEST_F(ML3DSTest, TexturePicturesFoundSizedOrRefused)
 TEST_F(ML3DSTest, DrawnScaledToHeightWithItsLowestPointOnThePosition)
 {
     // File z from 1 to 3 (2 units tall), x from -2 to 2 and y from -1 to 1: height 10 gives scale 5.
-    MeshSpec box = Box(-2, -1, 1, 2, 1, 3);
+    MeshDesc box = Box(-2, -1, 1, 2, 1, 3);
     box.Groups = {{"red", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}}};
     models.LoadFromFile(WriteModel("box.3ds", Model({Material("red", {255, 0, 0}), Mesh(box)})));
     struct Case {
@@ -320,7 +320,7 @@ TEST_F(ML3DSTest, DrawnScaledToHeightWithItsLowestPointOnThePosition)
 
     // The sense of the turn: a box behind the foot (file y 1..2, GL Z 5..10) turned by a positive
     // angle comes round to the left of the foot (X -10..-5), by a negative one to its right.
-    MeshSpec behind = Box(-2, 1, 1, 2, 2, 3);
+    MeshDesc behind = Box(-2, 1, 1, 2, 2, 3);
     models.LoadFromFile(WriteModel("behind.3ds", Model({Mesh(behind)})));
     for (const Case& c : {Case{90, {12, 21, 28, 47}}, Case{-90, {42, 51, 28, 47}}}) {
         const Extent e = Covered(Draw([&] { models.RenderModelAt(engine, {0, -8, 0}, c.angle, 10.0, 1.0); }));
@@ -350,7 +350,7 @@ TEST_F(ML3DSTest, TexturedFacesShowTheLitTextureTheSameWithEitherLighting)
     // A square facing the viewer (file y = 0 is the plane z = 0 in GL), mapped once with a
     // texture that is red on the left half and blue on the right.
     SavePicture(dir.file("rb.bmp"), 8, 8, [](int x, int) { return x < 4 ? qRgb(255, 0, 0) : qRgb(0, 0, 255); });
-    MeshSpec square;
+    MeshDesc square;
     square.Vertices = {{-1, 0, 0}, {1, 0, 0}, {1, 0, 2}, {-1, 0, 2}};
     square.Faces = {{0, 1, 2}, {0, 2, 3}};
     square.UV = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
@@ -387,12 +387,12 @@ TEST_F(ML3DSTest, DamagedOrUnscalableModelsSimplyDoNotAppear)
 {
     const Bytes good = Model({Mesh(Box(-1, -1, 0, 1, 1, 2))});
     Bytes truncated(good.begin(), good.begin() + good.size() / 2);
-    MeshSpec flat;
+    MeshDesc flat;
     flat.Vertices = {{-1, -1, 0}, {1, -1, 0}, {1, 1, 0}};
     flat.Faces = {{0, 1, 2}};
-    MeshSpec badFace = Box(-1, -1, 0, 1, 1, 2);
+    MeshDesc badFace = Box(-1, -1, 0, 1, 1, 2);
     badFace.Faces.push_back({0, 1, 40});
-    MeshSpec badGroup = Box(-1, -1, 0, 1, 1, 2);
+    MeshDesc badGroup = Box(-1, -1, 0, 1, 1, 2);
     badGroup.Groups = {{"a", {0, 99}}};
     struct Case {
         const char* what;

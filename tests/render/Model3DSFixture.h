@@ -81,7 +81,7 @@ inline Chunk Material(const std::string& name, std::array<std::uint8_t, 3> diffu
     return m;
 }
 
-struct MeshSpec {
+struct MeshDesc {
     std::string Name = "mesh";
     std::vector<TPoint3DS> Vertices;
     std::vector<std::array<unsigned, 3>> Faces;
@@ -90,7 +90,7 @@ struct MeshSpec {
     std::vector<std::pair<std::string, std::vector<unsigned>>> Groups; // material assignments
 };
 
-inline Chunk Mesh(const MeshSpec& m)
+inline Chunk Mesh(const MeshDesc& m)
 {
     Bytes points;
     Put16(points, unsigned(m.Vertices.size()));
@@ -143,9 +143,9 @@ inline Bytes Model(std::vector<Chunk> database, std::uint32_t release = 3)
 
 // An axis-aligned box from (x0, y0, z0) to (x1, y1, z1) in file axes (z up): eight vertices,
 // twelve triangles, two per side, sides in the order -z, +z, -y, +y, -x, +x.
-inline MeshSpec Box(float x0, float y0, float z0, float x1, float y1, float z1)
+inline MeshDesc Box(float x0, float y0, float z0, float x1, float y1, float z1)
 {
-    MeshSpec m;
+    MeshDesc m;
     m.Name = "box";
     m.Vertices = {{x0, y0, z0}, {x1, y0, z0}, {x1, y1, z0}, {x0, y1, z0},
                   {x0, y0, z1}, {x1, y0, z1}, {x1, y1, z1}, {x0, y1, z1}};
