@@ -66,6 +66,22 @@ private:
     GLuint name_ = 0;
 };
 
+// Byte rows of RGB texels are not padded: unpack with alignment 1 while drawing, then restore.
+class TUnpackAlignment {
+public:
+    TUnpackAlignment()
+    {
+        GL().glGetIntegerv(GL_UNPACK_ALIGNMENT, &previous_);
+        GL().glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    }
+    ~TUnpackAlignment() { GL().glPixelStorei(GL_UNPACK_ALIGNMENT, previous_); }
+    TUnpackAlignment(const TUnpackAlignment&) = delete;
+    TUnpackAlignment& operator=(const TUnpackAlignment&) = delete;
+
+private:
+    GLint previous_ = 4;
+};
+
 } // namespace
 
 int CompareMaterialNames(const std::string& a, const std::string& b)
@@ -538,6 +554,7 @@ void TML3DS::DrawModel(TRenderEngine& engine, const TVector3& position, double a
     std::vector<TFloatRGB> colours;
     std::vector<uint8_t> coloured;
     std::vector<float> lit;
+    std::vector<uint8_t> litBytes;
     for (const TMesh& mesh : e.Meshes) {
         gl.glDisable(GL_CULL_FACE);
         points.resize(mesh.Vertices.size());
@@ -575,7 +592,9 @@ void TML3DS::DrawModel(TRenderEngine& engine, const TVector3& position, double a
             const std::vector<float>& source = *m.Texels;
             const std::size_t texels = std::size_t(m.TexWidth) * m.TexHeight;
             lit.resize(texels * 3);
+            litBytes.resize(texels * 3);
             TDrawTexture texture;
+            TUnpackAlignment tightRows;
             gl.glBindTexture(GL_TEXTURE_2D, texture.Name());
             gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GLint(m.WrapS));
             gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GLint(m.WrapT));
@@ -605,14 +624,20 @@ void TML3DS::DrawModel(TRenderEngine& engine, const TVector3& position, double a
                     TFloatRGB zero{0, 0, 0}, one{1, 1, 1};
                     AtmosphereColour(eye, centre, false, zero);
                     AtmosphereColour(eye, centre, false, one);
-                    const float scale[3] = {one.R - zero.R, one.G - zero.G, one.B - zero.B};
-                    const float offset[3] = {zero.R, zero.G, zero.B};
-                    const float factor[3] = {k.R, k.G, k.B};
-                    for (std::size_t i = 0; i < texels * 3; ++i) {
-                        const int ch = int(i % 3);
-                        const float v = source[i] * factor[ch] * scale[ch] + offset[ch];
-                        lit[i] = v < 0 ? 0.0f : (v > 1 ? 1.0f : v);
+                    const float r0 = k.R * (one.R - zero.R), g0 = k.G * (one.G - zero.G), b0 = k.B * (one.B - zero.B);
+                    // Uploaded as bytes, rounded as OpenGL rounds the floats it converts.
+                    const auto level = [](float v) {
+                        return static_cast<uint8_t>(std::lrint((v < 0 ? 0.0f : (v > 1 ? 1.0f : v)) * 255.0f));
+                    };
+                    const float* in = source.data();
+                    uint8_t* out = litBytes.data();
+                    for (std::size_t i = 0; i < texels; ++i, in += 3, out += 3) {
+                        out[0] = level(in[0] * r0 + zero.R);
+                        out[1] = level(in[1] * g0 + zero.G);
+                        out[2] = level(in[2] * b0 + zero.B);
                     }
+                    gl.glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, m.TexWidth, m.TexHeight, GL_RGB, GL_UNSIGNED_BYTE,
+                                       litBytes.data());
                 } else {
                     for (std::size_t i = 0; i < texels; ++i) {
                         TFloatRGB out;
@@ -620,8 +645,8 @@ void TML3DS::DrawModel(TRenderEngine& engine, const TVector3& position, double a
                                            -angle, 0, lightFactor, out);
                         lit[3 * i] = out.R, lit[3 * i + 1] = out.G, lit[3 * i + 2] = out.B;
                     }
+                    gl.glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, m.TexWidth, m.TexHeight, GL_RGB, GL_FLOAT, lit.data());
                 }
-                gl.glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, m.TexWidth, m.TexHeight, GL_RGB, GL_FLOAT, lit.data());
                 gl.glBegin(GL_TRIANGLES);
                 for (int k = 0; k < 3; ++k) {
                     const uint32_t v = tri[k];
