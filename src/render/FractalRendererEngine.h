@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -24,6 +25,19 @@
 #include <chrono>
 
 class TGLPanel;
+class TML3DS;
+
+// Frees the engine's model renderer (defined with the model stage, where TML3DS is complete).
+struct TML3DSDeleter {
+    void operator()(TML3DS* models) const;
+};
+
+// A placed model's shadow on the landscape texels: the ellipse of points whose distances to the
+// model's foot P and to T (P moved away from the sun) sum to at most D, with its bounding box.
+struct TModelShadow {
+    double PX = 0, PZ = 0, TX = 0, TZ = 0, D = 0;
+    double MinX = 0, MaxX = 0, MinZ = 0, MaxZ = 0;
+};
 
 // Pure tables of the renderer, callable without a window or a GL context.
 namespace FractalTables {
@@ -134,6 +148,11 @@ public:
     void DrawModelInstance(int index);
     void ModelShadowsOnTexel(double x, double z, double& lightFactor) const;
     bool HasModelShadows() const;
+    // The engine's one model renderer, made on first use.
+    TML3DS& Models3DS();
+    std::unique_ptr<TML3DS, TML3DSDeleter> ModelCache;
+    // The shadows of this render's placements (PrepareModels); read per texel, never resized there.
+    std::vector<TModelShadow> ModelShadows;
 
     // ---- State -----------------------------------------------------------------------------------
     uint8_t PathsQuestionAsked = 0;
