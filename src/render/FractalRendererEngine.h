@@ -9,17 +9,38 @@
 //   FractalCell.cpp            subdivision, displacement, texel shading and batched drawing
 //   FractalVegetation.cpp      plants and buildings per cell
 //   FractalModels.cpp          placed 3D models and their texel shadows
+#include "render/GLPlant.h"
+#include "render/GLUrban.h"
 #include "render/RendererEngine.h"
 
 #include "project/MathUtils.h"
 #include "project/ProjectGeometry.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 class TGLPanel;
+
+// One plant gathered for the cell being drawn. Size 0 marks an entry that is never drawn.
+struct TCellPlant {
+    int32_t PlantIndex = -1; // into TProject.Actors.Items and Plants
+    float X = 0, Y = 0, Z = 0;
+    double U = 0, V = 0;     // placement fractions of the sub-quad, -1.5 .. 1.5
+    double Size = 0;
+    TFloatRGB LitColour;
+    TVector3 Normal;
+    double ShadowX = 0, ShadowZ = 0;
+    double LightFactor = 1;  // the sub-quad's mean light (lower in the terrain's shadow)
+    TVector3 HazeColour, HazeAmount; // the haze between the camera and the plant
+};
+
+// A plant's shadow on the texels: a disc.
+struct TPlantShadow {
+    double X = 0, Z = 0, RadiusSquared = 0;
+};
 
 // Pure tables of the renderer, callable without a window or a GL context.
 namespace FractalTables {
@@ -93,6 +114,27 @@ public:
     // Lowers lightFactor for a texel at (x, z) in the shadow of a gathered plant.
     void PlantShadowsOnTexel(double x, double z, double& lightFactor) const;
     bool HasPlantShadows() const;
+    // The steps of the above.
+    void DrawLayerPlants(const TCellGeometry& subQuad, int layer);
+    void DrawEcologyPlants(const TCellGeometry& subQuad);
+    void AddPlantPlacement(const TCellGeometry& subQuad, double u, double v, int layer, int slot);
+    void AddEcologyPlant(const TCellGeometry& subQuad, double u, double v, int rule);
+    // What the two placements share: one entry for the rule's plant type (empty when none).
+    void AddPlant(const TCellGeometry& subQuad, double u, double v, const TEcologyRule& rule);
+    void DrawCellUrban(const TCellGeometry& cell, int layer);
+    // The terrain layer (index) painted in the layer map under render point (x, z), or -1.
+    int LayerUnder(double x, double z) const;
+
+    // Plant types and urban plans of the current render, and the plants of the cell being drawn.
+    std::vector<std::unique_ptr<TPlant>> Plants;
+    std::vector<std::unique_ptr<TUrbanPlan>> UrbanPlans;
+    std::vector<TCellPlant> CellPlants;
+    std::vector<TPlantShadow> PlantShadows;
+    double PlantShadowBox[4] = {0, 0, 0, 0}; // min x, min z, max x, max z of the shadow discs
+    double PlantShadowFactor = 1;            // light kept in a plant's shadow
+    // Limits on what one sub-quad and one cell may gather, whatever the densities say.
+    static constexpr int MaxPlantsPerSubQuad = 256;
+    static constexpr int MaxPlantsPerCell = 4096;
 
     // ---- Placed models (FractalModels.cpp) -------------------------------------------------------
     // Loads each terrain layer's model and sets its ModelAspect (full render step).
