@@ -132,6 +132,11 @@ public:
     std::vector<TPlantShadow> PlantShadows;
     double PlantShadowBox[4] = {0, 0, 0, 0}; // min x, min z, max x, max z of the shadow discs
     double PlantShadowFactor = 1;            // light kept in a plant's shadow
+    // The discs sorted into a grid of buckets over the box (offsets and disc indices), built at the
+    // first texel after the gathering so that a texel looks only at the discs near it.
+    static constexpr int PlantShadowBuckets = 16;
+    mutable std::vector<int32_t> PlantShadowOffsets, PlantShadowIndices, PlantShadowNext;
+    mutable bool PlantShadowGridReady = false;
     // Limits on what one sub-quad and one cell may gather, whatever the densities say.
     static constexpr int MaxPlantsPerSubQuad = 256;
     static constexpr int MaxPlantsPerCell = 4096;

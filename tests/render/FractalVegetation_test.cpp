@@ -347,6 +347,42 @@ TEST_F(VegetationTest, ShadowsFallAwayFromTheSunAndDarkenTexelsOnce)
     EXPECT_FALSE(engine.HasPlantShadows());
 }
 
+TEST_F(VegetationTest, TexelShadowTestAgreesWithCheckingEveryPlant)
+{
+    const int layer = AddLayer(1);
+    Layer(layer).DrawPlants = 1;
+    Layer(layer).Plants[0] = {kTree, 6, 0};
+    project->Lighting.LightAltitude = 40;
+    project->Lighting.LightAzimuth = 30;
+    for (double density : {1.0, 10.0, 60.0}) {
+        Layer(layer).Plants[0].TreeDensity = density;
+        engine.DrawCellPlants(); // forgets the previous cell
+        for (int i = 0; i < 9; ++i)
+            engine.DrawCellEcology(Quad(-100 + (i % 3) * 33.3, -100 + (i / 3) * 33.3, 33.3, float(i * 0.71), float(i * 0.13)));
+        ASSERT_FALSE(engine.CellPlants.empty());
+        int shaded = 0;
+        for (int t = 0; t < 20000; ++t) {
+            const double x = -160 + (t % 200) * 1.3, z = -160 + (t / 200) * 1.7;
+            bool inside = false;
+            for (const TCellPlant& p : engine.CellPlants)
+                if (p.Size > 0 && std::hypot(x - p.ShadowX, z - p.ShadowZ) <= p.Size / 1.5 - 1e-9) inside = true;
+            double lf = 0.5;
+            engine.PlantShadowsOnTexel(x, z, lf);
+            if (inside) {
+                ASSERT_NEAR(lf, 0.3, 1e-12) << x << "," << z;
+                ++shaded;
+            } else if (lf != 0.5) {
+                // Only a texel right on a disc's rim may go either way.
+                bool rim = false;
+                for (const TCellPlant& p : engine.CellPlants)
+                    rim = rim || std::fabs(std::hypot(x - p.ShadowX, z - p.ShadowZ) - p.Size / 1.5) < 1e-6;
+                ASSERT_TRUE(rim) << x << "," << z;
+            }
+        }
+        EXPECT_GT(shaded, 0) << density;
+    }
+}
+
 TEST_F(VegetationTest, PrepareCreatesPlantsAndPlansFromTheProject)
 {
     qxtest::TempDir dir;

@@ -286,6 +286,58 @@ TEST_F(PlantTest, PlantAppearsInThePictureInItsColourAndHaze)
     });
 }
 
+// The batch of triangles draws the same picture as one GL_POLYGON per polygon.
+TEST_F(PlantTest, BatchedTrianglesDrawTheSamePictureAsOnePolygonEach)
+{
+    qxtest::WriteFileText(dir.file("bush.ls"), "3\n35\n30\nF\nF=F[+F'~][-F''~][&F~]\n");
+    project->Atmosphere.Ambient = 0.3;
+    project->Atmosphere.Diffuse = 0.9;
+    project->Lighting.LightAzimuth = 40;
+    project->Lighting.LightAltitude = 35;
+    for (int c = 0; c < 16; ++c) project->Actors.Items[0].Colors[c] = {c / 16.0f, 0.7f, 1 - c / 16.0f};
+    WithContext(128, 128, [&] {
+        const TGLEntryPoints& gl = GL();
+        auto read = [&] {
+            gl.glFinish();
+            std::vector<unsigned char> pixels(128 * 128 * 4);
+            gl.glReadPixels(0, 0, 128, 128, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+            return pixels;
+        };
+        Ortho(128);
+        TPlant plant;
+        Files(plant);
+        plant.NearFile = dir.file("bush");
+        plant.VaryPlantColor(0, MakeVector3(3, 4, 5));
+        const TVector3 at = MakeVector3(64, 10, 0), haze = MakeVector3(0.2f, 0.3f, 0.9f), amount = MakeVector3(0.3f, 0.2f, 0.1f);
+        plant.DrawPlant(at, haze, amount, 0.8, 100);
+        const auto batched = read();
+        const TPlantShape* shape = plant.CurrentShape();
+        ASSERT_NE(shape, nullptr);
+        ASSERT_GT(shape->Count(), 50);
+
+        Ortho(128);
+        const float k = float(100 / shape->Extent);
+        const TVector3 sun = TPlant::SunDirectionFor(40, 35);
+        for (int i = 0; i < shape->Count(); ++i) {
+            TFloatRGB base;
+            plant.GetPlantColor(shape->Colours[i], base);
+            const TFloatRGB c = plant.ApplyHaze(plant.ShadePlantColour(base, shape->Normals[i], sun, 0.8));
+            gl.glBegin(GL_POLYGON);
+            gl.glColor3f(c.R, c.G, c.B);
+            for (int j = 0; j < 3; ++j) {
+                const float* v = &shape->Vertices[i * 9 + j * 3];
+                gl.glVertex3f(at.X + v[0] * k, at.Y + v[1] * k, at.Z + v[2] * k);
+            }
+            gl.glEnd();
+        }
+        const auto single = read();
+        int lit = 0;
+        for (size_t i = 0; i < batched.size(); i += 4) lit += batched[i] + batched[i + 1] + batched[i + 2] > 0;
+        EXPECT_GT(lit, 100);
+        EXPECT_TRUE(batched == single);
+    });
+}
+
 TEST_F(PlantTest, BadAndFlatFilesDrawNothingAndAreReadOnce)
 {
     WithContext(64, 64, [&] {
