@@ -411,6 +411,10 @@ void TFractalRenderEngine::DrawCellUrban(const TCellGeometry& cell, int layer)
     HazeAt(p.GetCameraPosition(),
            MakeVector3(float((double(c0.X) + c2.X) / 2), float(base), float((double(c0.Z) + c2.Z) / 2)), hazeColour,
            hazeAmount);
-    UrbanPlans[index]->DrawUrbanPlan(area, seed, hazeColour, hazeAmount, cell.MeanLight, base);
+    try {
+        UrbanPlans[index]->DrawUrbanPlan(area, seed, hazeColour, hazeAmount, cell.MeanLight, base);
+    } catch (const std::exception&) {
+        // A building that cannot be drawn is left out; the landscape goes on.
+    }
     ++UrbanDrawn;
 }
