@@ -165,12 +165,29 @@ TVec Rotate(TVec v, TVec axis, double angle)
     return v * c + Cross(axis, v) * s + axis * (d * (1 - c));
 }
 
+TVec Normalised(TVec v, TVec fallback)
+{
+    const double len = std::sqrt(v.X * v.X + v.Y * v.Y + v.Z * v.Z);
+    return len > 1e-12 && std::isfinite(len) ? v * (1.0 / len) : fallback;
+}
+
 struct TTurtle {
     TVec Position;
     TVec Heading{0, 0, 1}, Left{1, 0, 0}, Up{0, 1, 0};
     double Length = 1.0;
     double Thickness = 0.1; // fraction of the length
     int Colour = 0;
+
+    // Rounding in thousands of turns would let the frame drift from unit length and grow without
+    // bound; it is made orthonormal again after every turn.
+    void Orthonormalise()
+    {
+        Heading = Normalised(Heading, {0, 0, 1});
+        const double d = Left.X * Heading.X + Left.Y * Heading.Y + Left.Z * Heading.Z;
+        Left = Normalised(Left - Heading * d, std::fabs(Heading.X) < 0.9 ? Normalised(Cross({1, 0, 0}, Heading), {0, 1, 0})
+                                                                       : Normalised(Cross({0, 1, 0}, Heading), {1, 0, 0}));
+        Up = Cross(Heading, Left);
+    }
 };
 
 class TBuilder {
@@ -182,7 +199,7 @@ public:
         if (buffer_.Count >= kLParserMaxPolygons) return;
         const TVec v[3] = {a, b, c};
         for (const TVec& p : v)
-            if (!std::isfinite(p.X) || !std::isfinite(p.Y) || !std::isfinite(p.Z)) return;
+            if (!(std::fabs(p.X) < 1e30 && std::fabs(p.Y) < 1e30 && std::fabs(p.Z) < 1e30)) return; // NaN too
         TLParserPolygon& poly = buffer_.Polygons[buffer_.Count++];
         poly.Colour = colour;
         for (int k = 0; k < 3; ++k) {
@@ -223,12 +240,12 @@ void Interpret(const TLSystem& ls, const std::string& symbols, TLParserBuffer& b
             break;
         }
         case 'f': case 'g': t.Position = t.Position + t.Heading * t.Length; break;
-        case '+': t.Heading = Rotate(t.Heading, t.Up, angle); t.Left = Rotate(t.Left, t.Up, angle); break;
-        case '-': t.Heading = Rotate(t.Heading, t.Up, -angle); t.Left = Rotate(t.Left, t.Up, -angle); break;
-        case '&': t.Heading = Rotate(t.Heading, t.Left, angle); t.Up = Rotate(t.Up, t.Left, angle); break;
-        case '^': t.Heading = Rotate(t.Heading, t.Left, -angle); t.Up = Rotate(t.Up, t.Left, -angle); break;
-        case '\\': t.Left = Rotate(t.Left, t.Heading, angle); t.Up = Rotate(t.Up, t.Heading, angle); break;
-        case '/': t.Left = Rotate(t.Left, t.Heading, -angle); t.Up = Rotate(t.Up, t.Heading, -angle); break;
+        case '+': t.Heading = Rotate(t.Heading, t.Up, angle); t.Left = Rotate(t.Left, t.Up, angle); t.Orthonormalise(); break;
+        case '-': t.Heading = Rotate(t.Heading, t.Up, -angle); t.Left = Rotate(t.Left, t.Up, -angle); t.Orthonormalise(); break;
+        case '&': t.Heading = Rotate(t.Heading, t.Left, angle); t.Up = Rotate(t.Up, t.Left, angle); t.Orthonormalise(); break;
+        case '^': t.Heading = Rotate(t.Heading, t.Left, -angle); t.Up = Rotate(t.Up, t.Left, -angle); t.Orthonormalise(); break;
+        case '\\': t.Left = Rotate(t.Left, t.Heading, angle); t.Up = Rotate(t.Up, t.Heading, angle); t.Orthonormalise(); break;
+        case '/': t.Left = Rotate(t.Left, t.Heading, -angle); t.Up = Rotate(t.Up, t.Heading, -angle); t.Orthonormalise(); break;
         case '|': t.Heading = t.Heading * -1.0; t.Left = t.Left * -1.0; break;
         case '[':
             if (stack.size() < kMaxStack) stack.push_back(t);

@@ -141,6 +141,20 @@ TEST(LSystem, FileIsFoundWithOrWithoutItsExtension)
     EXPECT_FALSE(getLParserData(dir.file("tree").c_str(), 1, 0, nullptr));
 }
 
+TEST(LSystem, ThousandsOfTurnsKeepThePlantFinite)
+{
+    // Found by fuzzing: a wide angle turned thousands of times let the turtle's frame grow
+    // until the vertices overflowed.
+    const char text[] = "5\n 202\n0\n\nF\nF=F[G=F~\r\0~[+F*~G@F!&";
+    auto b = NewBuffer();
+    ASSERT_TRUE(LParseText(std::string(text, sizeof text - 1), 11, *b));
+    ASSERT_GT(b->Count, 1000);
+    for (int k = 0; k < b->Count; ++k)
+        for (const auto& v : b->Polygons[k].Vertices)
+            ASSERT_TRUE(std::fabs(v[0]) < 1e4 && std::fabs(v[1]) < 1e4 && std::fabs(v[2]) < 1e4) << k;
+    EXPECT_TRUE(std::isfinite(b->Highest));
+}
+
 TEST(LSystem, RandomTextNeverBreaksTheBuffer)
 {
     std::mt19937 random(99);
