@@ -9,6 +9,8 @@
 //   FractalCell.cpp            subdivision, displacement, texel shading and batched drawing
 //   FractalVegetation.cpp      plants and buildings per cell
 //   FractalModels.cpp          placed 3D models and their texel shadows
+#include "render/GLPlant.h"
+#include "render/GLUrban.h"
 #include "render/RendererEngine.h"
 #include "render/TexelAtlas.h"
 
@@ -37,6 +39,24 @@ struct TML3DSDeleter {
 struct TModelShadow {
     double PX = 0, PZ = 0, TX = 0, TZ = 0, D = 0;
     double MinX = 0, MaxX = 0, MinZ = 0, MaxZ = 0;
+};
+
+// One plant gathered for the cell being drawn. Size 0 marks an entry that is never drawn.
+struct TCellPlant {
+    int32_t PlantIndex = -1; // into TProject.Actors.Items and Plants
+    float X = 0, Y = 0, Z = 0;
+    double U = 0, V = 0;     // placement fractions of the sub-quad, -1.5 .. 1.5
+    double Size = 0;
+    TFloatRGB LitColour;
+    TVector3 Normal;
+    double ShadowX = 0, ShadowZ = 0;
+    double LightFactor = 1;  // the sub-quad's mean light (lower in the terrain's shadow)
+    TVector3 HazeColour, HazeAmount; // the haze between the camera and the plant
+};
+
+// A plant's shadow on the texels: a disc.
+struct TPlantShadow {
+    double X = 0, Z = 0, RadiusSquared = 0;
 };
 
 // Pure tables of the renderer, callable without a window or a GL context.
@@ -139,6 +159,32 @@ public:
     // Lowers lightFactor for a texel at (x, z) in the shadow of a gathered plant.
     void PlantShadowsOnTexel(double x, double z, double& lightFactor) const;
     bool HasPlantShadows() const;
+    // The steps of the above.
+    void DrawLayerPlants(const TCellGeometry& subQuad, int layer);
+    void DrawEcologyPlants(const TCellGeometry& subQuad);
+    void AddPlantPlacement(const TCellGeometry& subQuad, double u, double v, int layer, int slot);
+    void AddEcologyPlant(const TCellGeometry& subQuad, double u, double v, int rule);
+    // What the two placements share: one entry for the rule's plant type (empty when none).
+    void AddPlant(const TCellGeometry& subQuad, double u, double v, const TEcologyRule& rule);
+    void DrawCellUrban(const TCellGeometry& cell, int layer);
+    // The terrain layer (index) painted in the layer map under render point (x, z), or -1.
+    int LayerUnder(double x, double z) const;
+
+    // Plant types and urban plans of the current render, and the plants of the cell being drawn.
+    std::vector<std::unique_ptr<TPlant>> Plants;
+    std::vector<std::unique_ptr<TUrbanPlan>> UrbanPlans;
+    std::vector<TCellPlant> CellPlants;
+    std::vector<TPlantShadow> PlantShadows;
+    double PlantShadowBox[4] = {0, 0, 0, 0}; // min x, min z, max x, max z of the shadow discs
+    double PlantShadowFactor = 1;            // light kept in a plant's shadow
+    // The discs sorted into a grid of buckets over the box (offsets and disc indices), built at the
+    // first texel after the gathering so that a texel looks only at the discs near it.
+    static constexpr int PlantShadowBuckets = 16;
+    mutable std::vector<int32_t> PlantShadowOffsets, PlantShadowIndices, PlantShadowNext;
+    mutable bool PlantShadowGridReady = false;
+    // Limits on what one sub-quad and one cell may gather, whatever the densities say.
+    static constexpr int MaxPlantsPerSubQuad = 256;
+    static constexpr int MaxPlantsPerCell = 4096;
 
     // ---- Placed models (FractalModels.cpp) -------------------------------------------------------
     // Loads each terrain layer's model and sets its ModelAspect (full render step).
