@@ -522,6 +522,52 @@ TEST_F(FractalEngineTest, ShoreCellsAreDrawnAsTwoPiecesOnlyWithWater)
     EXPECT_GT(whole, 0);
 }
 
+TEST_F(FractalEngineTest, CellsStitchToNeighboursDrawnEarlierAtAnotherLevel)
+{
+    // Cell (1, 1) of a 4 x 3 grid fully in view, at level 2 (5 x 5 sub-quads); its neighbours'
+    // marks say at which level they were drawn (-1: not yet). A stitch draws the cell once more
+    // at the neighbour's level: 3 x 3 sub-quads for level 1, one quad for level 0.
+    struct Case {
+        const char* name;
+        uint8_t columnsAscending, rowsAscending;
+        int8_t left, right, above, below; // marks of (0, 1), (2, 1), (1, 0), (1, 2)
+        int quads;
+    };
+    const Case cases[] = {
+        {"nothing drawn yet", 1, 1, -1, -1, -1, -1, 25},
+        {"earlier column at level 1", 1, 1, 1, -1, -1, -1, 25 + 9},
+        {"earlier neighbours at the same level", 1, 1, 2, -1, 2, -1, 25},
+        {"earlier row at level 0", 1, 1, -1, -1, 0, -1, 25 + 1},
+        {"both earlier neighbours differ", 1, 1, 1, -1, 0, -1, 25 + 9 + 1},
+        {"later neighbours are not looked at", 1, 1, -1, 1, -1, 0, 25},
+        {"descending: the neighbours on the other side", 0, 0, 1, 0, 1, 1, 25 + 1 + 9},
+    };
+    MakeGrid(4, 3, [](int, int) { return 1.0; });
+    project->Fractal.FractalDepth = 2;
+    Render(*engine, 160, 120, [&] {
+        for (double& t : engine->LodThresholds)
+            t = 0.99;
+        for (int c = 0; c < 4; ++c)
+            for (int r = 0; r < 3; ++r)
+                project->Grid.Cells[c][r].ViewDepth = 0.5f; // nearer than every threshold: level 2
+        for (const Case& c : cases) {
+            engine->ColumnsAscending = c.columnsAscending;
+            engine->RowsAscending = c.rowsAscending;
+            project->Grid.Cells[1][1].Level = -1;
+            project->Grid.Cells[0][1].Level = c.left;
+            project->Grid.Cells[2][1].Level = c.right;
+            project->Grid.Cells[1][0].Level = c.above;
+            project->Grid.Cells[1][2].Level = c.below;
+            const int before = engine->QuadCount;
+            engine->DrawSurfaceCell(1, 1);
+            engine->FlushCellBatches();
+            EXPECT_EQ(engine->QuadCount - before, c.quads) << c.name;
+            EXPECT_EQ(project->Grid.Cells[1][1].Level, 2) << c.name;
+        }
+    });
+    EXPECT_EQ(engine->LastError, "");
+}
+
 TEST_F(FractalEngineTest, StoredFractalDepthIsClampedForTheRender)
 {
     for (auto [stored, used] : {std::pair{0, 1}, std::pair{-7, 1}, std::pair{3, 3}, std::pair{9, 4},
