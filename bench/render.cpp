@@ -34,8 +34,9 @@ int Usage()
     return 2;
 }
 
-// Cells the picture shows (a corner in view, no null corner), each cut into s x s quads so that
-// the total comes close to the quads the renderer drew; two triangles per quad, coloured.
+// Exactly as many quads as the renderer drew, spread over the cells the picture shows (a corner in
+// view, no null corner): each cell cut into s x s quads, s just large enough, until the count is
+// reached; two triangles per quad, coloured.
 void BuildFloorMesh(TProject& p, int64_t quads, std::vector<float>& xyz, std::vector<float>& rgb)
 {
     std::vector<TCellGeometry> cells;
@@ -47,9 +48,10 @@ void BuildFloorMesh(TProject& p, int64_t quads, std::vector<float>& xyz, std::ve
         }
     if (cells.empty() || quads <= 0)
         return;
-    const int s = std::max(1, static_cast<int>(std::lround(std::sqrt(static_cast<double>(quads) / cells.size()))));
-    xyz.reserve(cells.size() * s * s * 18);
-    rgb.reserve(cells.size() * s * s * 18);
+    const int s = std::max(1, static_cast<int>(std::ceil(std::sqrt(static_cast<double>(quads) / cells.size()))));
+    xyz.reserve(static_cast<size_t>(quads) * 18);
+    rgb.reserve(static_cast<size_t>(quads) * 18);
+    int64_t made = 0;
     for (const TCellGeometry& g : cells) {
         auto at = [&](double u, double v) {
             const TVector3* k = g.Corners;
@@ -58,7 +60,7 @@ void BuildFloorMesh(TProject& p, int64_t quads, std::vector<float>& xyz, std::ve
                             static_cast<float>((k[0].Z * (1 - u) + k[1].Z * u) * (1 - v) + (k[3].Z * (1 - u) + k[2].Z * u) * v)};
         };
         for (int i = 0; i < s; ++i)
-            for (int j = 0; j < s; ++j) {
+            for (int j = 0; j < s && made < quads; ++j, ++made) {
                 const double u0 = double(i) / s, u1 = double(i + 1) / s, v0 = double(j) / s, v1 = double(j + 1) / s;
                 const TVector3 q[6] = {at(u0, v0), at(u1, v0), at(u1, v1), at(u0, v0), at(u1, v1), at(u0, v1)};
                 for (const TVector3& v : q) {

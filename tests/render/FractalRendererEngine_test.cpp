@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <memory>
@@ -349,10 +350,8 @@ TEST_F(FractalEngineTest, AbortMidTraversalLeavesACleanState)
         });
         status.onPump = nullptr;
         EXPECT_GE(pumpsInSurface, 4);
-        if (preview) {
-            EXPECT_GT(engine->QuadCount, 0);
-            EXPECT_LT(engine->QuadCount, allQuads);
-        }
+        EXPECT_GT(engine->QuadCount, 0);
+        EXPECT_LT(engine->QuadCount, allQuads);
         EXPECT_FALSE(texturesLeft);
         EXPECT_EQ(engine->LastError, "");
         EXPECT_TRUE(StartsWith(engine->CompletionText, "Completed: ")) << engine->CompletionText;
@@ -451,6 +450,122 @@ TEST_F(FractalEngineTest, MissingDirectoriesQuestion)
             EXPECT_EQ(text, question);
         EXPECT_EQ(e.PathsQuestionAsked, c.flag);
     }
+}
+
+TEST_F(FractalEngineTest, OverlaysLoadInFullRendersOnly)
+{
+    qxtest::TempDir dir;
+    QImage picture(8, 4, QImage::Format_RGB32);
+    picture.fill(qRgb(10, 200, 30));
+    ASSERT_TRUE(picture.save(QString::fromStdString(dir.file("Lake.bmp")), "BMP"));
+    struct Case {
+        const char* name;
+        std::string file;
+        uint8_t draw, full, preview;
+        bool loaded;
+        uint8_t anyFull;
+    };
+    const Case cases[] = {
+        {"full overlay", "Lake.bmp", 1, 1, 0, true, 1},
+        {"name in another case", "LAKE.BMP", 1, 1, 0, true, 1},
+        {"plain overlay", "Lake.bmp", 1, 0, 0, true, 0},
+        {"not drawn", "Lake.bmp", 0, 1, 0, false, 0},
+        {"missing file is skipped", "gone.bmp", 1, 1, 0, false, 0},
+        {"preview loads nothing", "Lake.bmp", 1, 1, 1, false, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MakeGrid(3, 3, [](int, int) { return 1.0; });
+        project->Overlays.Directory = dir.path().string();
+        TOverlayImage overlay;
+        overlay.FileName = c.file;
+        overlay.DrawOverlay = c.draw;
+        overlay.DrawFull = c.full;
+        project->Overlays.Items = {TOverlayImage(), overlay};
+        project->Fractal.PreviewMode = c.preview;
+        status.steps.clear();
+        Render();
+        EXPECT_EQ(engine->LastError, "");
+        EXPECT_EQ(project->AnyFullOverlay, c.anyFull);
+        const auto& image = project->Overlays.Items[1].Image;
+        EXPECT_EQ(image && image->size() == QSize(8, 4), c.loaded);
+        EXPECT_EQ(std::count(status.steps.begin(), status.steps.end(), std::string("Loading Overlay 1")), c.loaded ? 1 : 0);
+    }
+}
+
+TEST_F(FractalEngineTest, ShoreCellsAreDrawnAsTwoPiecesOnlyWithWater)
+{
+    struct Case {
+        const char* name;
+        uint16_t flooded, edge; // of vertex (0, 0); a 2 x 2 grid keeps the marks it is given
+        int pieces;
+    };
+    const Case cases[] = {
+        {"dry cell", 0, 0, 1},
+        {"shore cell", 1, 2, 2},
+        {"water-edge mark without a flooded corner", 0, 2, 1},
+        {"flood value 2 is not water", 2, 2, 1},
+    };
+    int whole = -1;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MakeGrid(2, 2, [](int col, int row) { return 1.0 + col + 2.0 * row; });
+        project->Fractal.FractalDepth = 2;
+        project->Grid.Cells[0][0].Flooded = static_cast<uint8_t>(c.flooded);
+        project->Grid.Cells[0][0].WaterEdge = static_cast<uint8_t>(c.edge);
+        Render();
+        EXPECT_EQ(engine->LastError, "");
+        if (whole < 0)
+            whole = engine->QuadCount;
+        EXPECT_EQ(engine->QuadCount, c.pieces * whole);
+    }
+    EXPECT_GT(whole, 0);
+}
+
+TEST_F(FractalEngineTest, CellsStitchToNeighboursDrawnEarlierAtAnotherLevel)
+{
+    // Cell (1, 1) of a 4 x 3 grid fully in view, at level 2 (5 x 5 sub-quads); its neighbours'
+    // marks say at which level they were drawn (-1: not yet). A stitch draws the cell once more
+    // at the neighbour's level: 3 x 3 sub-quads for level 1, one quad for level 0.
+    struct Case {
+        const char* name;
+        uint8_t columnsAscending, rowsAscending;
+        int8_t left, right, above, below; // marks of (0, 1), (2, 1), (1, 0), (1, 2)
+        int quads;
+    };
+    const Case cases[] = {
+        {"nothing drawn yet", 1, 1, -1, -1, -1, -1, 25},
+        {"earlier column at level 1", 1, 1, 1, -1, -1, -1, 25 + 9},
+        {"earlier neighbours at the same level", 1, 1, 2, -1, 2, -1, 25},
+        {"earlier row at level 0", 1, 1, -1, -1, 0, -1, 25 + 1},
+        {"both earlier neighbours differ", 1, 1, 1, -1, 0, -1, 25 + 9 + 1},
+        {"later neighbours are not looked at", 1, 1, -1, 1, -1, 0, 25},
+        {"descending: the neighbours on the other side", 0, 0, 1, 0, 1, 1, 25 + 1 + 9},
+    };
+    MakeGrid(4, 3, [](int, int) { return 1.0; });
+    project->Fractal.FractalDepth = 2;
+    Render(*engine, 160, 120, [&] {
+        for (double& t : engine->LodThresholds)
+            t = 0.99;
+        for (int c = 0; c < 4; ++c)
+            for (int r = 0; r < 3; ++r)
+                project->Grid.Cells[c][r].ViewDepth = 0.5f; // nearer than every threshold: level 2
+        for (const Case& c : cases) {
+            engine->ColumnsAscending = c.columnsAscending;
+            engine->RowsAscending = c.rowsAscending;
+            project->Grid.Cells[1][1].Level = -1;
+            project->Grid.Cells[0][1].Level = c.left;
+            project->Grid.Cells[2][1].Level = c.right;
+            project->Grid.Cells[1][0].Level = c.above;
+            project->Grid.Cells[1][2].Level = c.below;
+            const int before = engine->QuadCount;
+            engine->DrawSurfaceCell(1, 1);
+            engine->FlushCellBatches();
+            EXPECT_EQ(engine->QuadCount - before, c.quads) << c.name;
+            EXPECT_EQ(project->Grid.Cells[1][1].Level, 2) << c.name;
+        }
+    });
+    EXPECT_EQ(engine->LastError, "");
 }
 
 TEST_F(FractalEngineTest, StoredFractalDepthIsClampedForTheRender)
