@@ -12,6 +12,7 @@
 #include "editors/Camera.h"
 #include "editors/Clouds.h"
 #include "editors/water.h"
+#include "render/OverlayRender.h"
 
 #include <QApplication>
 
@@ -42,6 +43,7 @@ int main(int argc, char** argv)
 
     // The editor and renderer windows the main window can open.
     TMainForm::RegisterChildWindow(TChildKind::Landscape, [] { return new TFLandscape; });
+    TMainForm::RegisterChildWindow(TChildKind::OverlayRender, [] { return new TFOverlayRender; });
     InstallHeightDataCommands();
 
     TMainFormOptions options;
