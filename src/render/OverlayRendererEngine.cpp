@@ -66,47 +66,54 @@ void CellFan(const TProject& project, const TCellGeometry& cell, TFanVertex (&fa
 }
 
 // A row of cells as plain triangles (fan triangle k = centre, vertex k, vertex k + 1), drawn with
-// one call.
+// one call from one interleaved array.
 class TSurfaceBatch {
 public:
     void Add(const TFanVertex (&fan)[6])
     {
-        for (int k = 1; k <= 4; ++k)
-            for (int v : {0, k, k + 1})
-                Push(fan[v]);
+        TVertex packed[6];
+        for (int v = 0; v < 6; ++v)
+            packed[v] = Pack(fan[v]);
+        for (int k = 1; k <= 4; ++k) {
+            vertices_.push_back(packed[0]);
+            vertices_.push_back(packed[k]);
+            vertices_.push_back(packed[k + 1]);
+        }
     }
     void Draw(const TGLEntryPoints& gl)
     {
-        if (!positions_.empty()) {
+        if (!vertices_.empty()) {
+            constexpr GLsizei stride = sizeof(TVertex);
+            const TVertex* first = vertices_.data();
             gl.glEnableClientState(GL_VERTEX_ARRAY);
             gl.glEnableClientState(GL_NORMAL_ARRAY);
             gl.glEnableClientState(GL_COLOR_ARRAY);
             gl.glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-            gl.glVertexPointer(3, GL_FLOAT, 0, positions_.data());
-            gl.glNormalPointer(GL_FLOAT, 0, normals_.data());
-            gl.glColorPointer(4, GL_FLOAT, 0, colours_.data());
-            gl.glTexCoordPointer(2, GL_FLOAT, 0, uvs_.data());
-            gl.glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(positions_.size() / 3));
+            gl.glVertexPointer(3, GL_FLOAT, stride, first->Position);
+            gl.glNormalPointer(GL_FLOAT, stride, first->Normal);
+            gl.glColorPointer(4, GL_FLOAT, stride, first->Colour);
+            gl.glTexCoordPointer(2, GL_FLOAT, stride, first->UV);
+            gl.glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(vertices_.size()));
             gl.glDisableClientState(GL_VERTEX_ARRAY);
             gl.glDisableClientState(GL_NORMAL_ARRAY);
             gl.glDisableClientState(GL_COLOR_ARRAY);
             gl.glDisableClientState(GL_TEXTURE_COORD_ARRAY);
         }
-        positions_.clear();
-        normals_.clear();
-        colours_.clear();
-        uvs_.clear();
+        vertices_.clear();
     }
 
 private:
-    void Push(const TFanVertex& v)
+    struct TVertex {
+        GLfloat Position[3], Normal[3], Colour[4], UV[2];
+    };
+    static TVertex Pack(const TFanVertex& v)
     {
-        positions_.insert(positions_.end(), {v.Position.X, v.Position.Y, v.Position.Z});
-        normals_.insert(normals_.end(), {v.Normal.X, v.Normal.Y, v.Normal.Z});
-        colours_.insert(colours_.end(), {v.Light, v.Light, v.Light, 1.0f});
-        uvs_.insert(uvs_.end(), {static_cast<float>(v.UV.X), static_cast<float>(v.UV.Y)});
+        return {{v.Position.X, v.Position.Y, v.Position.Z},
+                {v.Normal.X, v.Normal.Y, v.Normal.Z},
+                {v.Light, v.Light, v.Light, 1.0f},
+                {static_cast<float>(v.UV.X), static_cast<float>(v.UV.Y)}};
     }
-    std::vector<GLfloat> positions_, normals_, colours_, uvs_;
+    std::vector<TVertex> vertices_;
 };
 
 int Percent(double done, double total)
