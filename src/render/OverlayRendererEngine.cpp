@@ -242,11 +242,14 @@ void TOverlayRenderEngine::DrawOverlays(TProject& p)
     const size_t count = p.Overlays.Items.size();
     std::vector<bool> loaded(count, false);
     for (size_t i = 0; i < count; ++i) {
-        const TOverlayImage& overlay = p.Overlays.Items[i];
         const GLuint list = OverlayListBase + static_cast<GLuint>(i);
         SetSubStatusText("Loading Overlay " + std::to_string(i));
         StatusSink().ProcessMessages();
         gl.glDeleteLists(list, 1);
+        // Looked up after the messages ran: an editor may have changed the list meanwhile.
+        if (i >= p.Overlays.Items.size())
+            break;
+        const TOverlayImage& overlay = p.Overlays.Items[i];
         LoadBmpTexture(OverlayFileName(p.Overlays.Directory, overlay.FileName), list, overlay.TransparencyMode,
                        overlay.Transparency, static_cast<uint32_t>(overlay.TransparencyColor) & 0xFFFFFF, true);
         loaded[i] = gl.glIsList(list) == GL_TRUE;

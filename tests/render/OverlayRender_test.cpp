@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QLineEdit>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QPrinter>
@@ -339,6 +340,7 @@ TEST_F(OverlayWindowShellTest, TheMainWindowRefusesProjectCommandsAndClosingDuri
     ASSERT_FALSE(window.isNull());
     EXPECT_EQ(FOverlayRender, window.data());
     EXPECT_FALSE(main.MenuItemOf(TChildKind::OverlayRender)->isEnabled());
+    EXPECT_EQ(main.SubWindowOf(window)->geometry(), main.MdiArea->viewport()->rect()) << "it fills the client area";
 
     TProject* before = CurrentProject;
     bool acted = false, subWindowClosed = true;

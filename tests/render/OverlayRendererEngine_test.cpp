@@ -350,6 +350,30 @@ TEST_F(OverlayEngineTest, APictureThatFailsToLoadIsNotDrawnWithAnotherTexture)
     EXPECT_EQ(status.operations.back(), "Completed: " + std::to_string(4 * kCells) + " triangles");
 }
 
+TEST_F(OverlayEngineTest, OverlaysRemovedWhileTheRenderPumpsMessagesAreNotTouched)
+{
+    // An editor window runs during the pumped messages and empties the overlay list.
+    for (const char* when : {"Loading Overlay 1", "Drawing Surface 0"}) {
+        SCOPED_TRACE(when);
+        project->Overlays.Items.clear();
+        AddOverlay({qRgb(255, 0, 0)});
+        AddOverlay({qRgb(0, 255, 0)});
+        AddOverlay({qRgb(0, 0, 255)});
+        status.onPump = [&] {
+            const bool now = (!status.steps.empty() && status.steps.back() == when)
+                             || (!status.operations.empty() && status.operations.back() == when);
+            if (now)
+                std::vector<TOverlayImage>().swap(project->Overlays.Items); // freed, not just emptied
+        };
+        Render();
+        status.onPump = nullptr;
+        EXPECT_LE(engine.DrawnOverlays.size(), 1u);
+        EXPECT_EQ(status.operations.back(),
+                  "Completed: " + std::to_string(4 * kCells * engine.DrawnOverlays.size()) + " triangles");
+    }
+    EXPECT_TRUE(prompt.shown.empty());
+}
+
 TEST_F(OverlayEngineTest, MissingProjectEndsInCrashedAfterTheCompletionText)
 {
     TProject* none = nullptr;
