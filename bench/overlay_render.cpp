@@ -1,5 +1,6 @@
 // The overlay renderer on a 258 x 258 grid with two overlays at 640 x 480: cells drawn in row
 // batches against one fan per cell. Needs a display (run under xvfb-run).
+// QX_BENCH_NO_PUMP=1: no message pumping; QX_BENCH_PICTURE=prefix: the pictures are saved as PNG.
 #include "platform/GLEntryPoints.h"
 #include "project/Messages.h"
 #include "project/Project.h"
@@ -65,7 +66,11 @@ int main(int argc, char** argv)
     project->Overlays.Count = 2;
 
     TPumpingStatus pumping;
-    SetStatusSink(&pumping);
+    // QX_BENCH_NO_PUMP=1 leaves the messages unpumped, to show what pumping after every cell costs.
+    const char* noPump = std::getenv("QX_BENCH_NO_PUMP");
+    const bool pumped = !(noPump && std::string(noPump) == "1");
+    if (pumped)
+        SetStatusSink(&pumping);
     auto time = [&](bool batched, QImage& picture) {
         TOverlayRenderEngine engine;
         engine.SetProject(&project);
@@ -94,9 +99,10 @@ int main(int argc, char** argv)
         overlay.DrawOverlay = 1;
     const double fans = time(false, fanPicture);
     const double batched = time(true, batchedPicture);
-    std::printf("overlay render, 258 x 258 grid, 640 x 480, messages pumped per cell: sky and preprocessing only "
+    std::printf("overlay render, 258 x 258 grid, 640 x 480, messages %s: sky and preprocessing only "
                 "%.1f ms; 2 overlays one fan per cell %.1f ms, row batches %.1f ms (pictures %s)\n",
-                sky, fans, batched, fanPicture == batchedPicture ? "equal" : "DIFFER");
+                pumped ? "pumped after every cell" : "not pumped", sky, fans, batched,
+                fanPicture == batchedPicture ? "equal" : "DIFFER");
     SetStatusSink(nullptr);
     delete project;
     UnloadOpenGLLibraries();
