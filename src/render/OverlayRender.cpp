@@ -45,7 +45,8 @@ void SetOverlayScriptRunner(TOverlayScriptRunner runner)
 {
     scriptRunner() = std::move(runner);
     if (FOverlayRender && FOverlayRender->RunScriptMenuItem)
-        FOverlayRender->RunScriptMenuItem->setEnabled(bool(scriptRunner()) && !FOverlayRender->Rendering());
+        FOverlayRender->RunScriptMenuItem->setEnabled(bool(scriptRunner()) && !FOverlayRender->Rendering()
+                                                      && !FOverlayRender->ScriptRunning());
 }
 
 TFOverlayRender::TFOverlayRender(QWidget* parent) : TFBaseForm(parent)
@@ -141,7 +142,7 @@ void TFOverlayRender::SetRenderControls(bool rendering)
     RedrawToolButton->setEnabled(!rendering);
     AbortToolButton->setEnabled(rendering);
     RenderMenuItem->setEnabled(!rendering);
-    RunScriptMenuItem->setEnabled(!rendering && bool(scriptRunner()));
+    RunScriptMenuItem->setEnabled(!rendering && !scriptRunning_ && bool(scriptRunner()));
 }
 
 void TFOverlayRender::RefreshFromProject()
@@ -233,15 +234,35 @@ void TFOverlayRender::PrinterSetupMenuItemClick()
 
 void TFOverlayRender::RunScriptClick()
 {
-    if (rendering_ || !scriptRunner())
+    if (rendering_ || scriptRunning_ || !scriptRunner())
         return;
-    scriptRunner()(*this);
+    // The whole run, frames and saves between the renders included, keeps the project and the
+    // window in place.
+    struct TScriptScope {
+        TFOverlayRender& form;
+        TRenderLock lock;
+        explicit TScriptScope(TFOverlayRender& f) : form(f)
+        {
+            form.scriptRunning_ = true;
+            form.RunScriptMenuItem->setEnabled(false);
+        }
+        ~TScriptScope()
+        {
+            form.scriptRunning_ = false;
+            form.RunScriptMenuItem->setEnabled(!form.rendering_ && bool(scriptRunner()));
+        }
+    } scope(*this);
+    try {
+        scriptRunner()(*this);
+    } catch (...) {
+        ShowError("crashed");
+    }
 }
 
 void TFOverlayRender::closeEvent(QCloseEvent* event)
 {
     // Freeing the window under a running render would pull the panel away from it.
-    if (rendering_ || !RedrawToolButton->isEnabled()) {
+    if (rendering_ || scriptRunning_ || !RedrawToolButton->isEnabled()) {
         event->ignore();
         return;
     }

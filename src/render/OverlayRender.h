@@ -33,6 +33,8 @@ public:
     // while a render runs does nothing.
     void RefreshFromProject() override;
     bool Rendering() const { return rendering_; }
+    // A script run (R&un Script...) is under way: like a render, it keeps the lock and the window.
+    bool ScriptRunning() const { return scriptRunning_; }
 
     // ---- Handlers ----------------------------------------------------------------------------
     void MainGLPanelGLDraw();
@@ -81,13 +83,14 @@ private:
 
     std::string pictureFileName_;
     bool rendering_ = false;
+    bool scriptRunning_ = false;
 };
 
 // The open overlay renderer, or null.
 extern TFOverlayRender* FOverlayRender;
 
 // The animation run of "R&un Script..." with a renderer window: apply each frame of a script,
-// render and save it. Installed by whoever provides the script run; while none is installed the
-// menu item stays disabled.
+// render it (RefreshFromProject) and save it. Installed by whoever provides the script run; while
+// none is installed the menu item stays disabled.
 using TOverlayScriptRunner = std::function<void(TFOverlayRender&)>;
 void SetOverlayScriptRunner(TOverlayScriptRunner runner);

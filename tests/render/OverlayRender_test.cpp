@@ -288,10 +288,31 @@ TEST_F(OverlayWindowTest, RunScriptWaitsForItsRunnerAndNeverStartsDuringARender)
     window.RunScriptClick(); // nothing to run: nothing happens
 
     std::vector<TFOverlayRender*> runs;
-    SetOverlayScriptRunner([&](TFOverlayRender& w) { runs.push_back(&w); });
+    struct During {
+        bool locked = false, closed = true, itemEnabled = true;
+        int rendersBefore = 0, rendersAfter = 0;
+    } during;
+    SetOverlayScriptRunner([&](TFOverlayRender& w) {
+        runs.push_back(&w);
+        during.locked = RenderLocked();
+        during.closed = w.close();
+        during.itemEnabled = w.RunScriptMenuItem->isEnabled();
+        w.RunScriptClick(); // no second run inside the first
+        during.rendersBefore = status.Renders();
+        w.RefreshFromProject(); // the frames render as usual
+        during.rendersAfter = status.Renders();
+    });
     EXPECT_TRUE(window.RunScriptMenuItem->isEnabled());
     window.RunScriptMenuItem->trigger();
+    DeleteClosed();
+    ASSERT_FALSE(form.isNull());
     EXPECT_EQ(runs, std::vector<TFOverlayRender*>{&window});
+    EXPECT_TRUE(during.locked);
+    EXPECT_FALSE(during.closed) << "the window stays while the script runs";
+    EXPECT_FALSE(during.itemEnabled);
+    EXPECT_EQ(during.rendersAfter, during.rendersBefore + 1);
+    EXPECT_FALSE(RenderLocked());
+    EXPECT_TRUE(window.RunScriptMenuItem->isEnabled());
 
     bool enabledDuringRender = true;
     status.onPump = [&] {
