@@ -18,6 +18,7 @@
 #include "editors/Terrain.h"
 #include "editors/TerrainTypeDlg.h"
 #include "editors/water.h"
+#include "render/OverlayRender.h"
 
 #include <QApplication>
 
@@ -52,6 +53,7 @@ int main(int argc, char** argv)
     TMainForm::RegisterChildWindow(TChildKind::Landscape, [] { return new TFLandscape; });
     TMainForm::RegisterChildWindow(TChildKind::FractalRender, [] { return new TFFractalRender; });
     TMainForm::RegisterChildWindow(TChildKind::Placement, [] { return new TFPlacement; });
+    TMainForm::RegisterChildWindow(TChildKind::OverlayRender, [] { return new TFOverlayRender; });
     InstallHeightDataCommands();
 
     TMainFormOptions options;
