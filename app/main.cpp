@@ -54,6 +54,7 @@ int main(int argc, char** argv)
     TMainForm::RegisterChildWindow(TChildKind::FractalRender, [] { return new TFFractalRender; });
     TMainForm::RegisterChildWindow(TChildKind::Placement, [] { return new TFPlacement; });
     TMainForm::RegisterChildWindow(TChildKind::OverlayRender, [] { return new TFOverlayRender; });
+    SetOverlayScriptRunner(RunOverlayAnimation);
     InstallHeightDataCommands();
 
     TMainFormOptions options;

@@ -6,6 +6,7 @@
 #include "project/WinReg.h"
 #include "render/GLPanel.h"
 #include "render/OverlayRendererEngine.h"
+#include "render/script.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -278,4 +279,28 @@ void TFOverlayRender::resizeEvent(QResizeEvent* event)
 void TFOverlayRender::UpdateSizeEdit()
 {
     SizeEdit->setText(QStringLiteral("%1 x %2").arg(MainGLPanel->width()).arg(MainGLPanel->height()));
+}
+
+// ---- Script runs ---------------------------------------------------------------------------------
+
+void RunOverlayAnimation(TFOverlayRender& form)
+{
+    TRunScriptDlg& dialog = EnsureRunScriptDlg(form.window());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    class TFrames : public IFrameRenderer {
+    public:
+        explicit TFrames(TFOverlayRender& window) : window_(window) {}
+        bool RenderFrame() override
+        {
+            window_.RefreshFromProject();
+            return window_.Engine->LastError.empty();
+        }
+        bool SaveFrame(const std::string& fileName) override { return window_.MainGLPanel->SaveImageToFile(fileName); }
+        bool FrameAborted() const override { return window_.Engine->Aborted != 0; }
+
+    private:
+        TFOverlayRender& window_;
+    } frames(form);
+    RunAnimationScript(form.Project(), dialog.Choice(), frames);
 }

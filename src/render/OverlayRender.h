@@ -94,3 +94,5 @@ extern TFOverlayRender* FOverlayRender;
 // none is installed the menu item stays disabled.
 using TOverlayScriptRunner = std::function<void(TFOverlayRender&)>;
 void SetOverlayScriptRunner(TOverlayScriptRunner runner);
+// The script run of the Run Script dialog and the frame loop for this window (what main() installs).
+void RunOverlayAnimation(TFOverlayRender& form);

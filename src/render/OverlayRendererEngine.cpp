@@ -340,11 +340,17 @@ void TOverlayRenderEngine::Render(TGLPanel& panel)
             gl->glDisable(GL_FOG);
         ClearFPUExceptions();
         enableBits.reset();
-        SetStatusText("Completed: " + std::to_string(static_cast<int64_t>(QuadCount) * 4) + " triangles");
-        StatusSink().SetProgress(0);
     } catch (...) {
         crashed = true;
     }
+    // A render that failed is never reported as completed.
+    LastError = crashed ? "crashed" : "";
+    try {
+        SetStatusText(crashed ? "Render failed: crashed"
+                              : "Completed: " + std::to_string(static_cast<int64_t>(QuadCount) * 4) + " triangles");
+    } catch (...) {
+    }
+    StatusSink().SetProgress(0);
     if (crashed)
         ShowError("crashed");
 }

@@ -57,6 +57,8 @@ public:
     // Indexes of the overlays the last render drew, in order (a picture that failed to load is
     // left out).
     std::vector<int> DrawnOverlays;
+    // Empty after a render that ran to its end (aborted included); otherwise what went wrong.
+    std::string LastError;
 
 private:
     void AskAboutMissingFolder(const TProject& project);

@@ -374,7 +374,7 @@ TEST_F(OverlayEngineTest, OverlaysRemovedWhileTheRenderPumpsMessagesAreNotTouche
     EXPECT_TRUE(prompt.shown.empty());
 }
 
-TEST_F(OverlayEngineTest, MissingProjectEndsInCrashedAfterTheCompletionText)
+TEST_F(OverlayEngineTest, MissingProjectEndsInCrashedAndIsNotReportedAsCompleted)
 {
     TProject* none = nullptr;
     TOverlayRenderEngine orphan;
@@ -382,7 +382,8 @@ TEST_F(OverlayEngineTest, MissingProjectEndsInCrashedAfterTheCompletionText)
     const QImage picture = Render(orphan);
     EXPECT_EQ(prompt.shown, std::vector<std::string>{"crashed"});
     ASSERT_FALSE(status.operations.empty());
-    EXPECT_EQ(status.operations.back(), "Completed: 0 triangles");
+    EXPECT_EQ(status.operations.back(), "Render failed: crashed");
+    EXPECT_EQ(orphan.LastError, "crashed");
     EXPECT_EQ(status.progress.back(), 0);
     TOverlayRenderEngine unset;
     prompt.shown.clear();
