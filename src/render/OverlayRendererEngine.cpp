@@ -224,7 +224,7 @@ void TOverlayRenderEngine::AskAboutMissingFolder(const TProject& project)
     if (PathsQuestionAnswered || FolderExists(project.Overlays.Directory))
         return;
     // The prompt offers no "Ignore" button; "No" stands for it.
-    const TAnswer answer = Prompt().Ask(kMissingFolderQuestion, {TAnswer::Yes, TAnswer::No}, TMsgIcon::Warning);
+    const TAnswer answer = Prompt().Ask(kMissingFolderQuestion, {TAnswer::Yes, TAnswer::Ignore}, TMsgIcon::Warning);
     if (answer == TAnswer::Yes) {
         TAppMessage message;
         message.Msg = WM_RESETPATHS;

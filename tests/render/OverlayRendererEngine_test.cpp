@@ -413,7 +413,7 @@ TEST_F(OverlayEngineTest, MissingOverlayFolderAsksUntilIgnored)
     EXPECT_EQ(received, (std::vector<uint32_t>{WM_RESETPATHS, WM_RESETPATHS}));
     EXPECT_EQ(status.operations.back(), "Completed: 0 triangles") << "the render goes on (no picture found)";
 
-    prompt.answer = TAnswer::No;
+    prompt.answer = TAnswer::Ignore;
     Render();
     Render();
     EXPECT_EQ(prompt.questions.size(), 3u) << "any other answer is final for this engine";
