@@ -291,3 +291,16 @@ TEST_F(ActorsEditorTest, AnUnusableColourFileChangesNoColour)
     EXPECT_FLOAT_EQ(a.Colors[7].R, 0.0f);
     EXPECT_FLOAT_EQ(a.Colors[7].G, 0.0f);
 }
+
+TEST_F(ActorsEditorTest, SavingColoursAddsTheExtensionAndReportsAFileThatCannotBeWritten)
+{
+    TwoAndSelectSecond();
+    files.saveNames = {Path("plain"), Path("no/such/folder/c.ini")};
+    editor.SaveColorsButtonClick();
+    EXPECT_TRUE(files.errors.empty());
+    TIniFile ini;
+    ASSERT_TRUE(ini.LoadFromFile(Path("plain.ini")));
+    EXPECT_EQ(ini.ReadInteger("Plant Colors", "Color7", -1), 255 + 256 * 127);
+    editor.SaveColorsButtonClick();
+    EXPECT_EQ(files.errors.size(), 1u);
+}
