@@ -13,10 +13,14 @@
 #include "render/script.h"
 #include "editors/Atmosphere.h"
 #include "editors/Camera.h"
+#include "editors/Actors.h"
 #include "editors/Clouds.h"
 #include "editors/FractalParameters.h"
 #include "editors/Terrain.h"
 #include "editors/TerrainTypeDlg.h"
+#include "editors/EnvWiz.h"
+#include "editors/Overlay.h"
+#include "editors/urban.h"
 #include "editors/water.h"
 #include "render/OverlayRender.h"
 
@@ -42,6 +46,10 @@ int main(int argc, char** argv)
     TMainForm::RegisterChildWindow(TChildKind::Water, [] { return new TFWater; });
     TMainForm::RegisterChildWindow(TChildKind::FractalParameters, [] { return new TFFractalParameters; });
     TMainForm::RegisterChildWindow(TChildKind::Terrain, [] { return new TFTerrain; });
+    TMainForm::RegisterChildWindow(TChildKind::Actors, [] { return new TFActors; });
+    TMainForm::RegisterChildWindow(TChildKind::Urban, [] { return new TFUrbanPlan; });
+    TMainForm::RegisterChildWindow(TChildKind::Overlay, [] { return new TFOverlay; });
+    TMainForm::RegisterChildWindow(TChildKind::EnvWizard, [] { return new TFEnvWizard; });
 
     // The shared random sequence starts at seed 0 and fills its tables before anything draws.
     InitRandomTables();

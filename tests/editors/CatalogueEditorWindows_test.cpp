@@ -1,0 +1,132 @@
+// The plant types, urban plans and overlay editors as the main window opens and closes them, and
+// what their broadcasts and the paths dialog do there.
+#include "shell/ShellFixture.h"
+
+#include "editors/Actors.h"
+#include "editors/Overlay.h"
+#include "editors/urban.h"
+#include "shell/PathDlg.h"
+
+#include <QDialog>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMdiSubWindow>
+#include <QPushButton>
+
+using namespace shelltest;
+
+namespace {
+
+class CatalogueEditorWindowsTest : public ShellTest {
+protected:
+    void SetUp() override
+    {
+        ShellTest::SetUp();
+        TMainForm::RegisterChildWindow(TChildKind::Actors, [] { return new TFActors; });
+        TMainForm::RegisterChildWindow(TChildKind::Urban, [] { return new TFUrbanPlan; });
+        TMainForm::RegisterChildWindow(TChildKind::Overlay, [] { return new TFOverlay; });
+    }
+};
+
+} // namespace
+
+TEST_F(CatalogueEditorWindowsTest, CommandsOpenEachEditorOnceAndClosingEmptiesItsGlobal)
+{
+    TMainForm& main = Start();
+    struct Case {
+        int command;
+        TChildKind kind;
+        std::function<TFBaseForm*()> global;
+    } cases[] = {
+        {10, TChildKind::Actors, [] { return FActors; }},
+        {12, TChildKind::Urban, [] { return FUrbanPlan; }},
+        {13, TChildKind::Overlay, [] { return FOverlay; }},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.global(), nullptr);
+        main.OutBarClick(c.command);
+        TFBaseForm* open = main.ChildWindow(c.kind);
+        ASSERT_NE(open, nullptr) << c.command;
+        EXPECT_EQ(c.global(), open);
+        EXPECT_EQ(open->ProjectVar(), &CurrentProject);
+        if (QAction* item = main.MenuItemOf(c.kind)) {
+            EXPECT_FALSE(item->isEnabled());
+        }
+        main.OutBarClick(c.command);
+        EXPECT_EQ(main.ChildWindow(c.kind), open);
+    }
+    EXPECT_TRUE(prompt.messages.empty());
+    for (const Case& c : cases) {
+        main.SubWindowOf(main.ChildWindow(c.kind))->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(c.global(), nullptr);
+        if (QAction* item = main.MenuItemOf(c.kind)) {
+            EXPECT_TRUE(item->isEnabled());
+        }
+    }
+}
+
+TEST_F(CatalogueEditorWindowsTest, NewPlantTypesAndPlansRefreshTheLayerViews)
+{
+    RegisterProbe<TProbeForm>(TChildKind::Terrain);
+    RegisterProbe<TProbeForm>(TChildKind::Placement);
+    TMainForm& main = Start();
+    auto* terrain = static_cast<TProbeForm*>(main.OpenChildWindow(TChildKind::Terrain));
+    auto* placement = static_cast<TProbeForm*>(main.OpenChildWindow(TChildKind::Placement));
+    ASSERT_NE(terrain, nullptr);
+    ASSERT_NE(placement, nullptr);
+    main.OutBarClick(10);
+    main.OutBarClick(12);
+    main.OutBarClick(13);
+    const size_t plants = CurrentProject->Actors.Items.size();
+    const size_t plans = CurrentProject->Urban.Items.size();
+    const size_t images = CurrentProject->Overlays.Items.size();
+    FActors->NewButton->click();
+    FUrbanPlan->NewButton->click();
+    EXPECT_EQ(terrain->layerProperties, 2);
+    EXPECT_EQ(placement->layers, 2);
+    // Adding an overlay image is not a layer change.
+    FOverlay->NewImageButton->click();
+    EXPECT_EQ(terrain->layerProperties, 2);
+    EXPECT_EQ(CurrentProject->Actors.Items.size(), plants + 1);
+    EXPECT_EQ(CurrentProject->Urban.Items.size(), plans + 1);
+    EXPECT_EQ(CurrentProject->Overlays.Items.size(), images + 1);
+}
+
+TEST_F(CatalogueEditorWindowsTest, PathButtonsEditTheThreeProjectFolders)
+{
+    TMainForm& main = Start();
+    main.OutBarClick(10);
+    main.OutBarClick(13);
+    TProject& p = *CurrentProject;
+    p.Actors.Directory = "/plants/";
+    p.Models.Directory = "/models/";
+    p.Overlays.Directory = "/overlays/";
+    FOverlay->NewImageButton->click(); // the overlay button needs a selected image
+
+    const struct {
+        QPushButton* button;
+        bool accept;
+        std::string plants;
+    } cases[] = {
+        {FActors->ActorPathButton, true, "/new/plants/"},
+        {FOverlay->SetOverlayDirButton, true, "/other/plants/"},
+        {FActors->ActorPathButton, false, "/other/plants/"},
+    };
+    for (const auto& c : cases) {
+        std::string shownModels;
+        AnswerNextModal([&](QWidget* modal) {
+            auto* dialog = qobject_cast<TFPathDlg*>(modal);
+            ASSERT_NE(dialog, nullptr);
+            shownModels = dialog->ModelsEdit->text().toStdString();
+            dialog->VegetationEdit->setText(c.accept ? QString::fromStdString(c.plants) : QStringLiteral("/ignored/"));
+            dialog->OverlaysEdit->setText(QStringLiteral("/o2/"));
+            c.accept ? dialog->accept() : dialog->reject();
+        });
+        c.button->click();
+        EXPECT_EQ(shownModels, "/models/");
+        EXPECT_EQ(p.Actors.Directory, c.plants);
+        EXPECT_EQ(p.Models.Directory, "/models/");
+    }
+    EXPECT_EQ(p.Overlays.Directory, "/o2/");
+}
