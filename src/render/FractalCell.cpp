@@ -82,6 +82,8 @@ double ScaleDivisor(const TProject& p)
 int DetailIndex(double v)
 {
     const double r = std::nearbyint(std::fabs(v));
+    if (r < 2147483648.0)
+        return static_cast<int>(static_cast<int32_t>(r) & 63);
     return std::isfinite(r) ? static_cast<int>(std::fmod(r, 64.0)) : 0;
 }
 
@@ -99,6 +101,23 @@ int VertexColumns(const TProject& p) { return std::min(p.Grid.SizeX, p.Grid.Cell
 int VertexRows(const TProject& p) { return std::min(p.Grid.SizeY, p.Grid.Cells.Rows()); }
 
 } // namespace
+
+namespace FractalTables {
+TVector3 RotateAboutZ(const TVector3& p, float angleDegrees)
+{
+    const double angle = static_cast<float>(angleDegrees * (M_PI / 180.0));
+    const double c = static_cast<float>(std::cos(angle)), s = static_cast<float>(std::sin(angle));
+    return {static_cast<float>(p.X * c + p.Y * -s), static_cast<float>(p.X * s + p.Y * c), p.Z};
+}
+
+TVector3 RotateAboutX(const TVector3& p, float angleDegrees)
+{
+    const double angle = static_cast<float>(angleDegrees * (M_PI / 180.0));
+    const double c = static_cast<float>(std::cos(angle)), s = static_cast<float>(std::sin(angle));
+    return {p.X, static_cast<float>(p.Y * c + p.Z * -s), static_cast<float>(p.Y * s + p.Z * c)};
+}
+
+} // namespace FractalTables
 
 // ---- Displacement ------------------------------------------------------------------------------
 
@@ -369,7 +388,6 @@ void TFractalRenderEngine::ComputeCellTexels(const TCellGeometry& q, const doubl
     const auto& surfaces = p.Fractal.TerrainSurfaces;
     const int surfaceCount = std::clamp<int>(p.Fractal.TerrainSurfaceCount, 0, static_cast<int>(surfaces.size()));
     const int layerCount = std::clamp<int>(p.TerrainLayers.Count, 0, static_cast<int>(p.TerrainLayers.Items.size()));
-    static const TVector3 kZAxis{0, 0, 1}, kXAxis{1, 0, 0};
 
     TFloatRGB colour, result;
     TTexelPoint t;
@@ -394,8 +412,8 @@ void TFractalRenderEngine::ComputeCellTexels(const TCellGeometry& q, const doubl
                 const int a = DetailIndex(position.X * 11.0), b = DetailIndex(position.Z * 11.0);
                 const double na = DetailTiles[0][a][b] - DetailMean, nb = DetailTiles[0][b][a] - DetailMean;
                 if (rough != 0) {
-                    normal = RotateAboutAxis(normal, kZAxis, static_cast<float>(rough * 2.0 * na));
-                    normal = RotateAboutAxis(normal, kXAxis, static_cast<float>(rough * 2.0 * nb));
+                    normal = FractalTables::RotateAboutZ(normal, static_cast<float>(rough * 2.0 * na));
+                    normal = FractalTables::RotateAboutX(normal, static_cast<float>(rough * 2.0 * nb));
                 }
             }
             if (modelShadows)

@@ -36,6 +36,11 @@ int LevelForDepth(const double (&thresholds)[6], int fractalDepth, double depth)
 // The clamp applied to a stored fractal depth before rendering (arrays are sized for 1 .. 4).
 int ClampFractalDepth(int depth);
 
+// RotateAboutAxis about (0, 0, 1) and about (1, 0, 0), rounded the same way, without building the
+// matrix (texel normals turn twice per texel).
+TVector3 RotateAboutZ(const TVector3& point, float angleDegrees);
+TVector3 RotateAboutX(const TVector3& point, float angleDegrees);
+
 enum class TTraversalAxis { Rows, Columns };
 struct TTraversalOrder {
     TTraversalAxis Outer = TTraversalAxis::Rows;

@@ -329,6 +329,15 @@ void TRenderEngine::DrawSky()
         const double dh = DomeHeightSpan / bands;
         const int half = bands / 2;
         double previousRadius = DomeRadius;
+        // A band's lower ring is the upper ring of the band before it: its colours are kept
+        // instead of being computed twice (the atmosphere is the dome's whole cost).
+        std::vector<TFloatRGB> ring(static_cast<size_t>(segments) + 1);
+        bool ringKnown = false;
+        auto shade = [&](const TVector3& v) {
+            TFloatRGB colour = SkyBaseColour();
+            AtmosphereColour(eye, {v.X, v.Y - a.Floor, v.Z}, true, colour);
+            return colour;
+        };
         for (int k = -half; k <= half; ++k) {
             StatusSink().SetProgress(Percent(k + half, 2.0 * half));
             StatusSink().ProcessMessages();
@@ -344,14 +353,16 @@ void TRenderEngine::DrawSky()
                                      static_cast<float>(c * radius)};
                 const TVector3 lower{static_cast<float>(s * previousRadius), static_cast<float>(k * dh),
                                      static_cast<float>(c * previousRadius)};
-                for (const TVector3& v : {upper, lower}) {
-                    TFloatRGB colour = SkyBaseColour();
-                    AtmosphereColour(eye, {v.X, v.Y - a.Floor, v.Z}, true, colour);
-                    gl.glColor3f(colour.R, colour.G, colour.B);
-                    gl.glVertex3f(v.X, v.Y, v.Z);
-                }
+                const TFloatRGB lowerColour = ringKnown ? ring[j] : shade(lower);
+                const TFloatRGB upperColour = shade(upper);
+                ring[j] = upperColour;
+                gl.glColor3f(upperColour.R, upperColour.G, upperColour.B);
+                gl.glVertex3f(upper.X, upper.Y, upper.Z);
+                gl.glColor3f(lowerColour.R, lowerColour.G, lowerColour.B);
+                gl.glVertex3f(lower.X, lower.Y, lower.Z);
             }
             gl.glEnd();
+            ringKnown = true;
             previousRadius = radius;
         }
         gl.glEnable(GL_CULL_FACE);

@@ -186,6 +186,23 @@ TEST(FractalCellTables, SubdivisionAndTextureSides)
         EXPECT_EQ(FractalTables::TextureSideFor(c.extent, c.depth), c.side) << c.extent << " depth " << c.depth;
 }
 
+TEST(FractalCellTables, TexelNormalTurnsAgreeWithRotateAboutAxis)
+{
+    const TVector3 points[] = {{0, 1, 0}, {0.3f, 0.9f, -0.2f}, {-0.7f, 0.1f, 0.7f}, {0.5f, 0.5f, 0.5f}};
+    const float angles[] = {0.0f, 0.01f, -3.7f, 12.5f, 90.0f, -179.0f, 361.0f};
+    for (const TVector3& p : points)
+        for (float a : angles) {
+            const TVector3 z = RotateAboutAxis(p, {0, 0, 1}, a), x = RotateAboutAxis(p, {1, 0, 0}, a);
+            const TVector3 fz = FractalTables::RotateAboutZ(p, a), fx = FractalTables::RotateAboutX(p, a);
+            EXPECT_FLOAT_EQ(fz.X, z.X) << a;
+            EXPECT_FLOAT_EQ(fz.Y, z.Y) << a;
+            EXPECT_FLOAT_EQ(fz.Z, z.Z) << a;
+            EXPECT_FLOAT_EQ(fx.X, x.X) << a;
+            EXPECT_FLOAT_EQ(fx.Y, x.Y) << a;
+            EXPECT_FLOAT_EQ(fx.Z, x.Z) << a;
+        }
+}
+
 // ---- Displacement ------------------------------------------------------------------------------
 
 TEST_F(FractalCellTest, DisplacementFollowsRoughnessNoiseAndWaves)
