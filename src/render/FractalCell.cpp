@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -304,24 +305,33 @@ void TFractalRenderEngine::DrawFractalCell(const TCellGeometry& jittered, const 
     const int n = FractalTables::SubdivisionCount(level);
     CellSubdivision = n;
 
+    const bool vegetation = p.Fractal.DrawNoModels == 0;
+    const bool ecology = vegetation && !water && jittered.LandPiece == 0;
+    if (!CellProjector)
+        PrepareCellProjection();
+    // A cell that cannot reach into the view is not subdivided at all, unless its sub-quads are
+    // to grow plants.
+    if (!ecology && CellOutsideView(jittered)) {
+        if (vegetation)
+            DrawCellPlants();
+        return;
+    }
+
     BuildSubVertices(jittered, plain, water);
     if (n > 1) {
         BuildOuterRing(jittered, plain, water);
         RecomputeSubNormals();
     }
 
-    const bool vegetation = p.Fractal.DrawNoModels == 0;
     TCellGeometry q;
     double roughness[4];
-    if (vegetation && !water && jittered.LandPiece == 0)
+    if (ecology)
         for (int i = 0; i < n; ++i)
             for (int j = 0; j < n; ++j) {
                 SubQuadRecord(jittered, i, j, q, roughness);
                 DrawCellEcology(q);
             }
 
-    if (!CellProjector)
-        CellProjector.emplace();
     const TPointProjector& projector = *CellProjector;
     for (int i = 0; i < n; ++i)
         for (int j = 0; j < n; ++j) {
@@ -361,6 +371,46 @@ void TFractalRenderEngine::DrawFractalCell(const TCellGeometry& jittered, const 
 
     if (vegetation)
         DrawCellPlants();
+}
+
+void TFractalRenderEngine::PrepareCellProjection()
+{
+    CellProjector.emplace();
+    // Land: 0.2 x the largest cached (or water) roughness times the noise amplitude (at most 0.1);
+    // water: the root term and the two wave terms at their largest.
+    const TProject& p = Project();
+    const int columns = VertexColumns(p), rows = VertexRows(p);
+    double roughest = std::fabs(p.Water.Surface.Roughness);
+    for (int c = 0; c < columns; ++c)
+        for (int r = 0; r < rows; ++r)
+            roughest = std::max<double>(roughest, std::fabs(p.Grid.Cells[c][r].CachedRoughness));
+    const double land = 0.2 * roughest * 0.1;
+    const double water = std::sqrt(std::fabs(p.Water.Surface.Roughness) * 0.1) +
+                         (p.Water.WaveLength > 0 ? 0.0011 * 1.25 * std::fabs(p.Water.WaveHeight) : 0.0);
+    const double bound = std::max(land, water);
+    // NaN compares false in max: a damaged value anywhere turns the test off.
+    CellDisplacementBound = std::isfinite(bound) && std::isfinite(roughest) ? bound * 1.001 + 1e-6
+                                                                              : std::numeric_limits<double>::infinity();
+}
+
+bool TFractalRenderEngine::CellOutsideView(const TCellGeometry& cell) const
+{
+    if (!std::isfinite(CellDisplacementBound))
+        return false;
+    TVector3 lo = cell.Corners[0], hi = cell.Corners[0];
+    for (const TVector3& c : cell.Corners) {
+        if (!Finite(c))
+            return false;
+        lo = {std::min(lo.X, c.X), std::min(lo.Y, c.Y), std::min(lo.Z, c.Z)};
+        hi = {std::max(hi.X, c.X), std::max(hi.Y, c.Y), std::max(hi.Z, c.Z)};
+    }
+    // Sub-vertices are blends of the corners (inside the box) moved up or down by a displacement;
+    // a hair of margin covers the rounding of the blends.
+    const double margin = 1e-4 * std::max({hi.X - lo.X, hi.Y - lo.Y, hi.Z - lo.Z, 1.0f});
+    const float dy = static_cast<float>(CellDisplacementBound + margin);
+    const TVector3 low{static_cast<float>(lo.X - margin), lo.Y - dy, static_cast<float>(lo.Z - margin)};
+    const TVector3 high{static_cast<float>(hi.X + margin), hi.Y + dy, static_cast<float>(hi.Z + margin)};
+    return CellProjector->BoxOutside(low, high);
 }
 
 // ---- Texels ------------------------------------------------------------------------------------

@@ -182,6 +182,11 @@ private:
     // The projection of the pending sub-quads, read at the first cell after a flush; the matrices
     // stay as they are until the batches are flushed.
     std::optional<TPointProjector> CellProjector;
+    // The largest height any displacement of this render can add or take away (infinite when a
+    // damaged value leaves it unknown); read together with the projection.
+    double CellDisplacementBound = 0;
+    void PrepareCellProjection();
+    bool CellOutsideView(const TCellGeometry& cell) const;
 
     void BuildSubVertices(const TCellGeometry& jittered, const TCellGeometry& plain, bool water);
     void BuildOuterRing(const TCellGeometry& jittered, const TCellGeometry& plain, bool water);

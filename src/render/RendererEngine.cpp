@@ -150,6 +150,30 @@ bool TPointProjector::Project(const TVector3& p, TVector3& window) const
     return true;
 }
 
+bool TPointProjector::BoxOutside(const TVector3& lo, const TVector3& hi) const
+{
+    // Clip coordinates of the eight corners; outside a side: x > w (or x < -w), likewise y and z.
+    double clip[8][4];
+    for (int k = 0; k < 8; ++k) {
+        const double p[3] = {(k & 1) ? hi.X : lo.X, (k & 2) ? hi.Y : lo.Y, (k & 4) ? hi.Z : lo.Z};
+        for (int row = 0; row < 4; ++row)
+            clip[k][row] = m_[row] * p[0] + m_[4 + row] * p[1] + m_[8 + row] * p[2] + m_[12 + row];
+    }
+    for (int axis = 0; axis < 3; ++axis)
+        for (int side : {-1, 1}) {
+            bool allOutside = true;
+            for (int k = 0; k < 8 && allOutside; ++k)
+                allOutside = side * clip[k][axis] > clip[k][3]; // false for NaN
+            if (allOutside)
+                return true;
+        }
+    // Wholly behind the eye (w <= 0 everywhere) projects nowhere either.
+    bool behind = true;
+    for (int k = 0; k < 8 && behind; ++k)
+        behind = clip[k][3] <= 0;
+    return behind;
+}
+
 // ---- Project and status ------------------------------------------------------------------------
 
 TProject& TRenderEngine::Project() const

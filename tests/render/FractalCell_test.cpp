@@ -354,6 +354,45 @@ TEST_F(FractalCellTest, SubQuadsOutsideTheViewAreSkipped)
     EXPECT_EQ(texels, 0);
 }
 
+// Cells that cannot reach into the view are not subdivided: the box test never calls a box outside
+// when a point inside it projects, and does call boxes beside, behind and beyond the view outside.
+TEST_F(FractalCellTest, BoxesOutsideTheViewHoldNoVisiblePoint)
+{
+    MakeGrid(8, 8, [](int, int) { return 0.0; });
+    Look({0, 10, 40}, {0, 0, 0});
+    struct Case {
+        const char* name;
+        TVector3 lo, hi;
+        bool outside;
+    };
+    const Case cases[] = {
+        {"around the target", {-5, -1, -5}, {5, 1, 5}, false},
+        {"straddling the left edge", {-60, 0, -5}, {-10, 1, 5}, false},
+        {"around the eye", {-1, 9, 39}, {1, 11, 41}, false},
+        {"far to the left", {-500, 0, -5}, {-400, 1, 5}, true},
+        {"behind the eye", {-5, 0, 60}, {5, 20, 80}, true},
+        {"high above", {-5, 400, -5}, {5, 500, 5}, true},
+        {"beyond the far plane", {-5, 0, -6000}, {5, 1, -5500}, true},
+    };
+    Frame(160, 120, [&] {
+        const TPointProjector projector;
+        for (const Case& c : cases) {
+            EXPECT_EQ(projector.BoxOutside(c.lo, c.hi), c.outside) << c.name;
+            // Sample the box: a box called outside has no point that projects.
+            bool anyProjects = false;
+            for (int i = 0; i <= 8; ++i)
+                for (int j = 0; j <= 8; ++j)
+                    for (int k = 0; k <= 8; ++k) {
+                        const TVector3 p{c.lo.X + (c.hi.X - c.lo.X) * i / 8.0f, c.lo.Y + (c.hi.Y - c.lo.Y) * j / 8.0f,
+                                         c.lo.Z + (c.hi.Z - c.lo.Z) * k / 8.0f};
+                        TVector3 window;
+                        anyProjects = anyProjects || projector.Project(p, window);
+                    }
+            EXPECT_EQ(anyProjects, !c.outside) << c.name;
+        }
+    });
+}
+
 // A cell whose corner has a damaged (NaN) height is not drawn and shades nothing.
 TEST_F(FractalCellTest, CellWithoutFinitePositionsDrawsNothing)
 {
