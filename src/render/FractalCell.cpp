@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -82,6 +83,8 @@ double ScaleDivisor(const TProject& p)
 int DetailIndex(double v)
 {
     const double r = std::nearbyint(std::fabs(v));
+    if (r < 2147483648.0)
+        return static_cast<int>(static_cast<int32_t>(r) & 63);
     return std::isfinite(r) ? static_cast<int>(std::fmod(r, 64.0)) : 0;
 }
 
@@ -99,6 +102,23 @@ int VertexColumns(const TProject& p) { return std::min(p.Grid.SizeX, p.Grid.Cell
 int VertexRows(const TProject& p) { return std::min(p.Grid.SizeY, p.Grid.Cells.Rows()); }
 
 } // namespace
+
+namespace FractalTables {
+TVector3 RotateAboutZ(const TVector3& p, float angleDegrees)
+{
+    const double angle = static_cast<float>(angleDegrees * (M_PI / 180.0));
+    const double c = static_cast<float>(std::cos(angle)), s = static_cast<float>(std::sin(angle));
+    return {static_cast<float>(p.X * c + p.Y * -s), static_cast<float>(p.X * s + p.Y * c), p.Z};
+}
+
+TVector3 RotateAboutX(const TVector3& p, float angleDegrees)
+{
+    const double angle = static_cast<float>(angleDegrees * (M_PI / 180.0));
+    const double c = static_cast<float>(std::cos(angle)), s = static_cast<float>(std::sin(angle));
+    return {p.X, static_cast<float>(p.Y * c + p.Z * -s), static_cast<float>(p.Y * s + p.Z * c)};
+}
+
+} // namespace FractalTables
 
 // ---- Displacement ------------------------------------------------------------------------------
 
@@ -285,24 +305,33 @@ void TFractalRenderEngine::DrawFractalCell(const TCellGeometry& jittered, const 
     const int n = FractalTables::SubdivisionCount(level);
     CellSubdivision = n;
 
+    const bool vegetation = p.Fractal.DrawNoModels == 0;
+    const bool ecology = vegetation && !water && jittered.LandPiece == 0;
+    if (!CellProjector)
+        PrepareCellProjection();
+    // A cell that cannot reach into the view is not subdivided at all, unless its sub-quads are
+    // to grow plants.
+    if (!ecology && CellOutsideView(jittered)) {
+        if (vegetation)
+            DrawCellPlants();
+        return;
+    }
+
     BuildSubVertices(jittered, plain, water);
     if (n > 1) {
         BuildOuterRing(jittered, plain, water);
         RecomputeSubNormals();
     }
 
-    const bool vegetation = p.Fractal.DrawNoModels == 0;
     TCellGeometry q;
     double roughness[4];
-    if (vegetation && !water && jittered.LandPiece == 0)
+    if (ecology)
         for (int i = 0; i < n; ++i)
             for (int j = 0; j < n; ++j) {
                 SubQuadRecord(jittered, i, j, q, roughness);
                 DrawCellEcology(q);
             }
 
-    if (!CellProjector)
-        CellProjector.emplace();
     const TPointProjector& projector = *CellProjector;
     for (int i = 0; i < n; ++i)
         for (int j = 0; j < n; ++j) {
@@ -344,6 +373,46 @@ void TFractalRenderEngine::DrawFractalCell(const TCellGeometry& jittered, const 
         DrawCellPlants();
 }
 
+void TFractalRenderEngine::PrepareCellProjection()
+{
+    CellProjector.emplace();
+    // Land: 0.2 x the largest cached (or water) roughness times the noise amplitude (at most 0.1);
+    // water: the root term and the two wave terms at their largest.
+    const TProject& p = Project();
+    const int columns = VertexColumns(p), rows = VertexRows(p);
+    double roughest = std::fabs(p.Water.Surface.Roughness);
+    for (int c = 0; c < columns; ++c)
+        for (int r = 0; r < rows; ++r)
+            roughest = std::max<double>(roughest, std::fabs(p.Grid.Cells[c][r].CachedRoughness));
+    const double land = 0.2 * roughest * 0.1;
+    const double water = std::sqrt(std::fabs(p.Water.Surface.Roughness) * 0.1) +
+                         (p.Water.WaveLength > 0 ? 0.0011 * 1.25 * std::fabs(p.Water.WaveHeight) : 0.0);
+    const double bound = std::max(land, water);
+    // NaN compares false in max: a damaged value anywhere turns the test off.
+    CellDisplacementBound = std::isfinite(bound) && std::isfinite(roughest) ? bound * 1.001 + 1e-6
+                                                                              : std::numeric_limits<double>::infinity();
+}
+
+bool TFractalRenderEngine::CellOutsideView(const TCellGeometry& cell) const
+{
+    if (!std::isfinite(CellDisplacementBound))
+        return false;
+    TVector3 lo = cell.Corners[0], hi = cell.Corners[0];
+    for (const TVector3& c : cell.Corners) {
+        if (!Finite(c))
+            return false;
+        lo = {std::min(lo.X, c.X), std::min(lo.Y, c.Y), std::min(lo.Z, c.Z)};
+        hi = {std::max(hi.X, c.X), std::max(hi.Y, c.Y), std::max(hi.Z, c.Z)};
+    }
+    // Sub-vertices are blends of the corners (inside the box) moved up or down by a displacement;
+    // a hair of margin covers the rounding of the blends.
+    const double margin = 1e-4 * std::max({hi.X - lo.X, hi.Y - lo.Y, hi.Z - lo.Z, 1.0f});
+    const float dy = static_cast<float>(CellDisplacementBound + margin);
+    const TVector3 low{static_cast<float>(lo.X - margin), lo.Y - dy, static_cast<float>(lo.Z - margin)};
+    const TVector3 high{static_cast<float>(hi.X + margin), hi.Y + dy, static_cast<float>(hi.Z + margin)};
+    return CellProjector->BoxOutside(low, high);
+}
+
 // ---- Texels ------------------------------------------------------------------------------------
 
 void TFractalRenderEngine::ComputeCellTexels(const TCellGeometry& q, const double (&roughness)[4], bool water)
@@ -369,7 +438,6 @@ void TFractalRenderEngine::ComputeCellTexels(const TCellGeometry& q, const doubl
     const auto& surfaces = p.Fractal.TerrainSurfaces;
     const int surfaceCount = std::clamp<int>(p.Fractal.TerrainSurfaceCount, 0, static_cast<int>(surfaces.size()));
     const int layerCount = std::clamp<int>(p.TerrainLayers.Count, 0, static_cast<int>(p.TerrainLayers.Items.size()));
-    static const TVector3 kZAxis{0, 0, 1}, kXAxis{1, 0, 0};
 
     TFloatRGB colour, result;
     TTexelPoint t;
@@ -394,8 +462,8 @@ void TFractalRenderEngine::ComputeCellTexels(const TCellGeometry& q, const doubl
                 const int a = DetailIndex(position.X * 11.0), b = DetailIndex(position.Z * 11.0);
                 const double na = DetailTiles[0][a][b] - DetailMean, nb = DetailTiles[0][b][a] - DetailMean;
                 if (rough != 0) {
-                    normal = RotateAboutAxis(normal, kZAxis, static_cast<float>(rough * 2.0 * na));
-                    normal = RotateAboutAxis(normal, kXAxis, static_cast<float>(rough * 2.0 * nb));
+                    normal = FractalTables::RotateAboutZ(normal, static_cast<float>(rough * 2.0 * na));
+                    normal = FractalTables::RotateAboutX(normal, static_cast<float>(rough * 2.0 * nb));
                 }
             }
             if (modelShadows)

@@ -70,6 +70,11 @@ int LevelForDepth(const double (&thresholds)[6], int fractalDepth, double depth)
 // The clamp applied to a stored fractal depth before rendering (arrays are sized for 1 .. 4).
 int ClampFractalDepth(int depth);
 
+// RotateAboutAxis about (0, 0, 1) and about (1, 0, 0), rounded the same way, without building the
+// matrix (texel normals turn twice per texel).
+TVector3 RotateAboutZ(const TVector3& point, float angleDegrees);
+TVector3 RotateAboutX(const TVector3& point, float angleDegrees);
+
 enum class TTraversalAxis { Rows, Columns };
 struct TTraversalOrder {
     TTraversalAxis Outer = TTraversalAxis::Rows;
@@ -242,6 +247,11 @@ private:
     // The projection of the pending sub-quads, read at the first cell after a flush; the matrices
     // stay as they are until the batches are flushed.
     std::optional<TPointProjector> CellProjector;
+    // The largest height any displacement of this render can add or take away (infinite when a
+    // damaged value leaves it unknown); read together with the projection.
+    double CellDisplacementBound = 0;
+    void PrepareCellProjection();
+    bool CellOutsideView(const TCellGeometry& cell) const;
 
     void BuildSubVertices(const TCellGeometry& jittered, const TCellGeometry& plain, bool water);
     void BuildOuterRing(const TCellGeometry& jittered, const TCellGeometry& plain, bool water);

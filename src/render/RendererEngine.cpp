@@ -150,6 +150,30 @@ bool TPointProjector::Project(const TVector3& p, TVector3& window) const
     return true;
 }
 
+bool TPointProjector::BoxOutside(const TVector3& lo, const TVector3& hi) const
+{
+    // Clip coordinates of the eight corners; outside a side: x > w (or x < -w), likewise y and z.
+    double clip[8][4];
+    for (int k = 0; k < 8; ++k) {
+        const double p[3] = {(k & 1) ? hi.X : lo.X, (k & 2) ? hi.Y : lo.Y, (k & 4) ? hi.Z : lo.Z};
+        for (int row = 0; row < 4; ++row)
+            clip[k][row] = m_[row] * p[0] + m_[4 + row] * p[1] + m_[8 + row] * p[2] + m_[12 + row];
+    }
+    for (int axis = 0; axis < 3; ++axis)
+        for (int side : {-1, 1}) {
+            bool allOutside = true;
+            for (int k = 0; k < 8 && allOutside; ++k)
+                allOutside = side * clip[k][axis] > clip[k][3]; // false for NaN
+            if (allOutside)
+                return true;
+        }
+    // Wholly behind the eye (w <= 0 everywhere) projects nowhere either.
+    bool behind = true;
+    for (int k = 0; k < 8 && behind; ++k)
+        behind = clip[k][3] <= 0;
+    return behind;
+}
+
 // ---- Project and status ------------------------------------------------------------------------
 
 TProject& TRenderEngine::Project() const
@@ -329,6 +353,15 @@ void TRenderEngine::DrawSky()
         const double dh = DomeHeightSpan / bands;
         const int half = bands / 2;
         double previousRadius = DomeRadius;
+        // A band's lower ring is the upper ring of the band before it: its colours are kept
+        // instead of being computed twice (the atmosphere is the dome's whole cost).
+        std::vector<TFloatRGB> ring(static_cast<size_t>(segments) + 1);
+        bool ringKnown = false;
+        auto shade = [&](const TVector3& v) {
+            TFloatRGB colour = SkyBaseColour();
+            AtmosphereColour(eye, {v.X, v.Y - a.Floor, v.Z}, true, colour);
+            return colour;
+        };
         for (int k = -half; k <= half; ++k) {
             StatusSink().SetProgress(Percent(k + half, 2.0 * half));
             StatusSink().ProcessMessages();
@@ -344,14 +377,16 @@ void TRenderEngine::DrawSky()
                                      static_cast<float>(c * radius)};
                 const TVector3 lower{static_cast<float>(s * previousRadius), static_cast<float>(k * dh),
                                      static_cast<float>(c * previousRadius)};
-                for (const TVector3& v : {upper, lower}) {
-                    TFloatRGB colour = SkyBaseColour();
-                    AtmosphereColour(eye, {v.X, v.Y - a.Floor, v.Z}, true, colour);
-                    gl.glColor3f(colour.R, colour.G, colour.B);
-                    gl.glVertex3f(v.X, v.Y, v.Z);
-                }
+                const TFloatRGB lowerColour = ringKnown ? ring[j] : shade(lower);
+                const TFloatRGB upperColour = shade(upper);
+                ring[j] = upperColour;
+                gl.glColor3f(upperColour.R, upperColour.G, upperColour.B);
+                gl.glVertex3f(upper.X, upper.Y, upper.Z);
+                gl.glColor3f(lowerColour.R, lowerColour.G, lowerColour.B);
+                gl.glVertex3f(lower.X, lower.Y, lower.Z);
             }
             gl.glEnd();
+            ringKnown = true;
             previousRadius = radius;
         }
         gl.glEnable(GL_CULL_FACE);

@@ -53,6 +53,9 @@ public:
     TPointProjector(); // reads the current matrices and viewport
     // Window x, y and depth; false when the point lies outside the view volume (clipped).
     bool Project(const TVector3& point, TVector3& window) const;
+    // True when the box between corners lo and hi lies wholly outside one side of the view
+    // volume: then no point inside it projects.
+    bool BoxOutside(const TVector3& lo, const TVector3& hi) const;
 
 private:
     double m_[16] = {}; // projection x modelview, column-major like OpenGL

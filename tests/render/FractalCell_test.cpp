@@ -186,6 +186,23 @@ TEST(FractalCellTables, SubdivisionAndTextureSides)
         EXPECT_EQ(FractalTables::TextureSideFor(c.extent, c.depth), c.side) << c.extent << " depth " << c.depth;
 }
 
+TEST(FractalCellTables, TexelNormalTurnsAgreeWithRotateAboutAxis)
+{
+    const TVector3 points[] = {{0, 1, 0}, {0.3f, 0.9f, -0.2f}, {-0.7f, 0.1f, 0.7f}, {0.5f, 0.5f, 0.5f}};
+    const float angles[] = {0.0f, 0.01f, -3.7f, 12.5f, 90.0f, -179.0f, 361.0f};
+    for (const TVector3& p : points)
+        for (float a : angles) {
+            const TVector3 z = RotateAboutAxis(p, {0, 0, 1}, a), x = RotateAboutAxis(p, {1, 0, 0}, a);
+            const TVector3 fz = FractalTables::RotateAboutZ(p, a), fx = FractalTables::RotateAboutX(p, a);
+            EXPECT_FLOAT_EQ(fz.X, z.X) << a;
+            EXPECT_FLOAT_EQ(fz.Y, z.Y) << a;
+            EXPECT_FLOAT_EQ(fz.Z, z.Z) << a;
+            EXPECT_FLOAT_EQ(fx.X, x.X) << a;
+            EXPECT_FLOAT_EQ(fx.Y, x.Y) << a;
+            EXPECT_FLOAT_EQ(fx.Z, x.Z) << a;
+        }
+}
+
 // ---- Displacement ------------------------------------------------------------------------------
 
 TEST_F(FractalCellTest, DisplacementFollowsRoughnessNoiseAndWaves)
@@ -335,6 +352,45 @@ TEST_F(FractalCellTest, SubQuadsOutsideTheViewAreSkipped)
     });
     EXPECT_EQ(quads, 0);
     EXPECT_EQ(texels, 0);
+}
+
+// Cells that cannot reach into the view are not subdivided: the box test never calls a box outside
+// when a point inside it projects, and does call boxes beside, behind and beyond the view outside.
+TEST_F(FractalCellTest, BoxesOutsideTheViewHoldNoVisiblePoint)
+{
+    MakeGrid(8, 8, [](int, int) { return 0.0; });
+    Look({0, 10, 40}, {0, 0, 0});
+    struct Case {
+        const char* name;
+        TVector3 lo, hi;
+        bool outside;
+    };
+    const Case cases[] = {
+        {"around the target", {-5, -1, -5}, {5, 1, 5}, false},
+        {"straddling the left edge", {-60, 0, -5}, {-10, 1, 5}, false},
+        {"around the eye", {-1, 9, 39}, {1, 11, 41}, false},
+        {"far to the left", {-500, 0, -5}, {-400, 1, 5}, true},
+        {"behind the eye", {-5, 0, 60}, {5, 20, 80}, true},
+        {"high above", {-5, 400, -5}, {5, 500, 5}, true},
+        {"beyond the far plane", {-5, 0, -6000}, {5, 1, -5500}, true},
+    };
+    Frame(160, 120, [&] {
+        const TPointProjector projector;
+        for (const Case& c : cases) {
+            EXPECT_EQ(projector.BoxOutside(c.lo, c.hi), c.outside) << c.name;
+            // Sample the box: a box called outside has no point that projects.
+            bool anyProjects = false;
+            for (int i = 0; i <= 8; ++i)
+                for (int j = 0; j <= 8; ++j)
+                    for (int k = 0; k <= 8; ++k) {
+                        const TVector3 p{c.lo.X + (c.hi.X - c.lo.X) * i / 8.0f, c.lo.Y + (c.hi.Y - c.lo.Y) * j / 8.0f,
+                                         c.lo.Z + (c.hi.Z - c.lo.Z) * k / 8.0f};
+                        TVector3 window;
+                        anyProjects = anyProjects || projector.Project(p, window);
+                    }
+            EXPECT_EQ(anyProjects, !c.outside) << c.name;
+        }
+    });
 }
 
 // A cell whose corner has a damaged (NaN) height is not drawn and shades nothing.
