@@ -5,6 +5,7 @@
 #include "controls/EnhTrackBar.h"
 #include "controls/FloatEdit.h"
 #include "heightgrid/DefNet.h"
+#include "heightgrid/MapEditorParts.h"
 #include "heightgrid/HeightGridDialogs.h"
 #include "heightgrid/MapParameters.h"
 #include "heightgrid/NewMap.h"
@@ -58,19 +59,6 @@ std::string general8(double v)
     return QString::number(v, 'g', 8).toStdString();
 }
 
-// No exception leaves a command: it is shown, and the window goes on.
-template <class F>
-void guarded(F&& command)
-{
-    try {
-        command();
-    } catch (const std::exception& e) {
-        ShowError(e.what());
-    } catch (...) {
-        ShowError("E0101 Internal Initialization Error");
-    }
-}
-
 int spinValue(const QSpinBox* spin, double v)
 {
     if (std::isnan(v))
@@ -88,15 +76,6 @@ bool defaultChooseDataFile(const QString& title, const QStringList& filters, boo
     return !file.isEmpty() && filterIndex > 0;
 }
 
-QToolButton* toolButton(QToolBar* bar, const QString& text, const QString& hint, bool checkable)
-{
-    auto* button = new QToolButton(bar);
-    button->setText(text);
-    button->setToolTip(hint);
-    button->setCheckable(checkable);
-    bar->addWidget(button);
-    return button;
-}
 
 } // namespace
 
@@ -169,17 +148,17 @@ TFLandscape::TFLandscape(QWidget* parent) : TFBaseForm(parent)
     ExportMenuItem->setEnabled(bool(exporter()));
 
     auto* tools = new QToolBar(this);
-    ZoomInToolButton = toolButton(tools, QStringLiteral("+"), QStringLiteral("Zoom in"), false);
-    ZoomOutToolButton = toolButton(tools, QStringLiteral("-"), QStringLiteral("Zoom out"), false);
-    RedrawToolButton = toolButton(tools, QStringLiteral("Redraw"), QStringLiteral("Redraw"), false);
+    ZoomInToolButton = MapToolButton(tools, QStringLiteral("+"), QStringLiteral("Zoom in"), false);
+    ZoomOutToolButton = MapToolButton(tools, QStringLiteral("-"), QStringLiteral("Zoom out"), false);
+    RedrawToolButton = MapToolButton(tools, QStringLiteral("Redraw"), QStringLiteral("Redraw"), false);
     tools->addSeparator();
-    SpotToolButton = toolButton(tools, QStringLiteral("Spot"), QStringLiteral("Set point height"), true);
-    DefHeightToolButton = toolButton(tools, QStringLiteral("Default"), QStringLiteral("Set point to default height"), true);
-    ContourToolButton = toolButton(tools, QStringLiteral("Contour"), QStringLiteral("Draw contour"), true);
-    AutoToolButton = toolButton(tools, QStringLiteral("Trace"), QStringLiteral("Contour trace"), true);
-    LevelToolButton = toolButton(tools, QStringLiteral("Level"), QStringLiteral("Transform area height"), true);
-    InterToolButton = toolButton(tools, QStringLiteral("Interpolate"), QStringLiteral("Interpolate heights"), true);
-    FloodToolButton = toolButton(tools, QStringLiteral("Flood"), QStringLiteral("Flood with water"), true);
+    SpotToolButton = MapToolButton(tools, QStringLiteral("Spot"), QStringLiteral("Set point height"), true);
+    DefHeightToolButton = MapToolButton(tools, QStringLiteral("Default"), QStringLiteral("Set point to default height"), true);
+    ContourToolButton = MapToolButton(tools, QStringLiteral("Contour"), QStringLiteral("Draw contour"), true);
+    AutoToolButton = MapToolButton(tools, QStringLiteral("Trace"), QStringLiteral("Contour trace"), true);
+    LevelToolButton = MapToolButton(tools, QStringLiteral("Level"), QStringLiteral("Transform area height"), true);
+    InterToolButton = MapToolButton(tools, QStringLiteral("Interpolate"), QStringLiteral("Interpolate heights"), true);
+    FloodToolButton = MapToolButton(tools, QStringLiteral("Flood"), QStringLiteral("Flood with water"), true);
     layout->addWidget(tools);
     auto* group = new QButtonGroup(this);
     group->setExclusive(true);
@@ -196,26 +175,12 @@ TFLandscape::TFLandscape(QWidget* parent) : TFBaseForm(parent)
 
     auto* body = new QHBoxLayout;
     layout->addLayout(body, 1);
-    CanvasScrollBox = new QScrollArea(this);
-    CanvasScrollBox->setObjectName(QStringLiteral("CanvasScrollBox"));
-    CanvasScrollBox->setWidgetResizable(false);
-    Map = new TDefineNet;
-    Map->setGeometry(0, 0, 300, 200);
-    CanvasScrollBox->setWidget(Map);
-    body->addWidget(CanvasScrollBox, 1);
+    Map = AddMapCanvas(this, body, CanvasScrollBox);
 
     auto* side = new QVBoxLayout;
     body->addLayout(side);
-    auto* gridBox = new QGroupBox(QStringLiteral("Grid"), this);
-    PointInfoEdit = new QLineEdit(gridBox);
-    PointInfoEdit->setReadOnly(true);
-    (new QVBoxLayout(gridBox))->addWidget(PointInfoEdit);
-    side->addWidget(gridBox);
-    auto* geoBox = new QGroupBox(QStringLiteral("Georef"), this);
-    GeoInfoEdit = new QLineEdit(geoBox);
-    GeoInfoEdit->setReadOnly(true);
-    (new QVBoxLayout(geoBox))->addWidget(GeoInfoEdit);
-    side->addWidget(geoBox);
+    PointInfoEdit = AddInfoField(this, side, QStringLiteral("Grid"));
+    GeoInfoEdit = AddInfoField(this, side, QStringLiteral("Georef"));
 
     auto* definition = new QGroupBox(QStringLiteral("Map Definition"), this);
     auto* defForm = new QFormLayout(definition);
@@ -387,7 +352,7 @@ void TFLandscape::FillGrid(double height)
 
 void TFLandscape::ZoomInToolButtonClick()
 {
-    guarded([this] {
+    GuardedCommand([this] {
         Map->ZoomBy(true);
         RefreshFromProject();
     });
@@ -395,7 +360,7 @@ void TFLandscape::ZoomInToolButtonClick()
 
 void TFLandscape::ZoomOutToolButtonClick()
 {
-    guarded([this] {
+    GuardedCommand([this] {
         Map->ZoomBy(false);
         RefreshFromProject();
     });
@@ -403,12 +368,12 @@ void TFLandscape::ZoomOutToolButtonClick()
 
 void TFLandscape::RedrawToolButtonClick()
 {
-    guarded([this] { Map->RedrawArea(true); });
+    GuardedCommand([this] { Map->RedrawArea(true); });
 }
 
 void TFLandscape::RGBCheckBoxClick()
 {
-    guarded([this] {
+    GuardedCommand([this] {
         TWinRegistry(QuarlexBaseKey).WriteBool("LandscapeDisplay", "RGB", RGBCheckBox->isChecked());
         RefreshFromProject();
     });
@@ -416,7 +381,7 @@ void TFLandscape::RGBCheckBoxClick()
 
 void TFLandscape::BackgroundButtonClick()
 {
-    guarded([this] {
+    GuardedCommand([this] {
         const std::string file = Prompt().OpenFileName("Set Background", "Bitmaps (*.bmp)", "");
         if (file.empty())
             return;
@@ -470,7 +435,7 @@ void TFLandscape::NewGridMenuItemClick()
 
 void TFLandscape::GeoreferencingMenuItemClick()
 {
-    guarded([this] {
+    GuardedCommand([this] {
         TProject& project = Project();
         CreateHeightGridDialogs();
         TMapParametersDialog& dlg = *MapParametersDialog;
@@ -494,12 +459,12 @@ void TFLandscape::GeoreferencingMenuItemClick()
 
 void TFLandscape::UndoMenuItemClick()
 {
-    guarded([this] { Map->UndoLast(); });
+    GuardedCommand([this] { Map->UndoLast(); });
 }
 
 void TFLandscape::ImportMenuItemClick()
 {
-    guarded([this] {
+    GuardedCommand([this] {
         if (!importer())
             return;
         QStringList filters;
@@ -520,7 +485,7 @@ void TFLandscape::ImportMenuItemClick()
 
 void TFLandscape::ExportMenuItemClick()
 {
-    guarded([this] {
+    GuardedCommand([this] {
         if (!exporter())
             return;
         QStringList filters;

@@ -1,6 +1,7 @@
 #include "heightgrid/Placement.h"
 
 #include "heightgrid/DefNet.h"
+#include "heightgrid/MapEditorParts.h"
 #include "heightgrid/Landscape.h"
 #include "heightgrid/MapParameters.h"
 #include "models/GraphicEx.h"
@@ -31,27 +32,6 @@ namespace {
 
 constexpr int FixedCheckEntries = 3; // "Heights", "Background", "Water"
 
-template <class F>
-void guarded(F&& command)
-{
-    try {
-        command();
-    } catch (const std::exception& e) {
-        ShowError(e.what());
-    } catch (...) {
-        ShowError("E0101 Internal Initialization Error");
-    }
-}
-
-QToolButton* toolButton(QToolBar* bar, const QString& text, const QString& hint, bool checkable)
-{
-    auto* button = new QToolButton(bar);
-    button->setText(text);
-    button->setToolTip(hint);
-    button->setCheckable(checkable);
-    bar->addWidget(button);
-    return button;
-}
 
 QListWidgetItem* checkItem(QListWidget* list, const QString& text, bool checked)
 {
@@ -85,14 +65,14 @@ TFPlacement::TFPlacement(QWidget* parent) : TFBaseForm(parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(2, 2, 2, 2);
     auto* tools = new QToolBar(this);
-    ZoomInToolButton = toolButton(tools, QStringLiteral("+"), QStringLiteral("Zoom in"), false);
-    ZoomOutToolButton = toolButton(tools, QStringLiteral("-"), QStringLiteral("Zoom out"), false);
-    RedrawToolButton = toolButton(tools, QStringLiteral("Redraw"), QStringLiteral("Redraw"), false);
+    ZoomInToolButton = MapToolButton(tools, QStringLiteral("+"), QStringLiteral("Zoom in"), false);
+    ZoomOutToolButton = MapToolButton(tools, QStringLiteral("-"), QStringLiteral("Zoom out"), false);
+    RedrawToolButton = MapToolButton(tools, QStringLiteral("Redraw"), QStringLiteral("Redraw"), false);
     tools->addSeparator();
-    SelectToolButton = toolButton(tools, QStringLiteral("Select"), QStringLiteral("Select terrain item"), true);
-    TerrainToolButton = toolButton(tools, QStringLiteral("Area"), QStringLiteral("Add terrain area"), true);
-    ActorToolButton = toolButton(tools, QStringLiteral("Model"), QStringLiteral("Add model at point"), true);
-    LineToolButton = toolButton(tools, QStringLiteral("Line"), QStringLiteral("Add terrain line"), true);
+    SelectToolButton = MapToolButton(tools, QStringLiteral("Select"), QStringLiteral("Select terrain item"), true);
+    TerrainToolButton = MapToolButton(tools, QStringLiteral("Area"), QStringLiteral("Add terrain area"), true);
+    ActorToolButton = MapToolButton(tools, QStringLiteral("Model"), QStringLiteral("Add model at point"), true);
+    LineToolButton = MapToolButton(tools, QStringLiteral("Line"), QStringLiteral("Add terrain line"), true);
     layout->addWidget(tools);
     auto* group = new QButtonGroup(this);
     const std::pair<QToolButton*, uint8_t> modes[] = {
@@ -100,26 +80,16 @@ TFPlacement::TFPlacement(QWidget* parent) : TFBaseForm(parent)
     for (const auto& [button, mode] : modes) {
         group->addButton(button);
         button->setEnabled(false);
-        connect(button, &QToolButton::clicked, this, [this, mode = mode] { guarded([&] { Map->SetMode(mode, nullptr); }); });
+        connect(button, &QToolButton::clicked, this, [this, mode = mode] { GuardedCommand([&] { Map->SetMode(mode, nullptr); }); });
     }
 
     auto* body = new QHBoxLayout;
     layout->addLayout(body, 1);
-    CanvasScrollBox = new QScrollArea(this);
-    CanvasScrollBox->setObjectName(QStringLiteral("CanvasScrollBox"));
-    CanvasScrollBox->setWidgetResizable(false);
-    Map = new TDefineNet;
-    Map->setGeometry(0, 0, 300, 200);
-    CanvasScrollBox->setWidget(Map);
-    body->addWidget(CanvasScrollBox, 1);
+    Map = AddMapCanvas(this, body, CanvasScrollBox);
 
     auto* side = new QVBoxLayout;
     body->addLayout(side);
-    auto* geoBox = new QGroupBox(QStringLiteral("Georef"), this);
-    GeoInfoEdit = new QLineEdit(geoBox);
-    GeoInfoEdit->setReadOnly(true);
-    (new QVBoxLayout(geoBox))->addWidget(GeoInfoEdit);
-    side->addWidget(geoBox);
+    GeoInfoEdit = AddInfoField(this, side, QStringLiteral("Georef"));
     auto* currentBox = new QGroupBox(QStringLiteral("Current layer"), this);
     LayersComboBox = new QComboBox(currentBox);
     LayersComboBox->addItem(QStringLiteral("Heights/Water"));
@@ -146,7 +116,7 @@ TFPlacement::TFPlacement(QWidget* parent) : TFBaseForm(parent)
     SelectLinePopupMenu = new QMenu(this);
     auto command = [this](QMenu* menu, const char* caption, auto action) {
         connect(menu->addAction(QString::fromUtf8(caption)), &QAction::triggered, this, [this, action] {
-            guarded([&] {
+            GuardedCommand([&] {
                 action(*Map);
                 Map->update();
             });
@@ -167,27 +137,27 @@ TFPlacement::TFPlacement(QWidget* parent) : TFBaseForm(parent)
     command(SelectLinePopupMenu, "Delete all lines in this layer", [](TDefineNet& m) { m.Placement.DeleteLayerLines(); });
 
     connect(ZoomInToolButton, &QToolButton::clicked, this, [this] {
-        guarded([this] {
+        GuardedCommand([this] {
             Map->ZoomBy(true);
             RefreshFromProject();
         });
     });
     connect(ZoomOutToolButton, &QToolButton::clicked, this, [this] {
-        guarded([this] {
+        GuardedCommand([this] {
             Map->ZoomBy(false);
             RefreshFromProject();
         });
     });
-    connect(RedrawToolButton, &QToolButton::clicked, this, [this] { guarded([this] { Map->RedrawArea(true); Map->update(); }); });
+    connect(RedrawToolButton, &QToolButton::clicked, this, [this] { GuardedCommand([this] { Map->RedrawArea(true); Map->update(); }); });
     connect(LayersComboBox, &QComboBox::currentIndexChanged, this, [this] {
         if (!loading_)
-            guarded([this] { LayersComboBoxChange(); });
+            GuardedCommand([this] { LayersComboBoxChange(); });
     });
     connect(LayersCheckList, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
         if (!loading_)
-            guarded([&] { LayersCheckListChange(LayersCheckList->row(item)); });
+            GuardedCommand([&] { LayersCheckListChange(LayersCheckList->row(item)); });
     });
-    connect(BackgroundButton, &QPushButton::clicked, this, [this] { guarded([this] { BackgroundButtonClick(); }); });
+    connect(BackgroundButton, &QPushButton::clicked, this, [this] { GuardedCommand([this] { BackgroundButtonClick(); }); });
 }
 
 TFPlacement::~TFPlacement()

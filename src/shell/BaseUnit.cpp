@@ -113,3 +113,8 @@ void SetProgress(int percent) { StatusSink().SetProgress(percent); }
 TRenderLock::TRenderLock() { ++renderLocks; }
 TRenderLock::~TRenderLock() { --renderLocks; }
 bool RenderLocked() { return renderLocks > 0; }
+
+void ShowCommandError(const char* what)
+{
+    ShowError(what ? what : "E0101 Internal Initialization Error");
+}

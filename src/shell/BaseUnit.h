@@ -15,6 +15,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 
 class TProject;
@@ -121,3 +122,18 @@ public:
 };
 // True while at least one TRenderLock is alive.
 bool RenderLocked();
+
+// Runs a command of a window so that no exception reaches the event loop: a failure is shown as an
+// error ("E0101 Internal Initialization Error" when it carries no text of its own).
+void ShowCommandError(const char* what);
+template <class F>
+void GuardedCommand(F&& command)
+{
+    try {
+        command();
+    } catch (const std::exception& e) {
+        ShowCommandError(e.what());
+    } catch (...) {
+        ShowCommandError(nullptr);
+    }
+}

@@ -142,19 +142,6 @@ private:
     uint8_t& busy_;
 };
 
-// Runs a command so that no exception reaches the event loop.
-template <typename F>
-void Guarded(F&& command)
-{
-    try {
-        command();
-    } catch (const std::exception& e) {
-        ShowError(e.what());
-    } catch (...) {
-        ShowError("E0101 Internal Initialization Error");
-    }
-}
-
 QString menuCaption(const std::string& fileName)
 {
     // A '&' in a path is text, not an access key.
@@ -211,7 +198,7 @@ TMainForm::TMainForm(const TMainFormOptions& options, QWidget* parent) : QMainWi
     MaskFPUExceptions();
     // 7. Hints go to panel 2 (event()). 8. The first project.
     CurrentProject = nullptr;
-    Guarded([this] { NewProject("Project"); });
+    GuardedCommand([this] { NewProject("Project"); });
     if (!CurrentProject) // out of memory for the grid: a project without cells still beats none
         CurrentProject = new TProject;
     Modified = 0;
@@ -239,7 +226,7 @@ void TMainForm::BuildMenus()
     QMenuBar* bar = menuBar();
     auto item = [this](QMenu* menu, const QString& caption, auto handler) {
         QAction* action = menu->addAction(caption);
-        connect(action, &QAction::triggered, this, [handler] { Guarded(handler); });
+        connect(action, &QAction::triggered, this, [handler] { GuardedCommand(handler); });
         return action;
     };
 
@@ -489,7 +476,7 @@ void TMainForm::OpenCommandLineProject(const std::vector<std::string>& arguments
     std::string fileName;
     for (const std::string& argument : arguments)
         fileName += (fileName.empty() ? "" : " ") + argument;
-    Guarded([&] { OpenProjectFile(fileName, false); });
+    GuardedCommand([&] { OpenProjectFile(fileName, false); });
 }
 
 // ---- Shut-down -------------------------------------------------------------------------------------
@@ -781,7 +768,7 @@ QAction* TMainForm::AddRecentItem(const std::string& fileName, int position)
     recentItems_.insert(recentItems_.begin() + position, action);
     connect(action, &QAction::triggered, this, [this, action] {
         const std::string file = action->data().toString().toStdString();
-        Guarded([this, file] { RecentProjectClick(file); });
+        GuardedCommand([this, file] { RecentProjectClick(file); });
     });
     return action;
 }
@@ -918,7 +905,7 @@ void TMainForm::OutBarClick(int command)
     };
     auto it = commands.find(command);
     if (it != commands.end())
-        Guarded([this, kind = it->second] { OpenChildWindow(kind); });
+        GuardedCommand([this, kind = it->second] { OpenChildWindow(kind); });
     // 11 is the ecology editor, which does not exist; higher numbers belong to plug-ins.
 }
 
@@ -928,7 +915,7 @@ void TMainForm::UpdateAllEditors()
         QPointer<TFBaseForm> form = qobject_cast<TFBaseForm*>(window->widget());
         if (!form)
             continue;
-        Guarded([&] {
+        GuardedCommand([&] {
             switch (form->Kind()) {
             case TChildKind::FractalRender: form->RefreshRenderSettings(); break;
             case TChildKind::OverlayRender: break;
@@ -1057,7 +1044,7 @@ void TMainForm::ScanPlugins()
     plugins_ = std::make_unique<TPluginHost>(this);
     plugins_->AddEntry = [this](const std::string& name) {
         QAction* action = PluginMenu->addAction(QString::fromStdString(name));
-        connect(action, &QAction::triggered, this, [this, action] { Guarded([&] { PluginMenuItemClick(action); }); });
+        connect(action, &QAction::triggered, this, [this, action] { GuardedCommand([&] { PluginMenuItemClick(action); }); });
         OutBar->BeginUpdate();
         if (TOutPage* page = OutBar->Pages()->GetPage(PluginsPage)) {
             TOutItem* item = page->AddItem();
@@ -1073,7 +1060,7 @@ void TMainForm::ScanPlugins()
             delete action;
         }
     };
-    Guarded([this] { plugins_->ScanPlugins(options_.PluginFolder.empty() ? TPluginHost::DefaultFolder() : options_.PluginFolder); });
+    GuardedCommand([this] { plugins_->ScanPlugins(options_.PluginFolder.empty() ? TPluginHost::DefaultFolder() : options_.PluginFolder); });
     // What a plug-in changed while it was initialised is a change of the project like any other.
     if (TakePluginProjectChanged())
         Modified = 1;
