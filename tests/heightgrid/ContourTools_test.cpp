@@ -6,6 +6,7 @@
 #include "heightgrid/longprogress.h"
 #include "project/Messages.h"
 #include "project/Project.h"
+#include "support/MessageLog.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -25,16 +26,7 @@
 
 namespace {
 
-class TPromptLog : public IPrompt {
-public:
-    std::vector<std::string> shown;
-    void ShowMessage(const std::string& text, TMsgIcon) override { shown.push_back(text); }
-    TAnswer Ask(const std::string&, const std::vector<TAnswer>& b, TMsgIcon) override { return b.front(); }
-    std::string OpenFileName(const std::string&, const std::string&, const std::string&) override { return {}; }
-    std::string SaveFileName(const std::string&, const std::string&, const std::string&) override { return {}; }
-    std::string ChooseFolder(const std::string&, const std::string&) override { return {}; }
-    bool ChooseColor(int&) override { return false; }
-};
+using TPromptLog = qxtest::TMessageLog;
 
 class TPumpSink : public IStatusSink {
 public:

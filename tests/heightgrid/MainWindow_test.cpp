@@ -6,6 +6,7 @@
 #include "project/Messages.h"
 #include "project/Project.h"
 #include "shell/Main.h"
+#include "support/MessageLog.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -20,16 +21,7 @@
 
 namespace {
 
-class TQuietPrompt : public IPrompt {
-public:
-    std::vector<std::string> shown;
-    void ShowMessage(const std::string& text, TMsgIcon) override { shown.push_back(text); }
-    TAnswer Ask(const std::string&, const std::vector<TAnswer>&, TMsgIcon) override { return TAnswer::No; }
-    std::string OpenFileName(const std::string&, const std::string&, const std::string&) override { return {}; }
-    std::string SaveFileName(const std::string&, const std::string&, const std::string&) override { return {}; }
-    std::string ChooseFolder(const std::string&, const std::string&) override { return {}; }
-    bool ChooseColor(int&) override { return false; }
-};
+using TQuietPrompt = qxtest::TAnsweringMessageLog<TAnswer::No>;
 
 class LandscapeInMainWindow : public ::testing::Test {
 protected:

@@ -2,26 +2,13 @@
 #include "project/Messages.h"
 #include "project/projectio.h"
 #include "support/TestSupport.h"
+#include "support/MessageLog.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-class RecordingPrompt : public IPrompt {
-public:
-    RecordingPrompt() { previous_ = SetPrompt(this); }
-    ~RecordingPrompt() override { SetPrompt(previous_); }
-    std::vector<std::string> shown;
-    void ShowMessage(const std::string& text, TMsgIcon) override { shown.push_back(text); }
-    TAnswer Ask(const std::string&, const std::vector<TAnswer>& b, TMsgIcon) override { return b.front(); }
-    std::string OpenFileName(const std::string&, const std::string&, const std::string&) override { return {}; }
-    std::string SaveFileName(const std::string&, const std::string&, const std::string&) override { return {}; }
-    std::string ChooseFolder(const std::string&, const std::string&) override { return {}; }
-    bool ChooseColor(int&) override { return false; }
-
-private:
-    IPrompt* previous_;
-};
+using RecordingPrompt = qxtest::TInstalledMessageLog;
 
 std::vector<uint8_t> Encode(TProject& p)
 {

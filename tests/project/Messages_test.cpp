@@ -1,19 +1,11 @@
 #include "project/Messages.h"
+#include "support/MessageLog.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-class RecordingPrompt : public IPrompt {
-public:
-    std::vector<std::string> shown;
-    void ShowMessage(const std::string& text, TMsgIcon) override { shown.push_back(text); }
-    TAnswer Ask(const std::string&, const std::vector<TAnswer>&, TMsgIcon) override { return TAnswer::No; }
-    std::string OpenFileName(const std::string&, const std::string&, const std::string&) override { return {}; }
-    std::string SaveFileName(const std::string&, const std::string&, const std::string&) override { return {}; }
-    std::string ChooseFolder(const std::string&, const std::string&) override { return {}; }
-    bool ChooseColor(int&) override { return false; }
-};
+using RecordingPrompt = qxtest::TAnsweringMessageLog<TAnswer::No>;
 
 TEST(Messages, InstalledPromptReceivesMessagesAndDefaultReturns)
 {

@@ -1,6 +1,7 @@
 #include "project/Messages.h"
 #include "project/Project.h"
 #include "project/WinReg.h"
+#include "support/MessageLog.h"
 
 #include <gtest/gtest.h>
 
@@ -9,16 +10,7 @@
 
 namespace {
 
-class RecordingPrompt : public IPrompt {
-public:
-    std::vector<std::string> shown;
-    void ShowMessage(const std::string& text, TMsgIcon) override { shown.push_back(text); }
-    TAnswer Ask(const std::string&, const std::vector<TAnswer>& b, TMsgIcon) override { return b.front(); }
-    std::string OpenFileName(const std::string&, const std::string&, const std::string&) override { return {}; }
-    std::string SaveFileName(const std::string&, const std::string&, const std::string&) override { return {}; }
-    std::string ChooseFolder(const std::string&, const std::string&) override { return {}; }
-    bool ChooseColor(int&) override { return false; }
-};
+using RecordingPrompt = qxtest::TMessageLog;
 
 class RecordingSink : public IStatusSink {
 public:

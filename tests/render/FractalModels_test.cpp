@@ -8,6 +8,7 @@
 #include "render/GLPanel.h"
 #include "render/ML3DS.h"
 #include "support/TestSupport.h"
+#include "support/MessageLog.h"
 
 #include <QImage>
 
@@ -35,16 +36,7 @@ public:
     }
 };
 
-class SilentPrompt : public IPrompt {
-public:
-    std::vector<std::string> shown;
-    void ShowMessage(const std::string& text, TMsgIcon) override { shown.push_back(text); }
-    TAnswer Ask(const std::string&, const std::vector<TAnswer>& b, TMsgIcon) override { return b.empty() ? TAnswer::Ok : b[0]; }
-    std::string OpenFileName(const std::string&, const std::string&, const std::string&) override { return {}; }
-    std::string SaveFileName(const std::string&, const std::string&, const std::string&) override { return {}; }
-    std::string ChooseFolder(const std::string&, const std::string&) override { return {}; }
-    bool ChooseColor(int&) override { return false; }
-};
+using SilentPrompt = qxtest::TMessageLog;
 
 // An 8 x 8 grid at spacing 4 (render x and z from -16 to 16), one model layer (ID 5) whose model
 // is a red box 2 x 2 wide and 2 tall, and placements added by the tests.

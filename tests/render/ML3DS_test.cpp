@@ -8,6 +8,7 @@
 #include "render/GLPanel.h"
 #include "render/RendererEngine.h"
 #include "support/TestSupport.h"
+#include "support/MessageLog.h"
 
 #include <QImage>
 
@@ -28,16 +29,7 @@ public:
     void Render(TGLPanel&) override {}
 };
 
-class RecordingPrompt : public IPrompt {
-public:
-    std::vector<std::string> shown;
-    void ShowMessage(const std::string& text, TMsgIcon) override { shown.push_back(text); }
-    TAnswer Ask(const std::string&, const std::vector<TAnswer>& b, TMsgIcon) override { return b.empty() ? TAnswer::Ok : b[0]; }
-    std::string OpenFileName(const std::string&, const std::string&, const std::string&) override { return {}; }
-    std::string SaveFileName(const std::string&, const std::string&, const std::string&) override { return {}; }
-    std::string ChooseFolder(const std::string&, const std::string&) override { return {}; }
-    bool ChooseColor(int&) override { return false; }
-};
+using RecordingPrompt = qxtest::TMessageLog;
 
 void SavePicture(const std::string& path, int width, int height, const std::function<QRgb(int, int)>& pixel)
 {

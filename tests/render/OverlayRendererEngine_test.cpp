@@ -6,6 +6,7 @@
 #include "render/GLPanel.h"
 #include "shell/BaseUnit.h"
 #include "support/TestSupport.h"
+#include "support/MessageLog.h"
 
 #include <QImage>
 #include <QObject>
@@ -39,27 +40,8 @@ public:
     }
 };
 
-class RecordingPrompt : public IPrompt {
-public:
-    std::vector<std::string> shown, questions;
-    TAnswer answer = TAnswer::No;
-    void ShowMessage(const std::string& text, TMsgIcon) override { shown.push_back(text); }
-    TAnswer Ask(const std::string& text, const std::vector<TAnswer>&, TMsgIcon) override
-    {
-        questions.push_back(text);
-        return answer;
-    }
-    std::string OpenFileName(const std::string&, const std::string&, const std::string&) override { return {}; }
-    std::string SaveFileName(const std::string&, const std::string&, const std::string&) override { return {}; }
-    std::string ChooseFolder(const std::string&, const std::string&) override { return {}; }
-    bool ChooseColor(int&) override { return false; }
-    bool Showed(const std::string& text) const
-    {
-        for (const std::string& s : shown)
-            if (s == text)
-                return true;
-        return false;
-    }
+struct RecordingPrompt : qxtest::TMessageLog {
+    RecordingPrompt() { answer = TAnswer::No; }
 };
 
 struct OverlaySpec {

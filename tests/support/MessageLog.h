@@ -1,0 +1,58 @@
+#pragma once
+// A prompt for tests: records the messages shown and the questions asked; a question is answered
+// with `answer` when set, else with its first button; file, folder and colour dialogs are cancelled.
+#include "project/Messages.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qxtest {
+
+class TMessageLog : public IPrompt {
+public:
+    std::vector<std::string> shown;
+    std::vector<std::string> questions;
+    std::optional<TAnswer> answer;
+
+    void ShowMessage(const std::string& text, TMsgIcon) override { shown.push_back(text); }
+    TAnswer Ask(const std::string& text, const std::vector<TAnswer>& buttons, TMsgIcon) override
+    {
+        questions.push_back(text);
+        if (answer)
+            return *answer;
+        return buttons.empty() ? TAnswer::Ok : buttons.front();
+    }
+    std::string OpenFileName(const std::string&, const std::string&, const std::string&) override { return {}; }
+    std::string SaveFileName(const std::string&, const std::string&, const std::string&) override { return {}; }
+    std::string ChooseFolder(const std::string&, const std::string&) override { return {}; }
+    bool ChooseColor(int&) override { return false; }
+    bool Showed(const std::string& text) const
+    {
+        for (const std::string& s : shown)
+            if (s == text)
+                return true;
+        return false;
+    }
+};
+
+// The same, installed as the prompt for its lifetime.
+class TInstalledMessageLog : public TMessageLog {
+public:
+    TInstalledMessageLog() : previous_(SetPrompt(this)) {}
+    ~TInstalledMessageLog() override { SetPrompt(previous_); }
+    TInstalledMessageLog(const TInstalledMessageLog&) = delete;
+    TInstalledMessageLog& operator=(const TInstalledMessageLog&) = delete;
+
+private:
+    IPrompt* previous_;
+};
+
+// A log whose questions are all answered with one answer.
+template <TAnswer Answer>
+class TAnsweringMessageLog : public TMessageLog {
+public:
+    TAnsweringMessageLog() { answer = Answer; }
+};
+
+} // namespace qxtest
