@@ -6,6 +6,7 @@
 #include "project/atmos32.h"
 #include "render/GLPanel.h"
 #include "support/TestSupport.h"
+#include "GLTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -92,20 +93,7 @@ protected:
         q.MeanNormal = {0, 0.75f, 0};
         return q;
     }
-    void WithContext(int width, int height, const std::function<void()>& body)
-    {
-        std::string error;
-        ASSERT_TRUE(LoadOpenGLLibraries("SGI", &error)) << error;
-        TGLPanel panel;
-        panel.resize(width, height);
-        bool ran = false;
-        panel.OnGLDraw = [&](TGLPanel&) {
-            ran = true;
-            body();
-        };
-        panel.Redraw();
-        EXPECT_TRUE(ran);
-    }
+    void WithContext(int width, int height, const std::function<void()>& body) { qxtest::WithGLContext(width, height, body); }
     // Looking straight down on the grid (window x = x + 200, window y = 200 - z), or from the
     // front (window y = y + 200); 400 x 400.
     static void TopView(bool down = true)

@@ -6,6 +6,7 @@
 #include "render/GLPanel.h"
 #include "render/rrColors.h"
 #include "support/TestSupport.h"
+#include "GLTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -42,20 +43,7 @@ protected:
         plant.MidFile = dir.file("mid");
         plant.NearFile = dir.file("near");
     }
-    void WithContext(int width, int height, const std::function<void()>& body)
-    {
-        std::string error;
-        ASSERT_TRUE(LoadOpenGLLibraries("SGI", &error)) << error;
-        TGLPanel panel;
-        panel.resize(width, height);
-        bool ran = false;
-        panel.OnGLDraw = [&](TGLPanel&) {
-            ran = true;
-            body();
-        };
-        panel.Redraw();
-        EXPECT_TRUE(ran);
-    }
+    void WithContext(int width, int height, const std::function<void()>& body) { qxtest::WithGLContext(width, height, body); }
     // Window coordinates equal world x and y.
     static void Ortho(int size)
     {

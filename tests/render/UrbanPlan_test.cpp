@@ -5,6 +5,7 @@
 #include "project/Project.h"
 #include "render/GLPanel.h"
 #include "support/TestSupport.h"
+#include "GLTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -40,20 +41,7 @@ protected:
         delete project;
         UnloadOpenGLLibraries();
     }
-    void WithContext(int width, int height, const std::function<void()>& body)
-    {
-        std::string error;
-        ASSERT_TRUE(LoadOpenGLLibraries("SGI", &error)) << error;
-        TGLPanel panel;
-        panel.resize(width, height);
-        bool ran = false;
-        panel.OnGLDraw = [&](TGLPanel&) {
-            ran = true;
-            body();
-        };
-        panel.Redraw();
-        EXPECT_TRUE(ran);
-    }
+    void WithContext(int width, int height, const std::function<void()>& body) { qxtest::WithGLContext(width, height, body); }
     static void SetR(TUrbanPlan& p, std::initializer_list<std::pair<int, double>> values)
     {
         for (double& r : p.R) r = 0.5;
