@@ -1,0 +1,21 @@
+# Runs the render benchmark on a small synthetic landscape with --out and checks that the picture
+# it wrote is a BMP of the asked size. Called by CTest with RENDER (the program) and OUT (a file).
+file(REMOVE "${OUT}")
+execute_process(COMMAND "${RENDER}" --synthetic 34 --depth 2 --size 160x120 --out "${OUT}"
+                RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE errors)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "render failed (${result}):\n${output}\n${errors}")
+endif()
+if(NOT output MATCHES "Completed: [0-9]+ triangles")
+  message(FATAL_ERROR "no completion text:\n${output}")
+endif()
+if(NOT EXISTS "${OUT}")
+  message(FATAL_ERROR "no picture written:\n${output}")
+endif()
+file(READ "${OUT}" header LIMIT 26 HEX)
+string(SUBSTRING "${header}" 0 4 magic)
+string(SUBSTRING "${header}" 36 8 width)
+string(SUBSTRING "${header}" 44 8 height)
+if(NOT magic STREQUAL "424d" OR NOT width STREQUAL "a0000000" OR NOT height MATCHES "^(78000000|88ffffff)$")
+  message(FATAL_ERROR "not a 160 x 120 BMP: ${header}")
+endif()
