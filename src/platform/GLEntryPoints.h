@@ -33,8 +33,7 @@
     X(glScissor) X(glShadeModel) X(glTexCoord2d) X(glTexCoord2f) X(glTexCoord2fv) X(glTexEnvf)    \
     X(glTexEnvi) X(glTexImage2D) X(glTexParameterf) X(glTexParameteri) X(glTexSubImage2D)         \
     X(glTranslated) X(glTranslatef) X(glVertex2f) X(glVertex3d) X(glVertex3dv) X(glVertex3f)      \
-    X(glVertex3fv) X(glViewport) X(glDrawArrays) X(glVertexPointer) X(glTexCoordPointer)  \
-    X(glEnableClientState) X(glDisableClientState)
+    X(glVertex3fv) X(glViewport)
 
 #define QX_GLU_FUNCTIONS(X)                                                                        \
     X(gluBuild2DMipmaps) X(gluErrorString) X(gluLookAt) X(gluOrtho2D) X(gluPerspective)           \

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <new>
 #include <vector>
 
@@ -325,39 +326,172 @@ void TRenderEngine::DrawSky()
         gl.glEnable(GL_CULL_FACE);
         gl.glFrontFace(GL_CCW);
 
-        const TVector3 eye = p.GetCameraPosition();
-        const double dh = DomeHeightSpan / bands;
-        const int half = bands / 2;
-        double previousRadius = DomeRadius;
-        for (int k = -half; k <= half; ++k) {
-            StatusSink().SetProgress(Percent(k + half, 2.0 * half));
-            StatusSink().ProcessMessages();
-            if (Aborted)
-                break;
-            const double ratio = static_cast<double>(bands - k) / bands;
-            const double radius = ratio * ratio * DomeRadius;
-            gl.glBegin(GL_TRIANGLE_STRIP);
-            for (int j = 0; j <= segments; ++j) {
-                const double angle = -j * 2.0 * M_PI / segments;
-                const double s = std::sin(angle), c = std::cos(angle);
-                const TVector3 upper{static_cast<float>(s * radius), static_cast<float>((k + 1) * dh),
-                                     static_cast<float>(c * radius)};
-                const TVector3 lower{static_cast<float>(s * previousRadius), static_cast<float>(k * dh),
-                                     static_cast<float>(c * previousRadius)};
-                for (const TVector3& v : {upper, lower}) {
-                    TFloatRGB colour = SkyBaseColour();
-                    AtmosphereColour(eye, {v.X, v.Y - a.Floor, v.Z}, true, colour);
-                    gl.glColor3f(colour.R, colour.G, colour.B);
-                    gl.glVertex3f(v.X, v.Y, v.Z);
-                }
-            }
-            gl.glEnd();
-            previousRadius = radius;
-        }
+        DrawDome(segments, bands);
         gl.glEnable(GL_CULL_FACE);
     }
     gl.glFlush();
     ClearFPUExceptions();
+}
+
+namespace {
+
+// Bits of the clip planes a point lies beyond (x, y, z against -w and w). The margin keeps points
+// within rounding of a plane counted as inside: a quad is left out only when all its corners lie
+// beyond one plane, so it cannot touch the view even in OpenGL's single precision.
+uint8_t ClipOutcode(const double* m, float x, float y, float z)
+{
+    double c[4];
+    for (int row = 0; row < 4; ++row)
+        c[row] = m[row] * x + m[4 + row] * y + m[8 + row] * z + m[12 + row];
+    const double w = c[3];
+    uint8_t code = 0;
+    for (int k = 0; k < 3; ++k) {
+        const double margin = 1e-4 * (std::fabs(c[k]) + std::fabs(w));
+        if (c[k] < -w - margin)
+            code |= static_cast<uint8_t>(1u << (2 * k));
+        if (c[k] > w + margin)
+            code |= static_cast<uint8_t>(2u << (2 * k));
+    }
+    return code;
+}
+
+// Enables the vertex and colour arrays; puts both back as they were when the scope ends.
+class TColourArraysScope {
+public:
+    TColourArraysScope()
+    {
+        const TGLEntryPoints& gl = GL();
+        vertex_ = gl.glIsEnabled(GL_VERTEX_ARRAY);
+        colour_ = gl.glIsEnabled(GL_COLOR_ARRAY);
+        gl.glEnableClientState(GL_VERTEX_ARRAY);
+        gl.glEnableClientState(GL_COLOR_ARRAY);
+    }
+    ~TColourArraysScope()
+    {
+        if (const TGLEntryPoints* gl = GLEntryPoints()) {
+            if (!vertex_)
+                gl->glDisableClientState(GL_VERTEX_ARRAY);
+            if (!colour_)
+                gl->glDisableClientState(GL_COLOR_ARRAY);
+        }
+    }
+    TColourArraysScope(const TColourArraysScope&) = delete;
+    TColourArraysScope& operator=(const TColourArraysScope&) = delete;
+
+private:
+    GLboolean vertex_ = GL_FALSE, colour_ = GL_FALSE;
+};
+
+} // namespace
+
+void TRenderEngine::DrawDome(int segments, int bands)
+{
+    const TGLEntryPoints& gl = GL();
+    const TProject& p = Project();
+    if (segments <= 0 || bands <= 0)
+        return;
+    TDomeScratch& d = dome_;
+    const TVector3 eye = p.GetCameraPosition();
+    const float floorLevel = AtmosphereParams.Floor;
+    const TFloatRGB base = SkyBaseColour();
+
+    // Projection x modelview, column-major, to tell which quads can reach the view.
+    double clip[16];
+    {
+        double model[16], projection[16];
+        gl.glGetDoublev(GL_MODELVIEW_MATRIX, model);
+        gl.glGetDoublev(GL_PROJECTION_MATRIX, projection);
+        for (int col = 0; col < 4; ++col)
+            for (int row = 0; row < 4; ++row) {
+                double sum = 0;
+                for (int k = 0; k < 4; ++k)
+                    sum += projection[k * 4 + row] * model[col * 4 + k];
+                clip[col * 4 + row] = sum;
+            }
+    }
+
+    const size_t columns = static_cast<size_t>(segments) + 1;
+    d.Sin.resize(columns);
+    d.Cos.resize(columns);
+    for (size_t j = 0; j < columns; ++j) {
+        const double angle = -static_cast<double>(j) * 2.0 * M_PI / segments;
+        d.Sin[j] = std::sin(angle);
+        d.Cos[j] = std::cos(angle);
+    }
+    for (int r = 0; r < 2; ++r) {
+        d.Ring[r].resize(columns * 3);
+        d.RingColour[r].resize(columns * 3);
+        d.Outcode[r].resize(columns);
+        d.Coloured[r].resize(columns);
+    }
+    d.Strip.resize(columns * 6);
+    d.StripColour.resize(columns * 6);
+
+    auto makeRing = [&](int r, double y, double radius) {
+        float* v = d.Ring[r].data();
+        const float fy = static_cast<float>(y);
+        for (size_t j = 0; j < columns; ++j, v += 3) {
+            v[0] = static_cast<float>(d.Sin[j] * radius);
+            v[1] = fy;
+            v[2] = static_cast<float>(d.Cos[j] * radius);
+            d.Outcode[r][j] = ClipOutcode(clip, v[0], v[1], v[2]);
+        }
+        std::fill(d.Coloured[r].begin(), d.Coloured[r].end(), uint8_t{0});
+    };
+    // Copies ring vertex j into the strip at slot (upper first, as the strip alternates),
+    // colouring it first when no earlier band needed it.
+    auto put = [&](int r, size_t j, size_t slot) {
+        const float* v = &d.Ring[r][j * 3];
+        float* c = &d.RingColour[r][j * 3];
+        if (!d.Coloured[r][j]) {
+            TFloatRGB colour = base;
+            AtmosphereColour(eye, {v[0], v[1] - floorLevel, v[2]}, true, colour);
+            c[0] = colour.R;
+            c[1] = colour.G;
+            c[2] = colour.B;
+            d.Coloured[r][j] = 1;
+        }
+        std::copy(v, v + 3, &d.Strip[slot * 3]);
+        std::copy(c, c + 3, &d.StripColour[slot * 3]);
+    };
+
+    TColourArraysScope arrays;
+    gl.glVertexPointer(3, GL_FLOAT, 0, d.Strip.data());
+    gl.glColorPointer(3, GL_FLOAT, 0, d.StripColour.data());
+
+    const double dh = DomeHeightSpan / bands;
+    const int half = bands / 2;
+    int lower = 0, upper = 1;
+    makeRing(lower, -half * dh, DomeRadius);
+    for (int k = -half; k <= half; ++k) {
+        StatusSink().SetProgress(Percent(k + half, 2.0 * half));
+        StatusSink().ProcessMessages();
+        if (Aborted)
+            break;
+        const double ratio = static_cast<double>(bands - k) / bands;
+        const double radius = ratio * ratio * DomeRadius;
+        makeRing(upper, (k + 1) * dh, radius);
+        const uint8_t* lo = d.Outcode[lower].data();
+        const uint8_t* up = d.Outcode[upper].data();
+        // Runs of quads that may reach the view, each drawn as its own part of the band's strip
+        // (starting on an even vertex keeps every triangle's winding).
+        size_t j = 0;
+        while (j < columns - 1) {
+            if ((lo[j] & lo[j + 1] & up[j] & up[j + 1]) != 0) {
+                ++j;
+                continue;
+            }
+            const size_t first = j;
+            while (j < columns - 1 && (lo[j] & lo[j + 1] & up[j] & up[j + 1]) == 0)
+                ++j;
+            for (size_t c = first; c <= j; ++c) {
+                put(upper, c, 2 * c);
+                put(lower, c, 2 * c + 1);
+            }
+            gl.glDrawArrays(GL_TRIANGLE_STRIP, static_cast<GLint>(2 * first), static_cast<GLsizei>(2 * (j - first + 1)));
+        }
+        std::swap(lower, upper);
+    }
 }
 
 // ---- Grid passes -------------------------------------------------------------------------------
@@ -419,6 +553,17 @@ void TRenderEngine::RaytraceShadows()
     const double cellLength = std::fabs(dy) * grid.SpacingY + (1.0 - std::fabs(dy)) * grid.SpacingX;
     const double rise = std::tan((90.0 - altitude) * kDegrees) * cellLength;
     const double limit = grid.SizeY > grid.SizeX ? grid.SizeY * 1.5 * grid.SpacingY : grid.SizeX * 1.5 * grid.SpacingX;
+    // The highest vertex a ray can test: a rising ray that has climbed above it stays unshadowed
+    // to its end, so the march stops there.
+    double highest = std::numeric_limits<double>::infinity();
+    if (sx >= 2 && sy >= 2) {
+        highest = -std::numeric_limits<double>::infinity();
+        for (int c = 1; c <= sx - 1; ++c)
+            for (int r = 1; r <= sy - 1; ++r)
+                if (grid.Cells[c][r].Height > highest)
+                    highest = grid.Cells[c][r].Height;
+    }
+    const bool rising = rise >= 0;
     bool aborted = false;
     for (int j = 0; j < sy; ++j) {
         StatusSink().SetProgress(Percent(static_cast<double>(j) * sx, static_cast<double>(sx) * sy));
@@ -435,10 +580,13 @@ void TRenderEngine::RaytraceShadows()
                     break;
                 const int c = static_cast<int>(std::clamp(col, 1.0, sx - 1.0));
                 const int r = static_cast<int>(std::clamp(row, 1.0, sy - 1.0));
-                if (h0 + t * rise < grid.Cells[c][r].Height) {
+                const double reach = h0 + t * rise;
+                if (reach < grid.Cells[c][r].Height) {
                     cell.InShadow = 1;
                     break; // one blocker is enough
                 }
+                if (rising && reach >= highest)
+                    break;
             }
             StatusSink().ProcessMessages();
             if (Aborted) {
