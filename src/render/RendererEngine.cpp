@@ -335,21 +335,17 @@ void TRenderEngine::DrawSky()
 
 namespace {
 
-// Bits of the clip planes a point lies beyond (x, y, z against -w and w). The margin keeps points
-// within rounding of a plane counted as inside: a quad is left out only when all its corners lie
-// beyond one plane, so it cannot touch the view even in OpenGL's single precision.
-uint8_t ClipOutcode(const double* m, float x, float y, float z)
+// Bits of the clip planes a point lies beyond (x, y, z against -w and w), from its clip
+// coordinates and a margin per coordinate within which it counts as inside.
+uint8_t ClipOutcode(const double* c, const double* margin)
 {
-    double c[4];
-    for (int row = 0; row < 4; ++row)
-        c[row] = m[row] * x + m[4 + row] * y + m[8 + row] * z + m[12 + row];
     const double w = c[3];
     uint8_t code = 0;
     for (int k = 0; k < 3; ++k) {
-        const double margin = 1e-4 * (std::fabs(c[k]) + std::fabs(w));
-        if (c[k] < -w - margin)
+        const double m = margin[k] + margin[3];
+        if (c[k] < -w - m)
             code |= static_cast<uint8_t>(1u << (2 * k));
-        if (c[k] > w + margin)
+        if (c[k] > w + m)
             code |= static_cast<uint8_t>(2u << (2 * k));
     }
     return code;
@@ -418,8 +414,12 @@ void TRenderEngine::DrawDome(int segments, int bands)
         d.Sin[j] = std::sin(angle);
         d.Cos[j] = std::cos(angle);
     }
+    for (int row = 0; row < 4; ++row) {
+        d.Across[row].resize(columns);
+        for (size_t j = 0; j < columns; ++j)
+            d.Across[row][j] = d.Sin[j] * clip[row] + d.Cos[j] * clip[8 + row];
+    }
     for (int r = 0; r < 2; ++r) {
-        d.Ring[r].resize(columns * 3);
         d.RingColour[r].resize(columns * 3);
         d.Outcode[r].resize(columns);
         d.Coloured[r].resize(columns);
@@ -427,21 +427,33 @@ void TRenderEngine::DrawDome(int segments, int bands)
     d.Strip.resize(columns * 6);
     d.StripColour.resize(columns * 6);
 
+    // A quad is left out only when all its corners lie beyond one clip plane, so it cannot touch
+    // the view. The corners are tested in doubles from the ring's radius and height; the margin,
+    // far above the rounding of the single-precision vertices OpenGL transforms, keeps a corner
+    // near a plane counted as inside.
     auto makeRing = [&](int r, double y, double radius) {
-        float* v = d.Ring[r].data();
-        const float fy = static_cast<float>(y);
-        for (size_t j = 0; j < columns; ++j, v += 3) {
-            v[0] = static_cast<float>(d.Sin[j] * radius);
-            v[1] = fy;
-            v[2] = static_cast<float>(d.Cos[j] * radius);
-            d.Outcode[r][j] = ClipOutcode(clip, v[0], v[1], v[2]);
+        d.RingY[r] = y;
+        d.RingRadius[r] = radius;
+        double offset[4], margin[4];
+        for (int row = 0; row < 4; ++row) {
+            offset[row] = y * clip[4 + row] + clip[12 + row];
+            margin[row] = 1e-5 * (radius * (std::fabs(clip[row]) + std::fabs(clip[8 + row])) +
+                                  std::fabs(y * clip[4 + row]) + std::fabs(clip[12 + row]));
+        }
+        const double* across[4] = {d.Across[0].data(), d.Across[1].data(), d.Across[2].data(), d.Across[3].data()};
+        uint8_t* out = d.Outcode[r].data();
+        for (size_t j = 0; j < columns; ++j) {
+            const double c[4] = {offset[0] + radius * across[0][j], offset[1] + radius * across[1][j],
+                                 offset[2] + radius * across[2][j], offset[3] + radius * across[3][j]};
+            out[j] = ClipOutcode(c, margin);
         }
         std::fill(d.Coloured[r].begin(), d.Coloured[r].end(), uint8_t{0});
     };
-    // Copies ring vertex j into the strip at slot (upper first, as the strip alternates),
-    // colouring it first when no earlier band needed it.
+    // Puts ring vertex j into the strip at slot (upper first, as the strip alternates), colouring
+    // it first when no earlier band needed it.
     auto put = [&](int r, size_t j, size_t slot) {
-        const float* v = &d.Ring[r][j * 3];
+        const float v[3] = {static_cast<float>(d.Sin[j] * d.RingRadius[r]), static_cast<float>(d.RingY[r]),
+                            static_cast<float>(d.Cos[j] * d.RingRadius[r])};
         float* c = &d.RingColour[r][j * 3];
         if (!d.Coloured[r][j]) {
             TFloatRGB colour = base;

@@ -162,7 +162,8 @@ private:
     // Scratch of the sky dome, kept between frames so a frame allocates nothing once warmed up.
     struct TDomeScratch {
         std::vector<double> Sin, Cos;              // per segment
-        std::vector<float> Ring[2];                // x, y, z of the lower and upper ring
+        std::vector<double> Across[4];             // per segment: clip row of (sin, 0, cos)
+        double RingY[2] = {}, RingRadius[2] = {};  // the lower and upper ring
         std::vector<float> RingColour[2];          // r, g, b, valid where Coloured is set
         std::vector<uint8_t> Outcode[2], Coloured[2];
         std::vector<float> Strip, StripColour;     // one band as a triangle strip
