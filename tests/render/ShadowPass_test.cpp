@@ -53,11 +53,15 @@ std::vector<uint8_t> ReferenceShadows(const TProject& p)
 
 TEST(ShadowPass, MatchesTheFullMarch)
 {
-    struct Terrain { const char* name; int columns, rows; double relief; bool spike; };
+    // A tall spike (at column, row; -1: none) is the highest vertex; on the last column or row it
+    // is reached only through the clamping at the edge.
+    struct Terrain { const char* name; int columns, rows; double relief; int spikeColumn, spikeRow; };
     const Terrain terrains[] = {
-        {"rough", 40, 31, 300.0, false},
-        {"gentle with one tall spike", 37, 44, 20.0, true},
-        {"flat", 12, 12, 0.0, false},
+        {"rough", 40, 31, 300.0, -1, -1},
+        {"gentle with a spike inside", 37, 44, 20.0, 18, 14},
+        {"gentle with a spike on the last column", 30, 26, 20.0, 29, 13},
+        {"gentle with a spike on the last row", 26, 30, 20.0, 12, 29},
+        {"flat", 12, 12, 0.0, -1, -1},
     };
     // Azimuths along and between the axes; altitudes from high sun to below the horizon.
     const double azimuths[] = {0, 37, 90, 135, 200, 271};
@@ -70,8 +74,8 @@ TEST(ShadowPass, MatchesTheFullMarch)
         for (int c = 0; c < terrain.columns; ++c)
             for (int r = 0; r < terrain.rows; ++r)
                 project.Grid.Cells[c][r].Height = height(random);
-        if (terrain.spike)
-            project.Grid.Cells[terrain.columns / 2][terrain.rows / 3].Height = 500.0;
+        if (terrain.spikeColumn >= 0)
+            project.Grid.Cells[terrain.spikeColumn][terrain.spikeRow].Height = 500.0;
         TProject* var = &project;
         TTestEngine engine;
         engine.SetProject(&var);
