@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <new>
 #include <vector>
 
@@ -349,50 +350,184 @@ void TRenderEngine::DrawSky()
         gl.glEnable(GL_CULL_FACE);
         gl.glFrontFace(GL_CCW);
 
-        const TVector3 eye = p.GetCameraPosition();
-        const double dh = DomeHeightSpan / bands;
-        const int half = bands / 2;
-        double previousRadius = DomeRadius;
-        // A band's lower ring is the upper ring of the band before it: its colours are kept
-        // instead of being computed twice (the atmosphere is the dome's whole cost).
-        std::vector<TFloatRGB> ring(static_cast<size_t>(segments) + 1);
-        bool ringKnown = false;
-        auto shade = [&](const TVector3& v) {
-            TFloatRGB colour = SkyBaseColour();
-            AtmosphereColour(eye, {v.X, v.Y - a.Floor, v.Z}, true, colour);
-            return colour;
-        };
-        for (int k = -half; k <= half; ++k) {
-            StatusSink().SetProgress(Percent(k + half, 2.0 * half));
-            StatusSink().ProcessMessages();
-            if (Aborted)
-                break;
-            const double ratio = static_cast<double>(bands - k) / bands;
-            const double radius = ratio * ratio * DomeRadius;
-            gl.glBegin(GL_TRIANGLE_STRIP);
-            for (int j = 0; j <= segments; ++j) {
-                const double angle = -j * 2.0 * M_PI / segments;
-                const double s = std::sin(angle), c = std::cos(angle);
-                const TVector3 upper{static_cast<float>(s * radius), static_cast<float>((k + 1) * dh),
-                                     static_cast<float>(c * radius)};
-                const TVector3 lower{static_cast<float>(s * previousRadius), static_cast<float>(k * dh),
-                                     static_cast<float>(c * previousRadius)};
-                const TFloatRGB lowerColour = ringKnown ? ring[j] : shade(lower);
-                const TFloatRGB upperColour = shade(upper);
-                ring[j] = upperColour;
-                gl.glColor3f(upperColour.R, upperColour.G, upperColour.B);
-                gl.glVertex3f(upper.X, upper.Y, upper.Z);
-                gl.glColor3f(lowerColour.R, lowerColour.G, lowerColour.B);
-                gl.glVertex3f(lower.X, lower.Y, lower.Z);
-            }
-            gl.glEnd();
-            ringKnown = true;
-            previousRadius = radius;
-        }
+        DrawDome(segments, bands);
         gl.glEnable(GL_CULL_FACE);
     }
     gl.glFlush();
     ClearFPUExceptions();
+}
+
+namespace {
+
+// Bits of the clip planes a point lies beyond (x, y, z against -w and w), from its clip
+// coordinates and a margin per coordinate within which it counts as inside.
+uint8_t ClipOutcode(const double* c, const double* margin)
+{
+    const double w = c[3];
+    uint8_t code = 0;
+    for (int k = 0; k < 3; ++k) {
+        const double m = margin[k] + margin[3];
+        if (c[k] < -w - m)
+            code |= static_cast<uint8_t>(1u << (2 * k));
+        if (c[k] > w + m)
+            code |= static_cast<uint8_t>(2u << (2 * k));
+    }
+    return code;
+}
+
+// Enables the vertex and colour arrays; puts both back as they were when the scope ends.
+class TColourArraysScope {
+public:
+    TColourArraysScope()
+    {
+        const TGLEntryPoints& gl = GL();
+        vertex_ = gl.glIsEnabled(GL_VERTEX_ARRAY);
+        colour_ = gl.glIsEnabled(GL_COLOR_ARRAY);
+        gl.glEnableClientState(GL_VERTEX_ARRAY);
+        gl.glEnableClientState(GL_COLOR_ARRAY);
+    }
+    ~TColourArraysScope()
+    {
+        if (const TGLEntryPoints* gl = GLEntryPoints()) {
+            if (!vertex_)
+                gl->glDisableClientState(GL_VERTEX_ARRAY);
+            if (!colour_)
+                gl->glDisableClientState(GL_COLOR_ARRAY);
+        }
+    }
+    TColourArraysScope(const TColourArraysScope&) = delete;
+    TColourArraysScope& operator=(const TColourArraysScope&) = delete;
+
+private:
+    GLboolean vertex_ = GL_FALSE, colour_ = GL_FALSE;
+};
+
+} // namespace
+
+void TRenderEngine::DrawDome(int segments, int bands)
+{
+    const TGLEntryPoints& gl = GL();
+    const TProject& p = Project();
+    if (segments <= 0 || bands <= 0)
+        return;
+    TDomeScratch& d = dome_;
+    const TVector3 eye = p.GetCameraPosition();
+    const float floorLevel = AtmosphereParams.Floor;
+    const TFloatRGB base = SkyBaseColour();
+
+    // Projection x modelview, column-major, to tell which quads can reach the view.
+    double clip[16];
+    {
+        double model[16], projection[16];
+        gl.glGetDoublev(GL_MODELVIEW_MATRIX, model);
+        gl.glGetDoublev(GL_PROJECTION_MATRIX, projection);
+        for (int col = 0; col < 4; ++col)
+            for (int row = 0; row < 4; ++row) {
+                double sum = 0;
+                for (int k = 0; k < 4; ++k)
+                    sum += projection[k * 4 + row] * model[col * 4 + k];
+                clip[col * 4 + row] = sum;
+            }
+    }
+
+    const size_t columns = static_cast<size_t>(segments) + 1;
+    d.Sin.resize(columns);
+    d.Cos.resize(columns);
+    for (size_t j = 0; j < columns; ++j) {
+        const double angle = -static_cast<double>(j) * 2.0 * M_PI / segments;
+        d.Sin[j] = std::sin(angle);
+        d.Cos[j] = std::cos(angle);
+    }
+    for (int row = 0; row < 4; ++row) {
+        d.Across[row].resize(columns);
+        for (size_t j = 0; j < columns; ++j)
+            d.Across[row][j] = d.Sin[j] * clip[row] + d.Cos[j] * clip[8 + row];
+    }
+    for (int r = 0; r < 2; ++r) {
+        d.RingColour[r].resize(columns * 3);
+        d.Outcode[r].resize(columns);
+        d.Coloured[r].resize(columns);
+    }
+    d.Strip.resize(columns * 6);
+    d.StripColour.resize(columns * 6);
+
+    // A quad is left out only when all its corners lie beyond one clip plane, so it cannot touch
+    // the view. The corners are tested in doubles from the ring's radius and height; the margin,
+    // far above the rounding of the single-precision vertices OpenGL transforms, keeps a corner
+    // near a plane counted as inside.
+    auto makeRing = [&](int r, double y, double radius) {
+        d.RingY[r] = y;
+        d.RingRadius[r] = radius;
+        double offset[4], margin[4];
+        for (int row = 0; row < 4; ++row) {
+            offset[row] = y * clip[4 + row] + clip[12 + row];
+            margin[row] = 1e-5 * (radius * (std::fabs(clip[row]) + std::fabs(clip[8 + row])) +
+                                  std::fabs(y * clip[4 + row]) + std::fabs(clip[12 + row]));
+        }
+        const double* across[4] = {d.Across[0].data(), d.Across[1].data(), d.Across[2].data(), d.Across[3].data()};
+        uint8_t* out = d.Outcode[r].data();
+        for (size_t j = 0; j < columns; ++j) {
+            const double c[4] = {offset[0] + radius * across[0][j], offset[1] + radius * across[1][j],
+                                 offset[2] + radius * across[2][j], offset[3] + radius * across[3][j]};
+            out[j] = ClipOutcode(c, margin);
+        }
+        std::fill(d.Coloured[r].begin(), d.Coloured[r].end(), uint8_t{0});
+    };
+    // Puts ring vertex j into the strip at slot (upper first, as the strip alternates), colouring
+    // it first when no earlier band needed it.
+    auto put = [&](int r, size_t j, size_t slot) {
+        const float v[3] = {static_cast<float>(d.Sin[j] * d.RingRadius[r]), static_cast<float>(d.RingY[r]),
+                            static_cast<float>(d.Cos[j] * d.RingRadius[r])};
+        float* c = &d.RingColour[r][j * 3];
+        if (!d.Coloured[r][j]) {
+            TFloatRGB colour = base;
+            AtmosphereColour(eye, {v[0], v[1] - floorLevel, v[2]}, true, colour);
+            c[0] = colour.R;
+            c[1] = colour.G;
+            c[2] = colour.B;
+            d.Coloured[r][j] = 1;
+        }
+        std::copy(v, v + 3, &d.Strip[slot * 3]);
+        std::copy(c, c + 3, &d.StripColour[slot * 3]);
+    };
+
+    TColourArraysScope arrays;
+    gl.glVertexPointer(3, GL_FLOAT, 0, d.Strip.data());
+    gl.glColorPointer(3, GL_FLOAT, 0, d.StripColour.data());
+
+    const double dh = DomeHeightSpan / bands;
+    const int half = bands / 2;
+    int lower = 0, upper = 1;
+    makeRing(lower, -half * dh, DomeRadius);
+    for (int k = -half; k <= half; ++k) {
+        StatusSink().SetProgress(Percent(k + half, 2.0 * half));
+        StatusSink().ProcessMessages();
+        if (Aborted)
+            break;
+        const double ratio = static_cast<double>(bands - k) / bands;
+        const double radius = ratio * ratio * DomeRadius;
+        makeRing(upper, (k + 1) * dh, radius);
+        const uint8_t* lo = d.Outcode[lower].data();
+        const uint8_t* up = d.Outcode[upper].data();
+        // Runs of quads that may reach the view, each drawn as its own part of the band's strip
+        // (starting on an even vertex keeps every triangle's winding).
+        size_t j = 0;
+        while (j < columns - 1) {
+            if ((lo[j] & lo[j + 1] & up[j] & up[j + 1]) != 0) {
+                ++j;
+                continue;
+            }
+            const size_t first = j;
+            while (j < columns - 1 && (lo[j] & lo[j + 1] & up[j] & up[j + 1]) == 0)
+                ++j;
+            for (size_t c = first; c <= j; ++c) {
+                put(upper, c, 2 * c);
+                put(lower, c, 2 * c + 1);
+            }
+            gl.glDrawArrays(GL_TRIANGLE_STRIP, static_cast<GLint>(2 * first), static_cast<GLsizei>(2 * (j - first + 1)));
+        }
+        std::swap(lower, upper);
+    }
 }
 
 // ---- Grid passes -------------------------------------------------------------------------------
@@ -454,6 +589,17 @@ void TRenderEngine::RaytraceShadows()
     const double cellLength = std::fabs(dy) * grid.SpacingY + (1.0 - std::fabs(dy)) * grid.SpacingX;
     const double rise = std::tan((90.0 - altitude) * kDegrees) * cellLength;
     const double limit = grid.SizeY > grid.SizeX ? grid.SizeY * 1.5 * grid.SpacingY : grid.SizeX * 1.5 * grid.SpacingX;
+    // The highest vertex a ray can test: a rising ray that has climbed above it stays unshadowed
+    // to its end, so the march stops there.
+    double highest = std::numeric_limits<double>::infinity();
+    if (sx >= 2 && sy >= 2) {
+        highest = -std::numeric_limits<double>::infinity();
+        for (int c = 1; c <= sx - 1; ++c)
+            for (int r = 1; r <= sy - 1; ++r)
+                if (grid.Cells[c][r].Height > highest)
+                    highest = grid.Cells[c][r].Height;
+    }
+    const bool rising = rise >= 0;
     bool aborted = false;
     for (int j = 0; j < sy; ++j) {
         StatusSink().SetProgress(Percent(static_cast<double>(j) * sx, static_cast<double>(sx) * sy));
@@ -470,10 +616,13 @@ void TRenderEngine::RaytraceShadows()
                     break;
                 const int c = static_cast<int>(std::clamp(col, 1.0, sx - 1.0));
                 const int r = static_cast<int>(std::clamp(row, 1.0, sy - 1.0));
-                if (h0 + t * rise < grid.Cells[c][r].Height) {
+                const double reach = h0 + t * rise;
+                if (reach < grid.Cells[c][r].Height) {
                     cell.InShadow = 1;
                     break; // one blocker is enough
                 }
+                if (rising && reach >= highest)
+                    break;
             }
             StatusSink().ProcessMessages();
             if (Aborted) {

@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class TGLPanel;
 class TProject;
@@ -161,5 +162,18 @@ protected:
     TVector3 SunDirection(double extraAngle) const;
 
 private:
+    // Scratch of the sky dome, kept between frames so a frame allocates nothing once warmed up.
+    struct TDomeScratch {
+        std::vector<double> Sin, Cos;              // per segment
+        std::vector<double> Across[4];             // per segment: clip row of (sin, 0, cos)
+        double RingY[2] = {}, RingRadius[2] = {};  // the lower and upper ring
+        std::vector<float> RingColour[2];          // r, g, b, valid where Coloured is set
+        std::vector<uint8_t> Outcode[2], Coloured[2];
+        std::vector<float> Strip, StripColour;     // one band as a triangle strip
+    };
+    // The dome's bands as triangle strips, colouring only vertices of quads that reach the view.
+    void DrawDome(int segments, int bands);
+
     TProject** projectVar_ = nullptr;
+    TDomeScratch dome_;
 };
