@@ -28,19 +28,7 @@ namespace {
 
 using TPromptLog = qxtest::TMessageLog;
 
-class TPumpSink : public IStatusSink {
-public:
-    std::function<void()> onPump;
-    void SetOperationText(const std::string&) override {}
-    void SetStepText(const std::string&) override {}
-    void SetProgress(int) override {}
-    void SetBusyCursor(bool) override {}
-    void ProcessMessages() override
-    {
-        if (onPump)
-            onPump();
-    }
-};
+using TPumpSink = qxtest::TStatusLog;
 
 void sendMouse(QWidget* w, QEvent::Type type, QPoint p, Qt::MouseButton button = Qt::LeftButton)
 {

@@ -12,6 +12,7 @@
 #include "project/Project.h"
 #include "project/WinReg.h"
 #include "support/TestSupport.h"
+#include "support/MessageLog.h"
 
 #include <QAction>
 #include <QApplication>
@@ -53,21 +54,7 @@ public:
     bool ChooseColor(int&) override { return false; }
 };
 
-class TRecordingSink : public IStatusSink {
-public:
-    std::vector<int> progress;
-    std::vector<std::string> operations;
-    std::function<void()> onPump;
-    void SetOperationText(const std::string& t) override { operations.push_back(t); }
-    void SetStepText(const std::string&) override {}
-    void SetProgress(int p) override { progress.push_back(p); }
-    void SetBusyCursor(bool) override {}
-    void ProcessMessages() override
-    {
-        if (onPump)
-            onPump();
-    }
-};
+using TRecordingSink = qxtest::TStatusLog;
 
 void sendMouse(QWidget* w, QEvent::Type type, QPoint p, Qt::MouseButton button = Qt::LeftButton)
 {

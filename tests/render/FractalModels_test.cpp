@@ -21,20 +21,7 @@ using namespace fixture3ds;
 
 namespace {
 
-class RecordingStatus : public IStatusSink {
-public:
-    std::vector<std::string> operations, steps;
-    std::function<void()> onPump;
-    void SetOperationText(const std::string& text) override { operations.push_back(text); }
-    void SetStepText(const std::string& text) override { steps.push_back(text); }
-    void SetProgress(int) override {}
-    void SetBusyCursor(bool) override {}
-    void ProcessMessages() override
-    {
-        if (onPump)
-            onPump();
-    }
-};
+using RecordingStatus = qxtest::TStatusLog;
 
 using SilentPrompt = qxtest::TMessageLog;
 

@@ -6,6 +6,7 @@
 #include "render/GLPanel.h"
 #include "render/SyntheticLandscape.h"
 #include "support/TestSupport.h"
+#include "support/MessageLog.h"
 
 #include <QDir>
 #include <QImage>
@@ -21,21 +22,7 @@
 
 namespace {
 
-class RecordingStatus : public IStatusSink {
-public:
-    std::vector<std::string> operations, steps;
-    std::vector<int> progress;
-    std::function<void()> onPump;
-    void SetOperationText(const std::string& text) override { operations.push_back(text); }
-    void SetStepText(const std::string& text) override { steps.push_back(text); }
-    void SetProgress(int percent) override { progress.push_back(percent); }
-    void SetBusyCursor(bool) override {}
-    void ProcessMessages() override
-    {
-        if (onPump)
-            onPump();
-    }
-};
+using RecordingStatus = qxtest::TStatusLog;
 
 class RecordingPrompt : public IPrompt {
 public:

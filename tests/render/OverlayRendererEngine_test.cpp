@@ -22,23 +22,7 @@
 
 namespace {
 
-class RecordingStatus : public IStatusSink {
-public:
-    std::vector<std::string> operations, steps;
-    std::vector<int> progress;
-    std::function<void()> onPump;
-    int pumps = 0;
-    void SetOperationText(const std::string& text) override { operations.push_back(text); }
-    void SetStepText(const std::string& text) override { steps.push_back(text); }
-    void SetProgress(int percent) override { progress.push_back(percent); }
-    void SetBusyCursor(bool) override {}
-    void ProcessMessages() override
-    {
-        ++pumps;
-        if (onPump)
-            onPump();
-    }
-};
+using RecordingStatus = qxtest::TStatusLog;
 
 struct RecordingPrompt : qxtest::TMessageLog {
     RecordingPrompt() { answer = TAnswer::No; }

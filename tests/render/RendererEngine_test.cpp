@@ -6,6 +6,7 @@
 #include "project/atmos32.h"
 #include "render/GLPanel.h"
 #include "support/TestSupport.h"
+#include "support/MessageLog.h"
 
 #include <QImage>
 
@@ -24,22 +25,7 @@ public:
     void Render(TGLPanel&) override {}
 };
 
-class RecordingStatus : public IStatusSink {
-public:
-    std::vector<std::string> steps;
-    std::function<void()> onPump;
-    int pumps = 0;
-    void SetOperationText(const std::string&) override {}
-    void SetStepText(const std::string& text) override { steps.push_back(text); }
-    void SetProgress(int) override {}
-    void SetBusyCursor(bool) override {}
-    void ProcessMessages() override
-    {
-        ++pumps;
-        if (onPump)
-            onPump();
-    }
-};
+using RecordingStatus = qxtest::TStatusLog;
 
 class RecordingPrompt : public IPrompt {
 public:

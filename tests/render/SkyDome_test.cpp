@@ -9,6 +9,7 @@
 #include "project/Project.h"
 #include "project/atmos32.h"
 #include "render/GLPanel.h"
+#include "support/MessageLog.h"
 
 #include <gtest/gtest.h>
 
@@ -26,19 +27,7 @@ public:
     void Render(TGLPanel&) override {}
 };
 
-class TPumpingStatus : public IStatusSink {
-public:
-    std::function<void()> onPump;
-    void SetOperationText(const std::string&) override {}
-    void SetStepText(const std::string&) override {}
-    void SetProgress(int) override {}
-    void SetBusyCursor(bool) override {}
-    void ProcessMessages() override
-    {
-        if (onPump)
-            onPump();
-    }
-};
+using TPumpingStatus = qxtest::TStatusLog;
 
 // The dome as it was first drawn; AtmosphereParams must already be filled (DrawSky does that).
 void ReferenceDome(TRenderEngine& engine, const TProject& p)

@@ -1,8 +1,11 @@
 #pragma once
-// A prompt for tests: records the messages shown and the questions asked; a question is answered
-// with `answer` when set, else with its first button; file, folder and colour dialogs are cancelled.
+// Stand-ins for the prompt and the status bar in tests. TMessageLog records the messages shown and
+// the questions asked; a question is answered with `answer` when set, else with its first button;
+// file, folder and colour dialogs are cancelled. TStatusLog records the status texts and progress
+// and runs onPump where pending messages would run.
 #include "project/Messages.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -53,6 +56,25 @@ template <TAnswer Answer>
 class TAnsweringMessageLog : public TMessageLog {
 public:
     TAnsweringMessageLog() { answer = Answer; }
+};
+
+class TStatusLog : public IStatusSink {
+public:
+    std::vector<std::string> operations, steps;
+    std::vector<int> progress;
+    std::function<void()> onPump;
+    int pumps = 0;
+
+    void SetOperationText(const std::string& text) override { operations.push_back(text); }
+    void SetStepText(const std::string& text) override { steps.push_back(text); }
+    void SetProgress(int percent) override { progress.push_back(percent); }
+    void SetBusyCursor(bool) override {}
+    void ProcessMessages() override
+    {
+        ++pumps;
+        if (onPump)
+            onPump();
+    }
 };
 
 } // namespace qxtest
