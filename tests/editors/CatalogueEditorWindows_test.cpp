@@ -1,6 +1,7 @@
 // The plant types, urban plans and overlay editors as the main window opens and closes them, and
 // what their broadcasts and the paths dialog do there.
 #include "shell/ShellFixture.h"
+#include "EditorWindowCases.h"
 
 #include "editors/Actors.h"
 #include "editors/Overlay.h"
@@ -33,30 +34,14 @@ protected:
 TEST_F(CatalogueEditorWindowsTest, CommandsOpenEachEditorOnceAndClosingEmptiesItsGlobal)
 {
     TMainForm& main = Start();
-    struct Case {
-        int command;
-        TChildKind kind;
-        std::function<TFBaseForm*()> global;
-    } cases[] = {
+    const std::vector<editortest::TEditorCommand> cases = {
         {10, TChildKind::Actors, [] { return FActors; }},
         {12, TChildKind::Urban, [] { return FUrbanPlan; }},
         {13, TChildKind::Overlay, [] { return FOverlay; }},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(c.global(), nullptr);
-        main.OutBarClick(c.command);
-        TFBaseForm* open = main.ChildWindow(c.kind);
-        ASSERT_NE(open, nullptr) << c.command;
-        EXPECT_EQ(c.global(), open);
-        EXPECT_EQ(open->ProjectVar(), &CurrentProject);
-        if (QAction* item = main.MenuItemOf(c.kind)) {
-            EXPECT_FALSE(item->isEnabled());
-        }
-        main.OutBarClick(c.command);
-        EXPECT_EQ(main.ChildWindow(c.kind), open);
-    }
+    editortest::ExpectEachCommandOpensItsEditorOnce(main, cases);
     EXPECT_TRUE(prompt.messages.empty());
-    for (const Case& c : cases) {
+    for (const editortest::TEditorCommand& c : cases) {
         main.SubWindowOf(main.ChildWindow(c.kind))->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_EQ(c.global(), nullptr);

@@ -1,5 +1,6 @@
 // The four environment editors as the main window opens, refreshes and closes them.
 #include "shell/ShellFixture.h"
+#include "EditorWindowCases.h"
 
 #include "controls/Flatimge.h"
 #include "controls/EnhTrackBar.h"
@@ -32,34 +33,18 @@ protected:
 TEST_F(EditorWindowsTest, CommandsOpenEachEditorOnceIntoItsGlobal)
 {
     TMainForm& main = Start();
-    struct Case {
-        int command;
-        TChildKind kind;
-        std::function<TFBaseForm*()> global;
-    } cases[] = {
+    const std::vector<editortest::TEditorCommand> cases = {
         {3, TChildKind::Camera, [] { return FCamera; }},
         {4, TChildKind::Atmosphere, [] { return FAtmosphere; }},
         {5, TChildKind::Cloud, [] { return FCloud; }},
         {7, TChildKind::Water, [] { return FWater; }},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(c.global(), nullptr);
-        main.OutBarClick(c.command);
-        TFBaseForm* open = main.ChildWindow(c.kind);
-        ASSERT_NE(open, nullptr) << c.command;
-        EXPECT_EQ(c.global(), open);
-        EXPECT_EQ(open->ProjectVar(), &CurrentProject);
-        if (QAction* item = main.MenuItemOf(c.kind)) {
-            EXPECT_FALSE(item->isEnabled());
-        }
-        main.OutBarClick(c.command);
-        EXPECT_EQ(main.ChildWindow(c.kind), open);
-    }
+    editortest::ExpectEachCommandOpensItsEditorOnce(main, cases);
     EXPECT_TRUE(prompt.messages.empty());
     // The first project's 258 x 258 grid is on the camera's map.
     EXPECT_EQ(FCamera->FlatImage->size(), QSize(250, 250));
 
-    for (const Case& c : cases) {
+    for (const editortest::TEditorCommand& c : cases) {
         main.SubWindowOf(main.ChildWindow(c.kind))->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_EQ(c.global(), nullptr);

@@ -7,6 +7,7 @@
 #include "render/GLPanel.h"
 #include "support/TestSupport.h"
 #include "support/MessageLog.h"
+#include "GLTestSupport.h"
 
 #include <QImage>
 
@@ -66,20 +67,7 @@ protected:
                 project->Grid.Cells[c][r].Height = f(c, r);
     }
     // Runs body with a current context drawing into a width x height panel.
-    void WithContext(int width, int height, const std::function<void()>& body)
-    {
-        std::string error;
-        ASSERT_TRUE(LoadOpenGLLibraries("SGI", &error)) << error;
-        TGLPanel panel;
-        panel.resize(width, height);
-        bool ran = false;
-        panel.OnGLDraw = [&](TGLPanel&) {
-            ran = true;
-            body();
-        };
-        panel.Redraw();
-        EXPECT_TRUE(ran);
-    }
+    void WithContext(int width, int height, const std::function<void()>& body) { qxtest::WithGLContext(width, height, body); }
     // Ortho view where window coordinates equal x and y (0 .. size) and depth = (1 - z) / 2.
     void OrthoView(int size)
     {
