@@ -49,7 +49,10 @@ inline double Grad(int hash, double x, double y, double z)
 // Splits a coordinate into its lattice cell (0..255) and the offset inside it, for any finite value.
 inline void Split(double c, int& cell, double& frac)
 {
-    double w = std::fmod(c, 256.0);
+    // fmod(c, 256) without the library call: c / 256 and its truncation are exact, and so is the
+    // difference, which is the exact remainder (a zero may differ in sign, which floor and the
+    // subtraction below do not see).
+    double w = c - 256.0 * std::trunc(c * (1.0 / 256.0));
     if (w < 0)
         w += 256.0;
     const double f = std::floor(w);
@@ -100,8 +103,15 @@ double NoiseAt(double x, double y, double z, double param)
 {
     if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z) || !std::isfinite(param))
         return 0.5;
-    double ox, oy, oz;
-    ParamOffset(param, ox, oy, oz);
+    // Callers sample one field many times in a row: the offset of the last one is kept.
+    thread_local double lastParam = 0, lastX = 0, lastY = 0, lastZ = 0;
+    thread_local bool known = false;
+    if (!known || std::bit_cast<uint64_t>(lastParam) != std::bit_cast<uint64_t>(param)) {
+        ParamOffset(param, lastX, lastY, lastZ);
+        lastParam = param;
+        known = true;
+    }
+    const double ox = lastX, oy = lastY, oz = lastZ;
     x += ox;
     y += oy;
     z += oz;
