@@ -29,17 +29,6 @@ double ScaleDivisor(const TProject& p)
 
 double Quotient(double a, double b) { return b != 0 ? a / b : 0.0; }
 
-// std::nearbyint in the default rounding mode (halves to even), without the library call that
-// saves and restores the floating-point environment: adding and removing 2^52 rounds any smaller
-// magnitude to an integer exactly as nearbyint does.
-double RoundHalfEven(double v)
-{
-    const double m = std::fabs(v);
-    if (!(m < 0x1p52))
-        return std::nearbyint(v); // already an integer, or not finite
-    return std::copysign((m + 0x1p52) - 0x1p52, v);
-}
-
 template <typename Block>
 int UsedCount(const Block& block)
 {
@@ -108,7 +97,7 @@ int TiledIndex(double u, int size, bool up)
 // The nearest integer to |v|, modulo 64.
 int NoiseIndex64(double v)
 {
-    const double r = RoundHalfEven(std::fabs(v));
+    const double r = std::nearbyint(std::fabs(v));
     if (r < 2147483648.0)
         return static_cast<int>(static_cast<int32_t>(r) & 63);
     return std::isfinite(r) ? static_cast<int>(std::fmod(r, 64.0)) : 0;
@@ -196,9 +185,9 @@ void ChooseDefaultSurface(const TProject& p, TTexelPoint& t)
     const double ws = ScaleDivisor(p);
     double h = Quotient(t.Y, g.VerticalScale) * ws;
     if (p.Fractal.BandEdgeFuzziness > 0) {
-        const double a = RoundHalfEven((g.MaxHeight - g.MinHeight) * p.Fractal.BandEdgeFuzziness / 500.0);
+        const double a = std::nearbyint((g.MaxHeight - g.MinHeight) * p.Fractal.BandEdgeFuzziness / 500.0);
         const double v = p.BandNoise[NoiseIndex64(t.X * 19.0)][NoiseIndex64(t.Z * 19.0)];
-        h = h + RoundHalfEven(4 * a * v) - a;
+        h = h + std::nearbyint(4 * a * v) - a;
         if (h <= g.MinHeight)
             h = g.MinHeight;
         if (h >= g.MaxHeight)

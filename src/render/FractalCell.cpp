@@ -82,9 +82,7 @@ double ScaleDivisor(const TProject& p)
 // The nearest integer to |v|, modulo 64 (0 for a value beyond any integer).
 int DetailIndex(double v)
 {
-    // |v| rounded halves to even as nearbyint does, without its library call (see ProjectSurface).
-    const double m = std::fabs(v);
-    const double r = m < 0x1p52 ? (m + 0x1p52) - 0x1p52 : std::nearbyint(m);
+    const double r = std::nearbyint(std::fabs(v));
     if (r < 2147483648.0)
         return static_cast<int>(static_cast<int32_t>(r) & 63);
     return std::isfinite(r) ? static_cast<int>(std::fmod(r, 64.0)) : 0;
