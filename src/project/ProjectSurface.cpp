@@ -216,36 +216,22 @@ void ChooseDefaultSurface(const TProject& p, TTexelPoint& t)
     const double rel = (t.Y - lowest) / range * 100;
     const double slope = (1 - t.NormalY) * 111.1;
 
-    // Each surface's weight is needed up to three times per level of the tree: worked out once.
-    constexpr int kCached = 32;
-    double cached[kCached];
-    bool known[kCached] = {};
-    auto weight = [&](int j) {
-        if (j >= kCached)
-            return SurfaceWeight(surfaces[j], rel, slope);
-        if (!known[j]) {
-            cached[j] = SurfaceWeight(surfaces[j], rel, slope);
-            known[j] = true;
-        }
-        return cached[j];
-    };
-
     int current = std::min(band, n - 1);
     // A tree is at most n deep; a ParentID cycle ends there.
     for (int depth = 0; depth < n; ++depth) {
         const TTerrainSurface& s = surfaces[current];
-        double total = weight(current);
+        double total = SurfaceWeight(s, rel, slope);
         for (int j = 0; j < n; ++j)
             if (IsChild(surfaces[j], s))
-                total += weight(j);
+                total += SurfaceWeight(surfaces[j], rel, slope);
         const double threshold = p.BandNoise[0][0] * total;
         int chosen = current;
-        double running = weight(current);
+        double running = SurfaceWeight(s, rel, slope);
         if (!(running > threshold)) {
             for (int j = 0; j < n; ++j) {
                 if (!IsChild(surfaces[j], s))
                     continue;
-                running += weight(j);
+                running += SurfaceWeight(surfaces[j], rel, slope);
                 if (running > threshold) {
                     chosen = j;
                     break;
