@@ -38,21 +38,36 @@ constexpr PermutationTable kPerm;
 inline double Fade(double t) { return t * t * t * (t * (t * 6.0 - 15.0) + 10.0); }
 inline double Lerp(double t, double a, double b) { return a + t * (b - a); }
 
+// The gradient of a hash dotted with the offset: the sum of two of its components, signed.
+// Tables instead of branches; multiplying by +-1 and the order of the sum leave the value exact.
+constexpr uint8_t kGradU[16] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1};
+constexpr uint8_t kGradV[16] = {1, 1, 1, 1, 2, 2, 2, 2, 2, 2, 2, 2, 0, 2, 0, 2};
+constexpr double kGradSignU[16] = {1, -1, 1, -1, 1, -1, 1, -1, 1, -1, 1, -1, 1, -1, 1, -1};
+constexpr double kGradSignV[16] = {1, 1, -1, -1, 1, 1, -1, -1, 1, 1, -1, -1, 1, 1, -1, -1};
+
 inline double Grad(int hash, double x, double y, double z)
 {
     const int h = hash & 15;
-    const double u = h < 8 ? x : y;
-    const double v = h < 4 ? y : (h == 12 || h == 14 ? x : z);
-    return ((h & 1) ? -u : u) + ((h & 2) ? -v : v);
+    const double c[3] = {x, y, z};
+    return kGradSignU[h] * c[kGradU[h]] + kGradSignV[h] * c[kGradV[h]];
 }
 
 // Splits a coordinate into its lattice cell (0..255) and the offset inside it, for any finite value.
 inline void Split(double c, int& cell, double& frac)
 {
-    // fmod(c, 256) without the library call: c / 256 and its truncation are exact, and so is the
-    // difference, which is the exact remainder (a zero may differ in sign, which floor and the
-    // subtraction below do not see).
-    double w = c - 256.0 * std::trunc(c * (1.0 / 256.0));
+    if (std::fabs(c) < 0x1p52) {
+        // c mod 256 through integer truncation: c / 256 and its integer part are exact, and so is
+        // the difference, the exact remainder. Only the sign of a zero may differ from the general
+        // path below, and no sum or product of the noise turns a zero's sign into a different value.
+        double w = c - 256.0 * static_cast<double>(static_cast<int64_t>(c * (1.0 / 256.0)));
+        if (w < 0)
+            w += 256.0;
+        const int whole = static_cast<int>(w); // w is in 0 .. 256
+        cell = whole & 255;
+        frac = w - whole;
+        return;
+    }
+    double w = std::fmod(c, 256.0);
     if (w < 0)
         w += 256.0;
     const double f = std::floor(w);
