@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cfenv>
 #include <cmath>
 #include <ios>
 #include <limits>
@@ -322,6 +323,39 @@ TEST(Perlin, EdgeCoordinatesGiveTheirExactValues)
     for (const auto& p : pins) {
         const double v[2] = {p.x, 0.61 - p.x / 7.0};
         EXPECT_EQ(Noise2(v), p.noise) << std::hexfloat << p.x;
+    }
+}
+
+// Every pending flag goes, whichever unit raised it: the SSE unit (doubles) or the x87 unit (long
+// double arithmetic, some library functions).
+TEST(FloatingPointGuard, ClearRemovesTheFlagsOfBothUnits)
+{
+    MaskFPUExceptions();
+    const struct {
+        const char* name;
+        int flag;
+        bool x87;
+    } cases[] = {
+        {"sse divide by zero", FE_DIVBYZERO, false}, {"sse invalid", FE_INVALID, false},
+        {"sse overflow", FE_OVERFLOW, false},        {"x87 divide by zero", FE_DIVBYZERO, true},
+        {"x87 invalid", FE_INVALID, true},           {"x87 inexact", FE_INEXACT, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::feclearexcept(FE_ALL_EXCEPT);
+        volatile double zero = 0, one = 1, big = 1e308;
+        volatile long double lzero = 0, lone = 1, lthree = 3;
+        volatile double d = 0;
+        volatile long double l = 0;
+        if (c.x87)
+            l = c.flag == FE_DIVBYZERO ? lone / lzero : c.flag == FE_INVALID ? lzero / lzero : lone / lthree;
+        else
+            d = c.flag == FE_DIVBYZERO ? one / zero : c.flag == FE_INVALID ? zero / zero : big * big;
+        (void)d;
+        (void)l;
+        ASSERT_NE(std::fetestexcept(c.flag), 0);
+        ClearFPUExceptions();
+        EXPECT_EQ(std::fetestexcept(FE_ALL_EXCEPT), 0);
     }
 }
 
