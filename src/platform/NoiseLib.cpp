@@ -75,15 +75,26 @@ inline void Split(double c, int& cell, double& frac)
     frac = w - f;
 }
 
-double Gradient3(double x, double y, double z)
+// One coordinate split for the lattice: cell, offset and its fade.
+struct TAxis {
+    int Cell = 0;
+    double Frac = 0, Fade = 0;
+};
+
+inline TAxis SplitAxis(double c)
 {
-    int X, Y, Z;
-    double fx, fy, fz;
-    Split(x, X, fx);
-    Split(y, Y, fy);
-    Split(z, Z, fz);
+    TAxis a;
+    Split(c, a.Cell, a.Frac);
+    a.Fade = Fade(a.Frac);
+    return a;
+}
+
+double Gradient3(const TAxis& ax, const TAxis& ay, const TAxis& az)
+{
+    const int X = ax.Cell, Y = ay.Cell, Z = az.Cell;
+    const double fx = ax.Frac, fy = ay.Frac, fz = az.Frac;
     const auto& p = kPerm.p;
-    const double u = Fade(fx), v = Fade(fy), w = Fade(fz);
+    const double u = ax.Fade, v = ay.Fade, w = az.Fade;
     const int A = p[X] + Y, AA = p[A] + Z, AB = p[A + 1] + Z;
     const int B = p[X + 1] + Y, BA = p[B] + Z, BB = p[B + 1] + Z;
     return Lerp(w,
@@ -130,9 +141,21 @@ double NoiseAt(double x, double y, double z, double param)
     x += ox;
     y += oy;
     z += oz;
+    // The displacement passes a seed as the third coordinate: its splits are kept for the next call.
+    constexpr int kOctaves = 4;
+    thread_local double lastZIn = 0;
+    thread_local bool zKnown = false;
+    thread_local TAxis zAxes[kOctaves];
+    if (!zKnown || std::bit_cast<uint64_t>(lastZIn) != std::bit_cast<uint64_t>(z)) {
+        double f = 1;
+        for (int octave = 0; octave < kOctaves; ++octave, f *= 2.0)
+            zAxes[octave] = SplitAxis(z * f);
+        lastZIn = z;
+        zKnown = true;
+    }
     double sum = 0, amplitude = 1, total = 0, frequency = 1;
-    for (int octave = 0; octave < 4; ++octave) {
-        sum += amplitude * Gradient3(x * frequency, y * frequency, z * frequency);
+    for (int octave = 0; octave < kOctaves; ++octave) {
+        sum += amplitude * Gradient3(SplitAxis(x * frequency), SplitAxis(y * frequency), zAxes[octave]);
         total += amplitude;
         amplitude *= 0.5;
         frequency *= 2.0;
