@@ -38,17 +38,35 @@ constexpr PermutationTable kPerm;
 inline double Fade(double t) { return t * t * t * (t * (t * 6.0 - 15.0) + 10.0); }
 inline double Lerp(double t, double a, double b) { return a + t * (b - a); }
 
+// The gradient of a hash dotted with the offset: the sum of two of its components, signed.
+// Tables instead of branches; multiplying by +-1 and the order of the sum leave the value exact.
+constexpr uint8_t kGradU[16] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1};
+constexpr uint8_t kGradV[16] = {1, 1, 1, 1, 2, 2, 2, 2, 2, 2, 2, 2, 0, 2, 0, 2};
+constexpr double kGradSignU[16] = {1, -1, 1, -1, 1, -1, 1, -1, 1, -1, 1, -1, 1, -1, 1, -1};
+constexpr double kGradSignV[16] = {1, 1, -1, -1, 1, 1, -1, -1, 1, 1, -1, -1, 1, 1, -1, -1};
+
 inline double Grad(int hash, double x, double y, double z)
 {
     const int h = hash & 15;
-    const double u = h < 8 ? x : y;
-    const double v = h < 4 ? y : (h == 12 || h == 14 ? x : z);
-    return ((h & 1) ? -u : u) + ((h & 2) ? -v : v);
+    const double c[3] = {x, y, z};
+    return kGradSignU[h] * c[kGradU[h]] + kGradSignV[h] * c[kGradV[h]];
 }
 
 // Splits a coordinate into its lattice cell (0..255) and the offset inside it, for any finite value.
 inline void Split(double c, int& cell, double& frac)
 {
+    if (std::fabs(c) < 0x1p52) {
+        // c mod 256 through integer truncation: c / 256 and its integer part are exact, and so is
+        // the difference, the exact remainder. Only the sign of a zero may differ from the general
+        // path below, and no sum or product of the noise turns a zero's sign into a different value.
+        double w = c - 256.0 * static_cast<double>(static_cast<int64_t>(c * (1.0 / 256.0)));
+        if (w < 0)
+            w += 256.0;
+        const int whole = static_cast<int>(w); // w is in 0 .. 256
+        cell = whole & 255;
+        frac = w - whole;
+        return;
+    }
     double w = std::fmod(c, 256.0);
     if (w < 0)
         w += 256.0;
@@ -57,15 +75,26 @@ inline void Split(double c, int& cell, double& frac)
     frac = w - f;
 }
 
-double Gradient3(double x, double y, double z)
+// One coordinate split for the lattice: cell, offset and its fade.
+struct TAxis {
+    int Cell = 0;
+    double Frac = 0, Fade = 0;
+};
+
+inline TAxis SplitAxis(double c)
 {
-    int X, Y, Z;
-    double fx, fy, fz;
-    Split(x, X, fx);
-    Split(y, Y, fy);
-    Split(z, Z, fz);
+    TAxis a;
+    Split(c, a.Cell, a.Frac);
+    a.Fade = Fade(a.Frac);
+    return a;
+}
+
+double Gradient3(const TAxis& ax, const TAxis& ay, const TAxis& az)
+{
+    const int X = ax.Cell, Y = ay.Cell, Z = az.Cell;
+    const double fx = ax.Frac, fy = ay.Frac, fz = az.Frac;
     const auto& p = kPerm.p;
-    const double u = Fade(fx), v = Fade(fy), w = Fade(fz);
+    const double u = ax.Fade, v = ay.Fade, w = az.Fade;
     const int A = p[X] + Y, AA = p[A] + Z, AB = p[A + 1] + Z;
     const int B = p[X + 1] + Y, BA = p[B] + Z, BB = p[B + 1] + Z;
     return Lerp(w,
@@ -100,14 +129,33 @@ double NoiseAt(double x, double y, double z, double param)
 {
     if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z) || !std::isfinite(param))
         return 0.5;
-    double ox, oy, oz;
-    ParamOffset(param, ox, oy, oz);
+    // Callers sample one field many times in a row: the offset of the last one is kept.
+    thread_local double lastParam = 0, lastX = 0, lastY = 0, lastZ = 0;
+    thread_local bool known = false;
+    if (!known || std::bit_cast<uint64_t>(lastParam) != std::bit_cast<uint64_t>(param)) {
+        ParamOffset(param, lastX, lastY, lastZ);
+        lastParam = param;
+        known = true;
+    }
+    const double ox = lastX, oy = lastY, oz = lastZ;
     x += ox;
     y += oy;
     z += oz;
+    // The displacement passes a seed as the third coordinate: its splits are kept for the next call.
+    constexpr int kOctaves = 4;
+    thread_local double lastZIn = 0;
+    thread_local bool zKnown = false;
+    thread_local TAxis zAxes[kOctaves];
+    if (!zKnown || std::bit_cast<uint64_t>(lastZIn) != std::bit_cast<uint64_t>(z)) {
+        double f = 1;
+        for (int octave = 0; octave < kOctaves; ++octave, f *= 2.0)
+            zAxes[octave] = SplitAxis(z * f);
+        lastZIn = z;
+        zKnown = true;
+    }
     double sum = 0, amplitude = 1, total = 0, frequency = 1;
-    for (int octave = 0; octave < 4; ++octave) {
-        sum += amplitude * Gradient3(x * frequency, y * frequency, z * frequency);
+    for (int octave = 0; octave < kOctaves; ++octave) {
+        sum += amplitude * Gradient3(SplitAxis(x * frequency), SplitAxis(y * frequency), zAxes[octave]);
         total += amplitude;
         amplitude *= 0.5;
         frequency *= 2.0;

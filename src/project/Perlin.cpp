@@ -42,7 +42,10 @@ bool Setup(double c, int& b0, int& b1, double& r0, double& r1)
     if (!std::isfinite(t))
         return false;
     const double tt = std::trunc(t);
-    b0 = static_cast<int>(static_cast<int64_t>(std::fmod(tt, 256.0)) & BM);
+    // The low byte of the integer part; fmod only where the integer does not fit 64 bits (the
+    // remainder has the same low byte in two's complement).
+    const int64_t whole = std::fabs(tt) < 0x1p62 ? static_cast<int64_t>(tt) : static_cast<int64_t>(std::fmod(tt, 256.0));
+    b0 = static_cast<int>(whole & BM);
     b1 = (b0 + 1) & BM;
     r0 = t - tt;
     r1 = r0 - 1.0;

@@ -98,6 +98,8 @@ int TiledIndex(double u, int size, bool up)
 int NoiseIndex64(double v)
 {
     const double r = std::nearbyint(std::fabs(v));
+    if (r < 2147483648.0)
+        return static_cast<int>(static_cast<int32_t>(r) & 63);
     return std::isfinite(r) ? static_cast<int>(std::fmod(r, 64.0)) : 0;
 }
 

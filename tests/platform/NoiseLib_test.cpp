@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ios>
 #include <limits>
 
 namespace {
@@ -48,6 +49,35 @@ TEST(NoiseLib, RangeSmoothnessAndFields)
     EXPECT_TRUE(big >= 0 && big <= 1);
     EXPECT_EQ(NoiseAt(std::numeric_limits<double>::quiet_NaN(), 0, 0, 0), 0.5);
     EXPECT_EQ(NoiseAt(0, 0, std::numeric_limits<double>::infinity(), 0), 0.5);
+}
+
+// Coordinates where the lattice cell is found the hard way: negative, on a period boundary,
+// subnormal, past 2^62 and far beyond any integer. Exact values, each field sampled in turn.
+TEST(NoiseLib, EdgeCoordinatesGiveTheirExactValues)
+{
+    const struct {
+        double x, first, second;
+    } pins[] = {
+        {-0x1p+8, 0x1.f63c2f359bf52p-2, 0x1.43aab37d47442p-1},
+        {0x1p+8, 0x1.1916a25e2e39ap-1, 0x1.43aab37d47442p-1},
+        {-0x0p+0, 0x1.2f3513835a57cp-1, 0x1.43aab37d47442p-1},
+        {0x0.012688b70e62bp-1022, 0x1.2f3513835a57cp-1, 0x1.43aab37d47442p-1},
+        {-0x0.012688b70e62bp-1022, 0x1.2f3513835a57cp-1, 0x1.43aab37d47442p-1},
+        {-0x1.ep+1, 0x1.18351f812c53cp-1, 0x1.02a3f45ba0e8ep-1},
+        {0x1.ffffffde7210cp+7, 0x1.19168f2df8947p-1, 0x1.43aaa86d709bp-1},
+        {0x1.0018p+12, 0x1.31bbc2b4b0504p-1, 0x1.f991d0e1e48e7p-2},
+        {-0x1.0004p+12, 0x1.6c9dd61406a36p-2, 0x1.00470b76ae496p-1},
+        {-0x1.3884ccccccccdp+12, 0x1.5c61eb78b614p-2, 0x1.2333f30e6c226p-1},
+        {0x1.0000000000002p+62, 0x1p-1, 0x1.0d7582293320ep-1},
+        {-0x1p+63, 0x1p-1, 0x1.0d7582293320ep-1},
+        {0x1.7e43c8800759cp+996, 0x1p-1, 0x1.0d7582293320ep-1},
+        {-0x1.7e43c8800759cp+996, 0x1p-1, 0x1.0d7582293320ep-1},
+        {0x1.d6f34547df3b6p+26, 0x1.09e3daf078213p-2, 0x1.9cf619d0a57abp-2},
+    };
+    for (const auto& p : pins) {
+        EXPECT_EQ(NoiseAt(p.x, 0.37 * p.x + 0.5, -p.x / 3.0, 4), p.first) << std::hexfloat << p.x;
+        EXPECT_EQ(NoiseAt(0.25, p.x, 0.125, -0.0), p.second) << std::hexfloat << p.x;
+    }
 }
 
 } // namespace

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cfenv>
 #include <cmath>
+#include <ios>
 #include <limits>
 
 namespace {
@@ -290,6 +292,70 @@ TEST(Perlin, LatticeZerosTurbulenceAndPinnedValues)
     for (double x = -2.01; x < 2.0; x += 0.1) {
         const double a[2] = {x, 0.3}, b[2] = {x + 1e-4, 0.3};
         ASSERT_NEAR(Noise2(a), Noise2(b), 1e-3) << x;
+    }
+}
+
+// The lattice cell of coordinates below the offset, on a period boundary, subnormal and beyond
+// 64-bit integers: exact values.
+TEST(Perlin, EdgeCoordinatesGiveTheirExactValues)
+{
+    SeedGuard guard;
+    InitRandomTables();
+    const struct {
+        double x, noise;
+    } pins[] = {
+        {-0x1p+8, -0x1.2987638829b33p-4},
+        {0x1p+8, -0x1.005c122b62e28p-5},
+        {-0x0p+0, 0x1.ecf6db40f17c4p-3},
+        {0x0.012688b70e62bp-1022, 0x1.ecf6db40f17c4p-3},
+        {-0x0.012688b70e62bp-1022, 0x1.ecf6db40f17c4p-3},
+        {-0x1.ep+1, 0x1.d8a87e123de1p-8},
+        {0x1.ffffffde7210cp+7, -0x1.005d14f63e39bp-5},
+        {0x1.0018p+12, -0x1.9aa5b4f99a243p-2},
+        {-0x1.0004p+12, 0x1.04bbdf6b0e02p-1},
+        {-0x1.3884ccccccccdp+12, 0x1.f85d131633538p-3},
+        {0x1.0000000000002p+62, 0x0p+0},
+        {-0x1p+63, 0x0p+0},
+        {0x1.7e43c8800759cp+996, 0x0p+0},
+        {-0x1.7e43c8800759cp+996, 0x0p+0},
+        {0x1.d6f34547df3b6p+26, 0x1.db160844a56ddp+0},
+    };
+    for (const auto& p : pins) {
+        const double v[2] = {p.x, 0.61 - p.x / 7.0};
+        EXPECT_EQ(Noise2(v), p.noise) << std::hexfloat << p.x;
+    }
+}
+
+// Every pending flag goes, whichever unit raised it: the SSE unit (doubles) or the x87 unit (long
+// double arithmetic, some library functions).
+TEST(FloatingPointGuard, ClearRemovesTheFlagsOfBothUnits)
+{
+    MaskFPUExceptions();
+    const struct {
+        const char* name;
+        int flag;
+        bool x87;
+    } cases[] = {
+        {"sse divide by zero", FE_DIVBYZERO, false}, {"sse invalid", FE_INVALID, false},
+        {"sse overflow", FE_OVERFLOW, false},        {"x87 divide by zero", FE_DIVBYZERO, true},
+        {"x87 invalid", FE_INVALID, true},           {"x87 inexact", FE_INEXACT, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::feclearexcept(FE_ALL_EXCEPT);
+        volatile double zero = 0, one = 1, big = 1e308;
+        volatile long double lzero = 0, lone = 1, lthree = 3;
+        volatile double d = 0;
+        volatile long double l = 0;
+        if (c.x87)
+            l = c.flag == FE_DIVBYZERO ? lone / lzero : c.flag == FE_INVALID ? lzero / lzero : lone / lthree;
+        else
+            d = c.flag == FE_DIVBYZERO ? one / zero : c.flag == FE_INVALID ? zero / zero : big * big;
+        (void)d;
+        (void)l;
+        ASSERT_NE(std::fetestexcept(c.flag), 0);
+        ClearFPUExceptions();
+        EXPECT_EQ(std::fetestexcept(FE_ALL_EXCEPT), 0);
     }
 }
 

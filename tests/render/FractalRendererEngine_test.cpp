@@ -623,3 +623,54 @@ TEST_F(FractalEngineTest, DetailThresholdsFollowTheProjectedSpacing)
 }
 
 } // namespace
+
+namespace {
+
+uint64_t Fnv1a(uint64_t h, const void* data, size_t size)
+{
+    const auto* b = static_cast<const unsigned char*>(data);
+    for (size_t k = 0; k < size; ++k)
+        h = (h ^ b[k]) * 0x100000001B3ull;
+    return h;
+}
+
+} // namespace
+
+// The shaded surface of a fixed landscape (land, lake and haze) must not change by a
+// single bit when the texel pass is reworked: the picture and the per-vertex colours and heights
+// the pass leaves behind (full float precision) are pinned to the values the original code gave.
+TEST_F(FractalEngineTest, ShadedSurfaceMatchesItsPinnedReference)
+{
+    struct Case {
+        int size, depth, width, height;
+        uint64_t picture, cells;
+        int64_t texels;
+    };
+    const Case cases[] = {
+        {40, 3, 160, 120, 0x8547a150cd2f75full, 0xc4517d4d0b37226bull, 32416},
+        {24, 4, 120, 90, 0xe0a7134ea9afe21cull, 0xff4fd7ee62d1de1ull, 20484},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.size);
+        TSyntheticLandscapeOptions options;
+        options.Size = c.size;
+        options.FractalDepth = c.depth;
+        Adopt(MakeSyntheticLandscape(options));
+        ASSERT_NE(project, nullptr);
+        const QImage picture = Render(*engine, c.width, c.height).convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(engine->LastError, "");
+        uint64_t pictureHash = 0xCBF29CE484222325ull;
+        for (int y = 0; y < picture.height(); ++y)
+            pictureHash = Fnv1a(pictureHash, picture.constScanLine(y), static_cast<size_t>(picture.width()) * 4);
+        uint64_t cellHash = 0xCBF29CE484222325ull;
+        for (int col = 0; col < project->Grid.SizeX; ++col)
+            for (int row = 0; row < project->Grid.SizeY; ++row) {
+                const TGridCell& cell = project->Grid.Cells[col][row];
+                const float values[4] = {cell.Color.R, cell.Color.G, cell.Color.B, cell.SurfaceHeight};
+                cellHash = Fnv1a(cellHash, values, sizeof values);
+            }
+        EXPECT_EQ(engine->TexelsShaded, c.texels);
+        EXPECT_EQ(pictureHash, c.picture) << std::hex << "0x" << pictureHash;
+        EXPECT_EQ(cellHash, c.cells) << std::hex << "0x" << cellHash;
+    }
+}
