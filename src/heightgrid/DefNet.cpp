@@ -258,21 +258,29 @@ void TDefineNet::UndoLast()
     RedrawArea(true);
 }
 
+TSetHeightDlg& TDefineNet::heightDialog(const QString& caption, bool withActions)
+{
+    CreateHeightGridDialogs();
+    TSetHeightDlg& dlg = *SetHeightDlg;
+    dlg.NullRadio->setEnabled(withActions);
+    dlg.AddRadio->setEnabled(withActions);
+    dlg.SubtractRadio->setEnabled(withActions);
+    if (!withActions)
+        dlg.HeightRadio->setChecked(true); // only a height can be set
+    dlg.InfoLabel->setText(caption);
+    dlg.PrepareEdits();
+    return dlg;
+}
+
 void TDefineNet::SpotHeightAt(int x, int y)
 {
     TProject* p = Project();
     if (!p || columnsOf(p) < 1 || rowsOf(p) < 1)
         return;
-    CreateHeightGridDialogs();
-    TSetHeightDlg& dlg = *SetHeightDlg;
     int32_t column = 0, row = 0;
     ScreenToCell(x, y, column, row);
     const TGridCell cell = p->Grid.Cells[column][row];
-    dlg.NullRadio->setEnabled(true);
-    dlg.AddRadio->setEnabled(true);
-    dlg.SubtractRadio->setEnabled(true);
-    dlg.InfoLabel->setText(QStringLiteral("Grid Point %1,%2").arg(column).arg(p->Grid.SizeY - 1 - row));
-    dlg.PrepareEdits();
+    TSetHeightDlg& dlg = heightDialog(QStringLiteral("Grid Point %1,%2").arg(column).arg(p->Grid.SizeY - 1 - row), true);
     if (!(cell.Height >= MinEditHeight)) {
         dlg.NullRadio->setChecked(true);
         dlg.HeightEdit->SetValue(0.0);
@@ -301,13 +309,7 @@ void TDefineNet::LevelAreaBetween(QPoint start, QPoint end)
 {
     if (columnsOf(Project()) < 1 || rowsOf(Project()) < 1)
         return;
-    CreateHeightGridDialogs();
-    TSetHeightDlg& dlg = *SetHeightDlg;
-    dlg.NullRadio->setEnabled(true);
-    dlg.AddRadio->setEnabled(true);
-    dlg.SubtractRadio->setEnabled(true);
-    dlg.InfoLabel->setText(QStringLiteral("Set area height"));
-    dlg.PrepareEdits();
+    TSetHeightDlg& dlg = heightDialog(QStringLiteral("Set area height"), true);
     dlg.HeightEdit->SetValue(forEdit(*dlg.HeightEdit, Tools.LastBaseHeight));
     dlg.RadioClick();
     if (!ExecSetHeight(dlg))
@@ -444,14 +446,7 @@ void TDefineNet::FinishContour()
         clearContourOverlay();
         return;
     }
-    CreateHeightGridDialogs();
-    TSetHeightDlg& dlg = *SetHeightDlg;
-    dlg.NullRadio->setEnabled(false);
-    dlg.AddRadio->setEnabled(false);
-    dlg.SubtractRadio->setEnabled(false);
-    dlg.HeightRadio->setChecked(true);
-    dlg.InfoLabel->setText(QStringLiteral("Set contour height"));
-    dlg.PrepareEdits();
+    TSetHeightDlg& dlg = heightDialog(QStringLiteral("Set contour height"), false);
     dlg.HeightEdit->SetValue(forEdit(*dlg.HeightEdit, Tools.LastBaseHeight));
     dlg.RadioClick();
     const bool ok = ExecSetHeight(dlg);

@@ -153,6 +153,8 @@ private:
     void redrawNow(bool whole, const TCellRect& cells);
     // The placement tools work in pixels of the map as it is drawn now.
     void syncPlacementSize();
+    // The height dialog of a tool, captioned; without actions only "set to a height" is offered.
+    TSetHeightDlg& heightDialog(const QString& caption, bool withActions);
     bool insideBuffer(QPoint p) const;
     void addContourPoint(QPoint p);
     void clearContourOverlay();
