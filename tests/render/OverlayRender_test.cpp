@@ -6,6 +6,7 @@
 #include "project/WinReg.h"
 #include "render/GLPanel.h"
 #include "render/OverlayRendererEngine.h"
+#include "render/script.h"
 #include "shell/ShellFixture.h"
 #include "support/TestSupport.h"
 
@@ -17,6 +18,7 @@
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QPrinter>
+#include <QTimer>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -390,3 +392,26 @@ TEST_F(OverlayWindowShellTest, TheMainWindowRefusesProjectCommandsAndClosingDuri
 }
 
 } // namespace
+
+TEST_F(OverlayWindowTest, TheInstalledScriptRunRendersAndSavesEveryFrame)
+{
+    TFOverlayRender& window = Open();
+    SetOverlayScriptRunner(RunOverlayAnimation);
+    const std::string script = dir.file("path.srp");
+    qxtest::WriteFileText(script, "[Path Data]\n"
+                                  "FRAME-0=100:20:200:0:40:0:0:0:0\n"
+                                  "FRAME-1=100:21:200:0:40:0:0:0:0\n");
+    std::filesystem::create_directory(dir.path() / "frames");
+    TRunScriptDlg& dialog = EnsureRunScriptDlg(&window);
+    dialog.ScriptSourceEdit->setText(QString::fromStdString(script));
+    dialog.DirectoryEdit->setText(QString::fromStdString(dir.file("frames")));
+    dialog.PrefixEdit->setText(QStringLiteral("shot"));
+    QTimer::singleShot(0, &dialog, [&dialog] { dialog.accept(); });
+    window.RunScriptMenuItem->trigger();
+    for (const char* name : {"shot0.bmp", "shot1.bmp"}) {
+        QImage saved(QString::fromStdString(dir.file(std::string("frames/") + name)));
+        EXPECT_FALSE(saved.isNull()) << name;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.file("frames/shot2.bmp")));
+    EXPECT_FALSE(RenderLocked());
+}
