@@ -608,6 +608,8 @@ void TRenderEngine::RaytraceShadows()
             cell.InShadow = 0;
             if (altitude == 0.0)
                 continue; // the sun straight above: nothing is shadowed, and nothing to pump for
+            if (sx < 2 || sy < 2)
+                continue; // a single column or row has no inner vertex that could cast a shadow
             const double h0 = cell.Height;
             for (double t = 1.0; t < limit; t += 1.0) {
                 const double col = std::nearbyint(dx * t + i);

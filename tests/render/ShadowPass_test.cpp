@@ -100,3 +100,31 @@ TEST(ShadowPass, MatchesTheFullMarch)
 }
 
 } // namespace
+
+namespace {
+
+TEST(ShadowPass, GridsOfOneColumnOrRowHaveNoShadowsAndReadNothingOutside)
+{
+    const std::pair<int, int> sizes[] = {{1, 1}, {1, 9}, {9, 1}};
+    for (const auto& [columns, rows] : sizes) {
+        TProject project;
+        ASSERT_TRUE(project.NewGrid(columns, rows, 10.0, 10.0));
+        for (int c = 0; c < columns; ++c)
+            for (int r = 0; r < rows; ++r) {
+                project.Grid.Cells[c][r].Height = 100.0 * (c + r);
+                project.Grid.Cells[c][r].InShadow = 1;
+            }
+        TProject* var = &project;
+        TTestEngine engine;
+        engine.SetProject(&var);
+        project.Lighting.LightAltitude = 20;
+        project.ShadowsOutOfDate = 1;
+        engine.RaytraceShadows();
+        for (int c = 0; c < columns; ++c)
+            for (int r = 0; r < rows; ++r)
+                EXPECT_EQ(project.Grid.Cells[c][r].InShadow, 0) << columns << " x " << rows;
+        EXPECT_EQ(project.ShadowsOutOfDate, 0);
+    }
+}
+
+} // namespace
