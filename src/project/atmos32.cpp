@@ -168,13 +168,12 @@ void HazeAlongSegment(bool Sky, TFloatRGB& Colour, const TFloatRGB& Light, const
 
     const double b = p.Blueing > 0 ? HazeRatio(l1 * p.Blueing, p.BlueDistance) : 0.0;
     const double f = p.FogDensity > 0 ? HazeRatio(l2 * p.FogDensity, p.FogDistance) : 0.0;
-    // exp(-0) is exactly 1: no haze or fog on the segment needs no library call.
-    const double fogFade = f != 0 ? std::exp(-f) : 1.0;
+    const double fogFade = std::exp(-f);
     for (int ch = 0; ch < 3; ++ch) {
         const double decay = b * Channel(p.DecayColour, ch);
         const double skyWeight = b * Channel(p.SkyColour, ch);
         const double fogColour = Channel(p.FogColour, ch) + Channel(Light, ch);
-        const double opacity = 1 - (decay != 0 ? std::exp(-decay) : 1.0) * fogFade;
+        const double opacity = 1 - std::exp(-decay) * fogFade;
         float& c = Channel(Colour, ch);
         const double weight = skyWeight + f;
         const double haze = weight != 0 ? (skyWeight * Channel(p.HorizonColour, ch) + f * fogColour) / weight : double(c);
