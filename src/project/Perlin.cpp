@@ -52,6 +52,24 @@ bool Setup(double c, int& b0, int& b1, double& r0, double& r1)
     return true;
 }
 
+inline double InlineNoise2(const double* V)
+{
+    int bx0, bx1, by0, by1;
+    double rx0, rx1, ry0, ry1;
+    if (!Setup(V[0], bx0, bx1, rx0, rx1) || !Setup(V[1], by0, by1, ry0, ry1))
+        return 0;
+    const int i = P[bx0], j = P[bx1];
+    const int b00 = P[i + by0], b10 = P[j + by0], b01 = P[i + by1], b11 = P[j + by1];
+    const double sx = SCurve(rx0), sy = SCurve(ry0);
+    double u = rx0 * G2[b00][0] + ry0 * G2[b00][1];
+    double v = rx1 * G2[b10][0] + ry0 * G2[b10][1];
+    const double a = Lerp(sx, u, v);
+    u = rx0 * G2[b01][0] + ry1 * G2[b01][1];
+    v = rx1 * G2[b11][0] + ry1 * G2[b11][1];
+    const double b = Lerp(sx, u, v);
+    return Lerp(sy, a, b);
+}
+
 template <bool SqrtWeight>
 double Sum(const double* V, double maxFreq)
 {
@@ -59,7 +77,22 @@ double Sum(const double* V, double maxFreq)
     // An infinite MaxFreq would never end the octaves; they stop once f overflows.
     for (double f = 1.0; f <= maxFreq && std::isfinite(f); f *= kOctave) {
         const double p[2] = {V[0] * f, V[1] * f};
-        sum += Noise2(p) / (SqrtWeight ? std::sqrt(f) : f);
+        sum += InlineNoise2(p) / (SqrtWeight ? std::sqrt(f) : f);
+    }
+    return sum;
+}
+
+template <bool SqrtWeight>
+double TableSum(const double* V, const TOctaves& octaves)
+{
+    if (octaves.Count < 0)
+        return Sum<SqrtWeight>(V, octaves.MaxFreq);
+    const double* weight = SqrtWeight ? octaves.Root : octaves.Frequency;
+    double sum = 0;
+    for (int k = 0; k < octaves.Count; ++k) {
+        const double f = octaves.Frequency[k];
+        const double p[2] = {V[0] * f, V[1] * f};
+        sum += InlineNoise2(p) / weight[k];
     }
     return sum;
 }
@@ -92,23 +125,7 @@ void InitPerlinTables()
     }
 }
 
-double Noise2(const double* V)
-{
-    int bx0, bx1, by0, by1;
-    double rx0, rx1, ry0, ry1;
-    if (!Setup(V[0], bx0, bx1, rx0, rx1) || !Setup(V[1], by0, by1, ry0, ry1))
-        return 0;
-    const int i = P[bx0], j = P[bx1];
-    const int b00 = P[i + by0], b10 = P[j + by0], b01 = P[i + by1], b11 = P[j + by1];
-    const double sx = SCurve(rx0), sy = SCurve(ry0);
-    double u = rx0 * G2[b00][0] + ry0 * G2[b00][1];
-    double v = rx1 * G2[b10][0] + ry0 * G2[b10][1];
-    const double a = Lerp(sx, u, v);
-    u = rx0 * G2[b01][0] + ry1 * G2[b01][1];
-    v = rx1 * G2[b11][0] + ry1 * G2[b11][1];
-    const double b = Lerp(sx, u, v);
-    return Lerp(sy, a, b);
-}
+double Noise2(const double* V) { return InlineNoise2(V); }
 
 double Turbulence(const double* V, double MaxFreq) { return Sum<false>(V, MaxFreq); }
 
@@ -117,4 +134,29 @@ double TurbulenceSqrt(const double* V, double MaxFreq)
     MaskFPUExceptions();
     ClearFPUExceptions();
     return Sum<true>(V, MaxFreq);
+}
+
+void SetOctaves(TOctaves& octaves, double MaxFreq)
+{
+    octaves.MaxFreq = MaxFreq;
+    octaves.Count = 0;
+    // The same products, in the same order, as the loop of Sum.
+    for (double f = 1.0; f <= MaxFreq && std::isfinite(f); f *= kOctave) {
+        if (octaves.Count == TOctaves::MaxCount) {
+            octaves.Count = -1;
+            return;
+        }
+        octaves.Frequency[octaves.Count] = f;
+        octaves.Root[octaves.Count] = std::sqrt(f);
+        ++octaves.Count;
+    }
+}
+
+double Turbulence(const double* V, const TOctaves& octaves) { return TableSum<false>(V, octaves); }
+
+double TurbulenceSqrt(const double* V, const TOctaves& octaves)
+{
+    MaskFPUExceptions();
+    ClearFPUExceptions();
+    return TableSum<true>(V, octaves);
 }

@@ -14,3 +14,16 @@ double Noise2(const double* V);
 double Turbulence(const double* V, double MaxFreq);
 // The same sum with each octave divided by sqrt(f).
 double TurbulenceSqrt(const double* V, double MaxFreq);
+
+// The octave frequencies of one MaxFreq and their square roots, worked out once for the many sums
+// of a frame that share it. The sums below give exactly the values of the functions above.
+struct TOctaves {
+    static constexpr int MaxCount = 64;
+    double MaxFreq = 0;
+    int Count = -1;        // -1: more octaves than fit; the sums then run the plain loop
+    double Frequency[MaxCount] = {};
+    double Root[MaxCount] = {};
+};
+void SetOctaves(TOctaves& octaves, double MaxFreq);
+double Turbulence(const double* V, const TOctaves& octaves);
+double TurbulenceSqrt(const double* V, const TOctaves& octaves);

@@ -43,14 +43,27 @@ struct TLine {
 
 double Distance(const TAtmosVector& a, const TAtmosVector& b) { return Length(b.X - a.X, b.Y - a.Y, b.Z - a.Z); }
 
+// The octaves of the cloud noise depend on the layer size only: worked out again when it changes.
+const TOctaves& CloudOctaves(double size)
+{
+    static TOctaves octaves;
+    static bool ready = false;
+    if (!ready || octaves.MaxFreq != size) {
+        SetOctaves(octaves, size);
+        ready = true;
+    }
+    return octaves;
+}
+
 void CloudAt(const TAtmosVector& q, const TFloatRGB& light, TFloatRGB& colour)
 {
     const TAtmosphereParams& p = AtmosphereParams;
     const double size = p.CloudSize;
     if (!(size > 0))
         return;
+    const TOctaves& octaves = CloudOctaves(size);
     const double uv[2] = {(q.X + p.CloudXOffset) / size, (q.Y + p.CloudYOffset) / size};
-    const double t = std::exp(-p.CloudDensity * std::max(0.0, TurbulenceSqrt(uv, size) + p.CloudCover));
+    const double t = std::exp(-p.CloudDensity * std::max(0.0, TurbulenceSqrt(uv, octaves) + p.CloudCover));
     if (!(t < 1))
         return;
     // Light reaching the cloud point: march toward the sun through the layer.
@@ -64,7 +77,7 @@ void CloudAt(const TAtmosVector& q, const TFloatRGB& light, TFloatRGB& colour)
             if (!(k < limit))
                 break;
             const double v[2] = {q.X / size + k * p.Sun.R, q.Y / size + k * p.Sun.G};
-            const double m = std::max(0.0, Turbulence(v, size) + p.CloudCover);
+            const double m = std::max(0.0, Turbulence(v, octaves) + p.CloudCover);
             s *= std::exp(-step * p.CloudDensity * m);
         }
     }

@@ -326,6 +326,31 @@ TEST(Perlin, EdgeCoordinatesGiveTheirExactValues)
     }
 }
 
+// Sums over octaves worked out beforehand give the very bits of the plain sums: below one octave,
+// at exact octave boundaries, a typical cloud size, beyond the table (the plain loop then) and
+// an endless MaxFreq.
+TEST(Perlin, PreparedOctavesGiveTheSameSums)
+{
+    SeedGuard guard;
+    InitRandomTables();
+    const double inf = std::numeric_limits<double>::infinity();
+    const double maxFreqs[] = {0.5, 1.0, 1.7, 2.89, 201.0, 1e9, 1e40, inf};
+    const double points[][2] = {{0.37, -1.91}, {123.456, 7.5}, {-4095.5, 0.001}};
+    for (double maxFreq : maxFreqs) {
+        TOctaves octaves;
+        SetOctaves(octaves, maxFreq);
+        for (const auto& v : points) {
+            EXPECT_EQ(Turbulence(v, octaves), Turbulence(v, maxFreq)) << maxFreq << " at " << v[0];
+            EXPECT_EQ(TurbulenceSqrt(v, octaves), TurbulenceSqrt(v, maxFreq)) << maxFreq << " at " << v[0];
+        }
+    }
+    TOctaves few, many;
+    SetOctaves(few, 0.5);
+    SetOctaves(many, 1e40);
+    EXPECT_EQ(few.Count, 0);
+    EXPECT_EQ(many.Count, -1); // 1.7^64 is far below 1e40
+}
+
 // Every pending flag goes, whichever unit raised it: the SSE unit (doubles) or the x87 unit (long
 // double arithmetic, some library functions).
 TEST(FloatingPointGuard, ClearRemovesTheFlagsOfBothUnits)

@@ -674,3 +674,61 @@ TEST_F(FractalEngineTest, ShadedSurfaceMatchesItsPinnedReference)
         EXPECT_EQ(cellHash, c.cells) << std::hex << "0x" << cellHash;
     }
 }
+
+// The same pin with the cloud layer drawn and thick haze and mist: every ground ray then crosses
+// the cloud (the eye is above it), so the cloud noise, the light march toward the sun and both haze
+// segments of the split ray all reach the picture and the vertex colours.
+TEST_F(FractalEngineTest, ShadedSurfaceWithCloudsAndHazeMatchesItsPinnedReference)
+{
+    struct Case {
+        double ceiling, floor, cloudHeight, blueing, fogDensity, mistHeight;
+        uint64_t picture, cells;
+    };
+    // The land lies between 241 and 298, the eye at 456: the haze layer takes in the land and the
+    // cloud lies between the eye and the land.
+    const Case cases[] = {
+        {600, 0, 63, 0.6, 0.1, 0.7, 0x151dda53843cee4dull, 0xa473993c66d1ef6ull}, // the mist top under the land
+        {2000, 250, 20, 0.0, 0.45, 0.7, 0x8f93728106e2ce1eull, 0xaaf2278a4ab9edc4ull}, // no blueing; mist over the land
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fogDensity);
+        TSyntheticLandscapeOptions options;
+        options.Size = 20;
+        options.FractalDepth = 3;
+        Adopt(MakeSyntheticLandscape(options));
+        ASSERT_NE(project, nullptr);
+        ASSERT_FALSE(project->Clouds.Items.empty());
+        TCloud& cloud = project->Clouds.Items.front();
+        cloud.Draw = 1;
+        cloud.XOffset = 13;
+        cloud.YOffset = -7;
+        cloud.Height = c.cloudHeight;
+        project->Atmosphere.Ceiling = c.ceiling;
+        project->Atmosphere.Floor = c.floor;
+        project->Atmosphere.Blueing = c.blueing;
+        project->Atmosphere.FogDensity = c.fogDensity;
+        project->Atmosphere.MistHeight = c.mistHeight;
+        const auto hashes = [&] {
+            const QImage picture = Render(*engine, 96, 72).convertToFormat(QImage::Format_RGB32);
+            EXPECT_EQ(engine->LastError, "");
+            uint64_t pictureHash = 0xCBF29CE484222325ull;
+            for (int y = 0; y < picture.height(); ++y)
+                pictureHash = Fnv1a(pictureHash, picture.constScanLine(y), static_cast<size_t>(picture.width()) * 4);
+            uint64_t cellHash = 0xCBF29CE484222325ull;
+            for (int col = 0; col < project->Grid.SizeX; ++col)
+                for (int row = 0; row < project->Grid.SizeY; ++row) {
+                    const TGridCell& cell = project->Grid.Cells[col][row];
+                    const float values[4] = {cell.Color.R, cell.Color.G, cell.Color.B, cell.SurfaceHeight};
+                    cellHash = Fnv1a(cellHash, values, sizeof values);
+                }
+            return std::pair{pictureHash, cellHash};
+        };
+        const auto [pictureHash, cellHash] = hashes();
+        EXPECT_GT(engine->TexelsShaded, 0);
+        EXPECT_EQ(pictureHash, c.picture) << std::hex << "0x" << pictureHash;
+        EXPECT_EQ(cellHash, c.cells) << std::hex << "0x" << cellHash;
+        // The pin covers the cloud over the land: without it the vertex colours differ.
+        cloud.Draw = 0;
+        EXPECT_NE(hashes().second, cellHash);
+    }
+}
