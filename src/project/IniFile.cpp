@@ -74,7 +74,7 @@ void TIniFile::Parse(std::string_view raw)
 {
     indexed_ = false;
     lines_.clear();
-    eol_ = "\n";
+    eol_.assign(1, '\n'); // assigning the literal makes GCC 12 warn falsely of an overlapping copy
     if (raw.size() >= 3 && raw.substr(0, 3) == "\xEF\xBB\xBF")
         raw.remove_prefix(3);
     const std::string text = DecodeStoredText(raw);
