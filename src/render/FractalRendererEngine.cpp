@@ -128,27 +128,6 @@ bool FolderExists(std::string folder)
 
 // Every stage of a render (the sky dome, the cells, the buildings) sees the clamped fractal depth;
 // the project's own value comes back when the render ends, unless the project was replaced.
-class TDepthClamp {
-public:
-    TDepthClamp(TProject** projectVar, int32_t depth) : projectVar_(projectVar), project_(*projectVar)
-    {
-        stored_ = project_->Fractal.FractalDepth;
-        project_->Fractal.FractalDepth = depth;
-    }
-    ~TDepthClamp()
-    {
-        if (projectVar_ && *projectVar_ == project_)
-            project_->Fractal.FractalDepth = stored_;
-    }
-    TDepthClamp(const TDepthClamp&) = delete;
-    TDepthClamp& operator=(const TDepthClamp&) = delete;
-
-private:
-    TProject** projectVar_;
-    TProject* project_;
-    int32_t stored_ = 0;
-};
-
 std::string FailureText(const std::exception_ptr& failure)
 {
     try {
@@ -216,7 +195,6 @@ void TFractalRenderEngine::RunPipeline(TGLPanel& panel)
 
     // Arrays of the cell code are sized for depths 1 .. 4, whatever the file says.
     RenderDepth = FractalTables::ClampFractalDepth(p.Fractal.FractalDepth);
-    const TDepthClamp depthClamp(ProjectVar(), RenderDepth);
     previewRender_ = p.Fractal.PreviewMode != 0;
     const TGLEntryPoints& gl = GL();
 

@@ -217,10 +217,15 @@ public:
     int32_t UrbanDrawn = 0;
     // The fractal depth of the current render, clamped to 1 .. 4.
     int32_t RenderDepth = 1;
+
     // Sub-quads get a texture of their own each, uploaded and drawn at once, instead of sharing
     // the atlas and being drawn in batches. Slow; kept as the reference the batches are checked
     // against.
     bool PerQuadTextures = false;
+
+protected:
+    // The sky of a fractal render follows the clamped depth too.
+    int32_t SkyFractalDepth() const override { return RenderDepth; }
 
 private:
     // Sub-vertex arrays of the cell being drawn: sub-vertex (i, j), i and j in 0 .. N, lives at

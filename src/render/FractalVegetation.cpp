@@ -111,7 +111,7 @@ void TFractalRenderEngine::PrepareVegetation()
         plan->SetPlanArea(def.PlanXSize, def.PlanYSize);
         plan->SetPlanHeightScale(def.PlanHeightSize);
         plan->BuildingType = def.PlanZone;
-        plan->DetailLevel = std::clamp(p.Fractal.FractalDepth, 1, 4);
+        plan->DetailLevel = FractalTables::ClampFractalDepth(p.Fractal.FractalDepth);
         plan->LoadPlanBitmaps();
         UrbanPlans.push_back(std::move(plan));
     }

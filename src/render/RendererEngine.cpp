@@ -295,6 +295,8 @@ void TRenderEngine::DomeResolution(int32_t fractalDepth, int& segments, int& ban
     }
 }
 
+int32_t TRenderEngine::SkyFractalDepth() const { return Project().Fractal.FractalDepth; }
+
 void TRenderEngine::DrawSky()
 {
     const TGLEntryPoints& gl = GL();
@@ -302,7 +304,8 @@ void TRenderEngine::DrawSky()
     gl.glClearColor(1, 1, 1, 1);
     gl.glClear(GL_COLOR_BUFFER_BIT);
     int segments = 0, bands = 0;
-    DomeResolution(p.Fractal.FractalDepth, segments, bands);
+    const int32_t depth = SkyFractalDepth();
+    DomeResolution(depth, segments, bands);
 
     TAtmosphereParams& a = AtmosphereParams;
     const TAtmosphereBlock& at = p.Atmosphere;
@@ -320,7 +323,7 @@ void TRenderEngine::DrawSky()
     a.FogColour = ToRGB(at.FogColor);
     a.DecayColour = ToRGB(at.DecayColor);
     a.PrimaryLight = ToRGB(p.Lighting.PrimaryLightColor);
-    a.FractalDepth = static_cast<float>(p.Fractal.FractalDepth);
+    a.FractalDepth = static_cast<float>(depth);
     a.MistHeight = static_cast<float>(at.MistHeight);
     a.MinHeight = static_cast<float>(p.Grid.MinHeight);
     if (!p.Clouds.Items.empty()) {

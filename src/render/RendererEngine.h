@@ -160,6 +160,8 @@ public:
 protected:
     // The sun direction, turned by extraAngle degrees about the vertical (0: the project's SunVector).
     TVector3 SunDirection(double extraAngle) const;
+    // The fractal depth the sky is drawn for: the project's, unless a renderer limits it.
+    virtual int32_t SkyFractalDepth() const;
 
 private:
     // Scratch of the sky dome, kept between frames so a frame allocates nothing once warmed up.

@@ -39,31 +39,31 @@ void Pad(std::string& s, size_t block = 1024)
     s.append((block - s.size() % block) % block, ' ');
 }
 
-struct TDEMSpec {
+struct TDEMLayout {
     int groundUnits = 2;        // 2 metres, 3 arc-seconds
     double res = 30.0;
     double corner[4][2] = {{500000, 4486140}, {500000, 4500000}, {501170, 4500000}, {501170, 4486140}};
     std::vector<std::vector<long>> profiles; // south end first
 };
 
-std::string MakeDEM(const TDEMSpec& spec)
+std::string MakeDEM(const TDEMLayout& dem)
 {
     std::string a = "synthetic test DEM";
     a.resize(144, ' ');
-    a += I6(1) + I6(1) + I6(spec.groundUnits == 3 ? 0 : 1) + I6(17);
+    a += I6(1) + I6(1) + I6(dem.groundUnits == 3 ? 0 : 1) + I6(17);
     for (int k = 0; k < 15; ++k)
         a += D24(0);
-    a += I6(spec.groundUnits) + I6(2) + I6(4);
-    for (const auto& c : spec.corner)
+    a += I6(dem.groundUnits) + I6(2) + I6(4);
+    for (const auto& c : dem.corner)
         a += D24(c[0]) + D24(c[1]);
     a += D24(0) + D24(1000) + D24(0);
-    a += I6(0) + E12(spec.res) + E12(spec.res) + E12(1.0);
-    a += I6(1) + I6(long(spec.profiles.size()));
+    a += I6(0) + E12(dem.res) + E12(dem.res) + E12(1.0);
+    a += I6(1) + I6(long(dem.profiles.size()));
     Pad(a);
-    for (size_t c = 0; c < spec.profiles.size(); ++c) {
-        const auto& p = spec.profiles[c];
+    for (size_t c = 0; c < dem.profiles.size(); ++c) {
+        const auto& p = dem.profiles[c];
         std::string b = I6(1) + I6(long(c + 1)) + I6(long(p.size())) + I6(1);
-        b += D24(spec.corner[0][0] + double(c) * spec.res) + D24(spec.corner[0][1]) + D24(0) + D24(0) + D24(0);
+        b += D24(dem.corner[0][0] + double(c) * dem.res) + D24(dem.corner[0][1]) + D24(0) + D24(0) + D24(0);
         size_t inBlock = 146;
         for (long v : p) {
             if (inBlock == 0) {
@@ -91,17 +91,17 @@ std::vector<long> Profile(int m, const std::function<long(int)>& f)
 
 TEST(USGSDEM, ProfilesFillColumnsFromTheSouth)
 {
-    TDEMSpec spec;
+    TDEMLayout dem;
     // Elevation k of profile c: 100 + c * 1000 + k, with a void, a glued full-width field and
     // the values -1 and -2 (real heights, not markers).
     for (int c = 0; c < 3; ++c)
-        spec.profiles.push_back(Profile(463, [c](int k) { return 100L + c * 1000 + k; }));
-    spec.profiles[1][5] = kUSGSVoid;
-    spec.profiles[1][6] = -1;
-    spec.profiles[1][7] = -2;
-    spec.profiles[2][0] = 99999; // next to -32767 below: "99999-32767"
-    spec.profiles[2][1] = kUSGSVoid;
-    TImportResult r = ReadUSGSDEMData(MakeDEM(spec), TImportOptions(), TGridBlock());
+        dem.profiles.push_back(Profile(463, [c](int k) { return 100L + c * 1000 + k; }));
+    dem.profiles[1][5] = kUSGSVoid;
+    dem.profiles[1][6] = -1;
+    dem.profiles[1][7] = -2;
+    dem.profiles[2][0] = 99999; // next to -32767 below: "99999-32767"
+    dem.profiles[2][1] = kUSGSVoid;
+    TImportResult r = ReadUSGSDEMData(MakeDEM(dem), TImportOptions(), TGridBlock());
     ASSERT_TRUE(r.Ok) << r.Error;
     const THeightImport& g = r.Grid;
     ASSERT_EQ(g.SizeX, 4);
@@ -124,11 +124,11 @@ TEST(USGSDEM, ProfilesFillColumnsFromTheSouth)
 
 TEST(USGSDEM, ShortProfilesAndTheHeightRange)
 {
-    TDEMSpec spec;
-    spec.profiles.push_back(Profile(463, [](int) { return 50L; }));
-    spec.profiles.push_back(Profile(461, [](int k) { return 60L + k; }));  // 2 short: shifted north
-    spec.profiles.push_back(Profile(400, [](int) { return 70L; }));       // far too short: dropped
-    TImportResult r = ReadUSGSDEMData(MakeDEM(spec), TImportOptions(), TGridBlock());
+    TDEMLayout dem;
+    dem.profiles.push_back(Profile(463, [](int) { return 50L; }));
+    dem.profiles.push_back(Profile(461, [](int k) { return 60L + k; }));  // 2 short: shifted north
+    dem.profiles.push_back(Profile(400, [](int) { return 70L; }));       // far too short: dropped
+    TImportResult r = ReadUSGSDEMData(MakeDEM(dem), TImportOptions(), TGridBlock());
     ASSERT_TRUE(r.Ok) << r.Error;
     EXPECT_EQ(r.Grid.At(2, 463), 60.0);   // r = m - k + (R - m), at most R
     EXPECT_EQ(r.Grid.At(2, 3), 60.0 + 460);
@@ -136,7 +136,7 @@ TEST(USGSDEM, ShortProfilesAndTheHeightRange)
     EXPECT_EQ(r.Grid.MinHeight, 50.0);    // from the first stored value, not from 0
     EXPECT_EQ(r.Grid.MaxHeight, 520.0);
 
-    TDEMSpec zeros;
+    TDEMLayout zeros;
     zeros.profiles.assign(2, std::vector<long>(463, 0));
     TImportResult z = ReadUSGSDEMData(MakeDEM(zeros), TImportOptions(), TGridBlock());
     ASSERT_TRUE(z.Ok);
@@ -146,15 +146,15 @@ TEST(USGSDEM, ShortProfilesAndTheHeightRange)
 
 TEST(USGSDEM, OneDegreeDEMSpacingFromTheResolution)
 {
-    TDEMSpec spec;
-    spec.groundUnits = 3;
-    spec.res = 3.0;
+    TDEMLayout dem;
+    dem.groundUnits = 3;
+    dem.res = 3.0;
     // Corners in arc-seconds around latitude 40.5.
     const double lon = -80 * 3600.0, lat = 40 * 3600.0;
     const double corners[4][2] = {{lon, lat}, {lon, lat + 3600}, {lon + 900, lat + 3600}, {lon + 900, lat}};
-    std::copy(&corners[0][0], &corners[0][0] + 8, &spec.corner[0][0]);
-    spec.profiles.assign(301, std::vector<long>(1201, 12)); // (301 - 1) is a multiple of 300
-    TImportResult r = ReadUSGSDEMData(MakeDEM(spec), TImportOptions(), TGridBlock());
+    std::copy(&corners[0][0], &corners[0][0] + 8, &dem.corner[0][0]);
+    dem.profiles.assign(301, std::vector<long>(1201, 12)); // (301 - 1) is a multiple of 300
+    TImportResult r = ReadUSGSDEMData(MakeDEM(dem), TImportOptions(), TGridBlock());
     ASSERT_TRUE(r.Ok) << r.Error;
     EXPECT_EQ(r.Grid.SizeX, 302);
     EXPECT_EQ(r.Grid.SizeY, 1202);
@@ -165,9 +165,9 @@ TEST(USGSDEM, OneDegreeDEMSpacingFromTheResolution)
 
 TEST(USGSDEM, LoadModePlacementAndSampling)
 {
-    TDEMSpec spec;
+    TDEMLayout dem;
     for (int c = 0; c < 4; ++c)
-        spec.profiles.push_back(Profile(463, [c](int k) { return 1000L * c + k; }));
+        dem.profiles.push_back(Profile(463, [c](int k) { return 1000L * c + k; }));
     TImportOptions o;
     o.AutoSize = false;
     o.XOrigin = 2;
@@ -175,7 +175,7 @@ TEST(USGSDEM, LoadModePlacementAndSampling)
     o.UseNull = false;
     o.DefaultHeight = 3;
     TGridBlock current = MakeGrid(6, 70, [](int, int) { return 5.0; });
-    TImportResult r = ReadUSGSDEMData(MakeDEM(spec), o, current);
+    TImportResult r = ReadUSGSDEMData(MakeDEM(dem), o, current);
     ASSERT_TRUE(r.Ok) << r.Error;
     EXPECT_FALSE(r.Grid.MakeNewGrid);
     EXPECT_EQ(r.Grid.At(0, 0), 3.0);               // overwritten with the default height
@@ -184,7 +184,7 @@ TEST(USGSDEM, LoadModePlacementAndSampling)
 
     TImportOptions s;
     s.Sample = 2;
-    TImportResult half = ReadUSGSDEMData(MakeDEM(spec), s, TGridBlock());
+    TImportResult half = ReadUSGSDEMData(MakeDEM(dem), s, TGridBlock());
     ASSERT_TRUE(half.Ok);
     EXPECT_EQ(half.Grid.SizeX, 2);
     EXPECT_EQ(half.Grid.SizeY, 232);
@@ -194,10 +194,10 @@ TEST(USGSDEM, LoadModePlacementAndSampling)
 
 TEST(USGSDEM, LineEndsBetweenRecordsReadAlike)
 {
-    TDEMSpec spec;
+    TDEMLayout dem;
     for (int c = 0; c < 2; ++c)
-        spec.profiles.push_back(Profile(463, [c](int k) { return 10L * c + k; }));
-    const std::string plain = MakeDEM(spec);
+        dem.profiles.push_back(Profile(463, [c](int k) { return 10L * c + k; }));
+    const std::string plain = MakeDEM(dem);
     std::string lines;
     for (size_t k = 0; k < plain.size(); k += 1024)
         lines += plain.substr(k, 1024) + "\r\n";
@@ -212,9 +212,9 @@ TEST(USGSDEM, LineEndsBetweenRecordsReadAlike)
 
 TEST(USGSDEM, DamagedFilesAreReported)
 {
-    TDEMSpec spec;
-    spec.profiles.assign(3, std::vector<long>(463, 7));
-    const std::string good = MakeDEM(spec);
+    TDEMLayout dem;
+    dem.profiles.assign(3, std::vector<long>(463, 7));
+    const std::string good = MakeDEM(dem);
     std::string badToken = good;
     badToken.replace(1024 + 144 + 6 * 10, 6, "  1x34");
     std::string hugeCount = good;

@@ -634,6 +634,28 @@ uint64_t Fnv1a(uint64_t h, const void* data, size_t size)
     return h;
 }
 
+uint64_t PictureHash(const QImage& rendered)
+{
+    const QImage picture = rendered.convertToFormat(QImage::Format_RGB32);
+    uint64_t hash = 0xCBF29CE484222325ull;
+    for (int y = 0; y < picture.height(); ++y)
+        hash = Fnv1a(hash, picture.constScanLine(y), static_cast<size_t>(picture.width()) * 4);
+    return hash;
+}
+
+// The colour and surface height every vertex was left with by the texels.
+uint64_t VertexShadingHash(const TGridBlock& grid)
+{
+    uint64_t hash = 0xCBF29CE484222325ull;
+    for (int col = 0; col < grid.SizeX; ++col)
+        for (int row = 0; row < grid.SizeY; ++row) {
+            const TGridCell& cell = grid.Cells[col][row];
+            const float values[4] = {cell.Color.R, cell.Color.G, cell.Color.B, cell.SurfaceHeight};
+            hash = Fnv1a(hash, values, sizeof values);
+        }
+    return hash;
+}
+
 } // namespace
 
 // The shaded surface of a fixed landscape (land, lake and haze) must not change by a
@@ -657,18 +679,9 @@ TEST_F(FractalEngineTest, ShadedSurfaceMatchesItsPinnedReference)
         options.FractalDepth = c.depth;
         Adopt(MakeSyntheticLandscape(options));
         ASSERT_NE(project, nullptr);
-        const QImage picture = Render(*engine, c.width, c.height).convertToFormat(QImage::Format_RGB32);
+        const uint64_t pictureHash = PictureHash(Render(*engine, c.width, c.height));
         ASSERT_EQ(engine->LastError, "");
-        uint64_t pictureHash = 0xCBF29CE484222325ull;
-        for (int y = 0; y < picture.height(); ++y)
-            pictureHash = Fnv1a(pictureHash, picture.constScanLine(y), static_cast<size_t>(picture.width()) * 4);
-        uint64_t cellHash = 0xCBF29CE484222325ull;
-        for (int col = 0; col < project->Grid.SizeX; ++col)
-            for (int row = 0; row < project->Grid.SizeY; ++row) {
-                const TGridCell& cell = project->Grid.Cells[col][row];
-                const float values[4] = {cell.Color.R, cell.Color.G, cell.Color.B, cell.SurfaceHeight};
-                cellHash = Fnv1a(cellHash, values, sizeof values);
-            }
+        const uint64_t cellHash = VertexShadingHash(project->Grid);
         EXPECT_EQ(engine->TexelsShaded, c.texels);
         EXPECT_EQ(pictureHash, c.picture) << std::hex << "0x" << pictureHash;
         EXPECT_EQ(cellHash, c.cells) << std::hex << "0x" << cellHash;
@@ -709,19 +722,9 @@ TEST_F(FractalEngineTest, ShadedSurfaceWithCloudsAndHazeMatchesItsPinnedReferenc
         project->Atmosphere.FogDensity = c.fogDensity;
         project->Atmosphere.MistHeight = c.mistHeight;
         const auto hashes = [&] {
-            const QImage picture = Render(*engine, 96, 72).convertToFormat(QImage::Format_RGB32);
+            const uint64_t pictureHash = PictureHash(Render(*engine, 96, 72));
             EXPECT_EQ(engine->LastError, "");
-            uint64_t pictureHash = 0xCBF29CE484222325ull;
-            for (int y = 0; y < picture.height(); ++y)
-                pictureHash = Fnv1a(pictureHash, picture.constScanLine(y), static_cast<size_t>(picture.width()) * 4);
-            uint64_t cellHash = 0xCBF29CE484222325ull;
-            for (int col = 0; col < project->Grid.SizeX; ++col)
-                for (int row = 0; row < project->Grid.SizeY; ++row) {
-                    const TGridCell& cell = project->Grid.Cells[col][row];
-                    const float values[4] = {cell.Color.R, cell.Color.G, cell.Color.B, cell.SurfaceHeight};
-                    cellHash = Fnv1a(cellHash, values, sizeof values);
-                }
-            return std::pair{pictureHash, cellHash};
+            return std::pair{pictureHash, VertexShadingHash(project->Grid)};
         };
         const auto [pictureHash, cellHash] = hashes();
         EXPECT_GT(engine->TexelsShaded, 0);

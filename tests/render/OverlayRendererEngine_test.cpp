@@ -28,7 +28,7 @@ struct RecordingPrompt : qxtest::TMessageLog {
     RecordingPrompt() { answer = TAnswer::No; }
 };
 
-struct OverlaySpec {
+struct OverlaySetup {
     QRgb colour;
     uint8_t draw = 1;
     uint8_t mode = 1;
@@ -93,20 +93,20 @@ protected:
         delete project;
         UnloadOpenGLLibraries();
     }
-    void AddOverlay(const OverlaySpec& spec)
+    void AddOverlay(const OverlaySetup& setup)
     {
         const int index = static_cast<int>(project->Overlays.Items.size());
         const std::string name = "overlay" + std::to_string(index) + ".bmp";
         QImage picture(16, 16, QImage::Format_RGB32);
-        picture.fill(spec.colour);
+        picture.fill(setup.colour);
         ASSERT_TRUE(picture.save(QString::fromStdString(dir.file(name)), "BMP"));
         TOverlayImage overlay;
         overlay.FileName = name;
         overlay.Name = "Overlay " + std::to_string(index);
-        overlay.DrawOverlay = spec.draw;
-        overlay.TransparencyMode = spec.mode;
-        overlay.Transparency = spec.transparency;
-        overlay.TransparencyColor = spec.key;
+        overlay.DrawOverlay = setup.draw;
+        overlay.TransparencyMode = setup.mode;
+        overlay.Transparency = setup.transparency;
+        overlay.TransparencyColor = setup.key;
         project->Overlays.Items.push_back(overlay);
         project->Overlays.Count = static_cast<int32_t>(project->Overlays.Items.size());
     }
@@ -144,7 +144,7 @@ TEST_F(OverlayEngineTest, OverlaysAreDrapedAndBlendedInIndexOrder)
     const QRgb red = qRgb(255, 0, 0), green = qRgb(0, 255, 0), blue = qRgb(0, 0, 255);
     struct Case {
         const char* name;
-        std::vector<OverlaySpec> overlays;
+        std::vector<OverlaySetup> overlays;
         QRgb centre;
         std::vector<int> drawn;
     };
@@ -161,8 +161,8 @@ TEST_F(OverlayEngineTest, OverlaysAreDrapedAndBlendedInIndexOrder)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         project->Overlays.Items.clear();
-        for (const OverlaySpec& spec : c.overlays)
-            AddOverlay(spec);
+        for (const OverlaySetup& setup : c.overlays)
+            AddOverlay(setup);
         status.operations.clear();
         const QImage picture = Render();
         EXPECT_TRUE(Near(Centre(picture), c.centre));
