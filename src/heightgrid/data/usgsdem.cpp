@@ -286,6 +286,11 @@ TImportResult ReadUSGSDEMData(std::string_view data, const TImportOptions& opt, 
                 in.Real24(); // start x, start y, local datum, minimum, maximum
             if (m < 0 || m > int64_t(in.Remaining()))
                 throw EUSGS("elevation count " + std::to_string(m));
+            if (profiles.empty()) {
+                // Profiles are mostly alike: room for n like the first saves regrowing.
+                profiles.reserve(size_t(n));
+                values.reserve(size_t(std::min<int64_t>(n * m, int64_t(in.Remaining()))));
+            }
             profiles.push_back({c, m, values.size()});
             values.resize(values.size() + size_t(m));
             in.Elevations(m, values.data() + (values.size() - size_t(m)));
@@ -402,11 +407,11 @@ TImportResult ReadUSGSDEM(const std::string& fileName, const TImportOptions& opt
     StatusSink().SetOperationText("Importing USGS DEM");
     StatusSink().SetStepText("Initializing");
     TImportResult res;
-    std::string data;
-    if (!ReadWholeFile(fileName, data))
+    TFileView file;
+    if (!file.Open(fileName))
         res.Error = kMsgCannotRead;
     else
-        res = ReadUSGSDEMData(data, options, current);
+        res = ReadUSGSDEMData(file.View(), options, current);
     StatusSink().SetProgress(0);
     StatusSink().SetOperationText("");
     StatusSink().SetStepText("");
