@@ -238,16 +238,26 @@ void WriteGridBlock(TByteWriter& w, const TGridBlock& b)
     }
 }
 
+std::string GridTooLargeText(int32_t columns, int32_t rows)
+{
+    return "This project's grid of " + std::to_string(columns) + " x " + std::to_string(rows) +
+           " points is larger than this release of Quarlex2 can hold: at most " +
+           std::to_string(TProject::MaxGridCells) + " points and " + std::to_string(kMaxGridSide) + " on a side";
+}
+
 void ReadGridBlock(TByteReader& r, TGridBlock& b)
 {
     ReadPrefix(r, b.RecordWord, b.Tag, 169);
     const int32_t sizeX = r.I32();
     const int32_t sizeY = r.I32();
-    if (sizeX < 0 || sizeY < 0 || sizeX > kMaxGridSide || sizeY > kMaxGridSide)
+    if (sizeX < 0 || sizeY < 0)
         r.Fail();
     const uint64_t total = static_cast<uint64_t>(sizeX) * static_cast<uint64_t>(sizeY);
-    if (total > static_cast<uint64_t>(TProject::MaxGridCells) || 88 + total * kCellBytes > r.Remaining())
+    if (88 + total * kCellBytes > r.Remaining())
         r.Fail();
+    // A whole file with a grid beyond what the program holds is not a damaged one: say so.
+    if (total > static_cast<uint64_t>(TProject::MaxGridCells) || sizeX > kMaxGridSide || sizeY > kMaxGridSide)
+        throw EInvalidData(GridTooLargeText(sizeX, sizeY));
     b.SizeX = sizeX;
     b.SizeY = sizeY;
     b.MapWidth = r.F64();
