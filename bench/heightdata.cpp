@@ -3,7 +3,8 @@
 //   heightdata export FORMAT FILE [--grid N | --project PROJECT.qx2]
 // Prints the time, cells per second and peak memory. Imports use the import dialogs' default
 // options (a new grid sized to the data). For a USGS DEM it also times gdal_translate converting
-// the same file to GeoTIFF, when that program is installed. A refused file exits non-zero with
+// the same file to GeoTIFF, when that program is installed, and compares every cell with the
+// heights GDAL reads. A refused file exits non-zero with
 // its message.
 #include "heightgrid/data/HeightExport.h"
 #include "heightgrid/data/HeightImport.h"
@@ -19,7 +20,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cctype>
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <string>
 
@@ -80,6 +83,55 @@ void CompareWithGDAL(const std::string& file, double ours)
                 ours > 0 ? theirs / ours : 0.0, ours < theirs ? "faster" : "slower (goal missed)");
 }
 
+// Every cell against the heights GDAL reads from the same file (as an ASCII grid, north row
+// first). Profile c lands in column c and the south end in the last row, so GDAL's cell (c, r)
+// is our cell (c + 1, r + 1).
+void CompareHeightsWithGDAL(const std::string& file, const TGridBlock& grid)
+{
+    if (std::system("command -v gdal_translate >/dev/null 2>&1") != 0)
+        return;
+    QTemporaryDir dir;
+    const std::string asc = QDir(dir.path()).filePath("dem.asc").toStdString();
+    if (std::system(("gdal_translate -q -of AAIGrid " + Quote(file) + " " + Quote(asc) + " >/dev/null 2>&1").c_str()) != 0) {
+        std::printf("GDAL's heights: gdal_translate failed on this file\n");
+        return;
+    }
+    std::ifstream in(asc);
+    long columns = 0, rows = 0;
+    double nodata = -1e300;
+    std::string key;
+    // The header: ncols, nrows, xllcorner, yllcorner, cellsize (or dx, dy), NODATA_value.
+    while (in >> key && !(key[0] == '-' || (key[0] >= '0' && key[0] <= '9'))) {
+        double v = 0;
+        in >> v;
+        for (char& ch : key)
+            ch = char(std::tolower(static_cast<unsigned char>(ch)));
+        if (key == "ncols")
+            columns = long(v);
+        else if (key == "nrows")
+            rows = long(v);
+        else if (key == "nodata_value")
+            nodata = v;
+    }
+    long agree = 0, differ = 0, stored = 0;
+    std::string token = key;
+    for (long r = 0; r < rows && in; ++r)
+        for (long c = 0; c < columns && in; ++c) {
+            if (!(r == 0 && c == 0) && !(in >> token))
+                break;
+            const double theirs = std::strtod(token.c_str(), nullptr);
+            const double expected = theirs == nodata ? NullHeight : theirs;
+            const bool inside = c + 1 < grid.SizeX && r + 1 < grid.SizeY;
+            const double h = inside ? grid.Cells[int(c + 1)][int(r + 1)].Height : NullHeight - 1;
+            (inside && h == expected ? agree : differ)++;
+        }
+    for (int x = 0; x < grid.SizeX; ++x)
+        for (int y = 0; y < grid.SizeY; ++y)
+            stored += grid.Cells[x][y].Height > NullHeight ? 1 : 0;
+    std::printf("GDAL's heights: %ld x %ld cells, %ld agree, %ld differ; %ld cells of ours hold a height\n", columns, rows,
+                agree, differ, stored);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -137,8 +189,10 @@ int main(int argc, char** argv)
         std::printf("reading the file: %.3f s; committing into the project grid: %.3f s\n", parsed, seconds - parsed);
         std::printf("grid %d x %d, spacing %g x %g, heights %g to %g\n", project.Grid.SizeX, project.Grid.SizeY,
                     project.Grid.SpacingX, project.Grid.SpacingY, project.Grid.MinHeight, project.Grid.MaxHeight);
-        if (format == "usgs")
+        if (format == "usgs") {
             CompareWithGDAL(file, seconds);
+            CompareHeightsWithGDAL(file, project.Grid);
+        }
         if (!save.empty() && !project.SaveToFile(save))
             return 1;
         return 0;

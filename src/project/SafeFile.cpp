@@ -7,6 +7,63 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace {
+
+TFileSyncFunction syncFunction = &::fsync;
+
+int SyncDescriptor(int fd)
+{
+    for (;;) {
+        const int rc = syncFunction(fd);
+        if (rc == 0 || errno != EINTR)
+            return rc;
+    }
+}
+
+std::string FolderOf(const std::string& path)
+{
+    const std::filesystem::path p(path);
+    return p.has_parent_path() ? p.parent_path().string() : std::string(".");
+}
+
+// Opens path read-only and flushes it. Some file systems cannot flush a folder (EINVAL); there
+// is nothing more to do there.
+bool SyncPath(const std::string& path, int flags, std::string& error)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | flags);
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    const int rc = SyncDescriptor(fd);
+    const int err = errno;
+    ::close(fd);
+    if (rc != 0 && err != EINVAL) {
+        error = std::strerror(err);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+TFileSyncFunction SetFileSyncFunction(TFileSyncFunction f)
+{
+    TFileSyncFunction old = syncFunction;
+    syncFunction = f ? f : &::fsync;
+    return old;
+}
+
+bool SyncFolder(const std::string& folder, std::string& error)
+{
+    return SyncPath(folder, O_DIRECTORY, error);
+}
+
+bool SyncReplacedFile(const std::string& path, std::string& error)
+{
+    return SyncPath(path, 0, error) && SyncFolder(FolderOf(path), error);
+}
+
 TAtomicFile::~TAtomicFile() { Abandon(); }
 
 void TAtomicFile::Abandon()
@@ -80,6 +137,13 @@ bool TAtomicFile::Commit(std::string& error)
         error = "file not open";
         return false;
     }
+    // The data is on the disk before the name points at it: otherwise a power loss just after
+    // the rename can leave an empty or partial file under the project's name.
+    if (SyncDescriptor(fd_) != 0) {
+        error = std::strerror(errno);
+        Abandon();
+        return false;
+    }
     const int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0 || ::rename(temp_.c_str(), target_.c_str()) != 0) {
@@ -88,7 +152,8 @@ bool TAtomicFile::Commit(std::string& error)
         return false;
     }
     temp_.clear();
-    return true;
+    // The rename itself lives in the folder.
+    return SyncFolder(FolderOf(target_), error);
 }
 
 bool WriteFileAtomically(const std::string& path, const void* data, size_t size, std::string& error)

@@ -115,6 +115,17 @@ public:
         std::uninitialized_fill(fresh.cells_, fresh.cells_ + fresh.CellCount(), TGridCell{});
         Swap(fresh);
     }
+    // Replaces the contents with columns x rows cells made by fill(cells), which must construct
+    // every one of them (std::construct_at) in its one pass over the fresh memory. When fill
+    // throws, the array is unchanged.
+    template <class Fill>
+    void Build(int columns, int rows, Fill&& fill)
+    {
+        TCellArray fresh;
+        fresh.Allocate(columns, rows);
+        fill(fresh.cells_);
+        Swap(fresh);
+    }
     void Clear()
     {
         TCellArray gone;

@@ -1,5 +1,7 @@
 #include "project/WinReg.h"
 
+#include "project/SafeFile.h"
+
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QSettings>
@@ -44,6 +46,17 @@ TWinRegistry::TWinRegistry(TRegistryRoot root, const std::string& baseKey) : bas
 }
 
 TWinRegistry::~TWinRegistry() { settings_->sync(); }
+
+bool TWinRegistry::Flush()
+{
+    settings_->sync();
+    if (settings_->status() != QSettings::NoError)
+        return false;
+    // The store replaces its file by rename; the new file and the rename go to disk before the
+    // write counts as done.
+    std::string error;
+    return SyncReplacedFile(settings_->fileName().toStdString(), error);
+}
 
 std::unique_ptr<TWinRegistry> TWinRegistry::CreateWithRoot(TRegistryRoot root, const std::string& baseKey)
 {
@@ -97,15 +110,13 @@ bool TWinRegistry::ReadBool(const std::string& section, const std::string& name,
 bool TWinRegistry::WriteString(const std::string& section, const std::string& name, const std::string& value)
 {
     settings_->setValue(Key(section, name), QString::fromStdString(value));
-    settings_->sync();
-    return settings_->status() == QSettings::NoError;
+    return Flush();
 }
 
 bool TWinRegistry::WriteInteger(const std::string& section, const std::string& name, int value)
 {
     settings_->setValue(Key(section, name), value);
-    settings_->sync();
-    return settings_->status() == QSettings::NoError;
+    return Flush();
 }
 
 bool TWinRegistry::WriteBool(const std::string& section, const std::string& name, bool value)

@@ -43,6 +43,9 @@ public:
     std::string FileName() const;
 
 private:
+    // Writes pending values and puts the replaced file on disk; false on any failure.
+    bool Flush();
+
     std::string baseKey_;
     std::unique_ptr<QSettings> settings_;
 };

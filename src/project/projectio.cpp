@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cmath>
+#include <memory>
 #include <new>
 #include <stdexcept>
 #include <utility>
@@ -238,16 +239,26 @@ void WriteGridBlock(TByteWriter& w, const TGridBlock& b)
     }
 }
 
+std::string GridTooLargeText(int32_t columns, int32_t rows)
+{
+    return "This project's grid of " + std::to_string(columns) + " x " + std::to_string(rows) +
+           " points is larger than this release of Quarlex2 can hold: at most " +
+           std::to_string(TProject::MaxGridCells) + " points and " + std::to_string(kMaxGridSide) + " on a side";
+}
+
 void ReadGridBlock(TByteReader& r, TGridBlock& b)
 {
     ReadPrefix(r, b.RecordWord, b.Tag, 169);
     const int32_t sizeX = r.I32();
     const int32_t sizeY = r.I32();
-    if (sizeX < 0 || sizeY < 0 || sizeX > kMaxGridSide || sizeY > kMaxGridSide)
+    if (sizeX < 0 || sizeY < 0)
         r.Fail();
     const uint64_t total = static_cast<uint64_t>(sizeX) * static_cast<uint64_t>(sizeY);
-    if (total > static_cast<uint64_t>(TProject::MaxGridCells) || 88 + total * kCellBytes > r.Remaining())
+    if (88 + total * kCellBytes > r.Remaining())
         r.Fail();
+    // A whole file with a grid beyond what the program holds is not a damaged one: say so.
+    if (total > static_cast<uint64_t>(TProject::MaxGridCells) || sizeX > kMaxGridSide || sizeY > kMaxGridSide)
+        throw EInvalidData(GridTooLargeText(sizeX, sizeY));
     b.SizeX = sizeX;
     b.SizeY = sizeY;
     b.MapWidth = r.F64();
@@ -264,24 +275,28 @@ void ReadGridBlock(TByteReader& r, TGridBlock& b)
     b.TopGeo = r.F64();
     b.RightGeo = r.F64();
     b.BottomGeo = r.F64();
-    b.Cells.Resize(sizeX, sizeY);
+    // The file holds rows outer, memory columns outer: a band of rows is taken at a time and
+    // each cell is made whole where it lands, so the fresh memory is written once.
     TMeter meter(static_cast<int64_t>(total));
-    for (int r0 = 0; r0 < sizeY; r0 += kRowBand) {
-        const int r1 = std::min(sizeY, r0 + kRowBand);
-        const uint8_t* in = r.Take(static_cast<size_t>(r1 - r0) * sizeX * kCellBytes);
-        for (int c = 0; c < sizeX; ++c) {
-            TGridCell* column = b.Cells[c];
-            for (int row = r0; row < r1; ++row) {
-                TGridCell& cell = column[row];
-                const uint8_t* p = in + (static_cast<size_t>(row - r0) * sizeX + c) * kCellBytes;
-                uint64_t bits = GetLE64(p);
-                std::memcpy(&cell.Height, &bits, 8);
-                cell.Flooded = p[8];
-                cell.WaterEdge = p[9];
+    b.Cells.Build(sizeX, sizeY, [&](TGridCell* cells) {
+        const TGridCell fresh{};
+        for (int r0 = 0; r0 < sizeY; r0 += kRowBand) {
+            const int r1 = std::min(sizeY, r0 + kRowBand);
+            const uint8_t* in = r.Take(static_cast<size_t>(r1 - r0) * sizeX * kCellBytes);
+            for (int c = 0; c < sizeX; ++c) {
+                TGridCell* column = cells + static_cast<size_t>(c) * sizeY;
+                const uint8_t* p = in + static_cast<size_t>(c) * kCellBytes;
+                for (int row = r0; row < r1; ++row, p += static_cast<size_t>(sizeX) * kCellBytes) {
+                    TGridCell* cell = std::construct_at(column + row, fresh);
+                    const uint64_t bits = GetLE64(p);
+                    std::memcpy(&cell->Height, &bits, 8);
+                    cell->Flooded = p[8];
+                    cell->WaterEdge = p[9];
+                }
             }
+            meter.Step(static_cast<int64_t>(r1) * sizeX);
         }
-        meter.Step(static_cast<int64_t>(r1) * sizeX);
-    }
+    });
 }
 
 // ---------------------------------------------------------------------------------------------

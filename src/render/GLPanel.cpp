@@ -2,8 +2,11 @@
 
 #include "platform/GLEntryPoints.h"
 #include "project/Messages.h"
+#include "project/SafeFile.h"
 #include "project/WinReg.h"
 
+#include <QBuffer>
+#include <QByteArray>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QOffscreenSurface>
@@ -12,7 +15,6 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QResizeEvent>
-#include <QSaveFile>
 #include <QScreen>
 
 #include <vector>
@@ -376,8 +378,11 @@ bool TGLPanel::SaveImageToFile(const std::string& fileName)
     bool ok = !copy_.isNull();
     if (ok) {
         // Written beside the target and renamed over it, so a failed save leaves the old file.
-        QSaveFile file(QString::fromStdString(fileName));
-        ok = file.open(QIODevice::WriteOnly) && copy_.save(&file, "BMP") && file.commit();
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        std::string error;
+        ok = buffer.open(QIODevice::WriteOnly) && copy_.save(&buffer, "BMP") &&
+             WriteFileAtomically(fileName, bytes.constData(), size_t(bytes.size()), error);
     }
     StatusSink().SetBusyCursor(false);
     if (!ok)

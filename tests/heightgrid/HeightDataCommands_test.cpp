@@ -1,5 +1,7 @@
 #include "heightgrid/HeightDataCommands.h"
 #include "heightgrid/Importdlg.h"
+#include "heightgrid/USGSDEMFixture.h"
+#include "heightgrid/data/usgsdem.h"
 
 #include "project/Messages.h"
 #include "project/Project.h"
@@ -74,6 +76,25 @@ TEST(HeightDataCommands, ImportCommitsOnlyAfterOKAndSuccess)
     EXPECT_EQ(prompts.prompt.Shown[0].first, "E0055 Invalid map size parameters - PGM file format may be incorrect");
     EXPECT_EQ(prompts.prompt.Shown[0].second, TMsgIcon::Error);
     EXPECT_EQ(q->Grid.Cells[127][127].Height, 100.0);
+}
+
+TEST(HeightDataCommands, AUSGSDEMWithNothingToStoreLeavesTheProjectAlone)
+{
+    qxtest::TempDir dir;
+    usgsfixture::TDEMLayout dem;
+    dem.profiles.assign(4, std::vector<long>(257, kUSGSVoid));
+    qxtest::WriteFileText(dir.file("voids.dem"), usgsfixture::MakeDEM(dem));
+    TPromptScope prompts;
+    auto p = NewProject();
+    AnswerDialog(true);
+    EXPECT_FALSE(RunHeightImport(5, dir.file("voids.dem"), *p));
+    ASSERT_EQ(prompts.prompt.Shown.size(), 1u);
+    EXPECT_EQ(prompts.prompt.Shown[0].first.rfind(kMsgInvalidUSGS, 0), 0u) << prompts.prompt.Shown[0].first;
+    EXPECT_EQ(prompts.prompt.Shown[0].second, TMsgIcon::Error);
+    EXPECT_EQ(p->Grid.SizeX, 258);
+    EXPECT_EQ(p->Grid.SizeY, 258);
+    EXPECT_EQ(p->Grid.Cells[127][127].Height, 100.0);
+    EXPECT_EQ(p->Grid.MaxHeight, 100.0);
 }
 
 TEST(HeightDataCommands, ExportShowsTheVistaproWarningAndWriteErrors)

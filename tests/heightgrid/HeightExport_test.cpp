@@ -3,6 +3,7 @@
 #include "platform/vpdem32.h"
 
 #include "heightgrid/HeightDataFixture.h"
+#include "support/FileSyncRecorder.h"
 #include "support/TestSupport.h"
 
 #include <QImage>
@@ -275,5 +276,30 @@ TEST(HeightExport, FailuresLeaveTheTargetAsItWas)
         TExportResult e = ExportHeightData(f, MakeGrid(2, 2, Pattern), nowhere);
         EXPECT_FALSE(e.Ok) << int(f);
         EXPECT_EQ(e.Error, kMsgErrorWriting) << int(f);
+    }
+}
+
+TEST(HeightExport, EveryFormatReachesTheDiskBeforeReplacingTheTarget)
+{
+    const TGridBlock grid = MakeGrid(9, 7, Pattern);
+    const TExportFormat formats[] = {TExportFormat::Text, TExportFormat::DXF,      TExportFormat::BMP,
+                                     TExportFormat::XYZ,  TExportFormat::PGM,      TExportFormat::NTF,
+                                     TExportFormat::Terragen, TExportFormat::Vistapro};
+    for (TExportFormat f : formats) {
+        qxtest::TempDir dir;
+        const std::string target = dir.file("target");
+        qxtest::WriteFileText(target, "old");
+        qxtest::TFileSyncRecorder syncs(target);
+        const TExportResult r = ExportHeightData(f, grid, target);
+        ASSERT_TRUE(r.Ok) << int(f) << r.Error;
+        const std::string written = qxtest::ReadFileText(target);
+        ASSERT_FALSE(syncs.Syncs().empty()) << int(f);
+        const qxtest::TFileSync& folder = syncs.Syncs().back();
+        ASSERT_GE(syncs.Syncs().size(), 2u) << int(f);
+        const qxtest::TFileSync& file = syncs.Syncs()[syncs.Syncs().size() - 2];
+        EXPECT_FALSE(file.Folder) << int(f);
+        EXPECT_EQ(file.TargetHeld, "old") << int(f);
+        EXPECT_TRUE(folder.Folder) << int(f);
+        EXPECT_EQ(folder.TargetHeld, written) << int(f);
     }
 }

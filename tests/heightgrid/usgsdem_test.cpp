@@ -1,93 +1,13 @@
 #include "heightgrid/data/usgsdem.h"
 
 #include "heightgrid/HeightDataFixture.h"
+#include "heightgrid/USGSDEMFixture.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
-#include <functional>
 
-namespace {
-
-std::string I6(long v)
-{
-    char b[32];
-    std::snprintf(b, sizeof b, "%6ld", v);
-    return b;
-}
-
-// Fortran D24.15, the way DEM producers write it.
-std::string D24(double v)
-{
-    char b[64];
-    std::snprintf(b, sizeof b, "%24.15E", v);
-    std::string s = b;
-    s[s.find('E')] = 'D';
-    return s;
-}
-
-std::string E12(double v)
-{
-    char b[32];
-    std::snprintf(b, sizeof b, "%12.6E", v);
-    return b;
-}
-
-void Pad(std::string& s, size_t block = 1024)
-{
-    s.append((block - s.size() % block) % block, ' ');
-}
-
-struct TDEMLayout {
-    int groundUnits = 2;        // 2 metres, 3 arc-seconds
-    double res = 30.0;
-    double corner[4][2] = {{500000, 4486140}, {500000, 4500000}, {501170, 4500000}, {501170, 4486140}};
-    std::vector<std::vector<long>> profiles; // south end first
-};
-
-std::string MakeDEM(const TDEMLayout& dem)
-{
-    std::string a = "synthetic test DEM";
-    a.resize(144, ' ');
-    a += I6(1) + I6(1) + I6(dem.groundUnits == 3 ? 0 : 1) + I6(17);
-    for (int k = 0; k < 15; ++k)
-        a += D24(0);
-    a += I6(dem.groundUnits) + I6(2) + I6(4);
-    for (const auto& c : dem.corner)
-        a += D24(c[0]) + D24(c[1]);
-    a += D24(0) + D24(1000) + D24(0);
-    a += I6(0) + E12(dem.res) + E12(dem.res) + E12(1.0);
-    a += I6(1) + I6(long(dem.profiles.size()));
-    Pad(a);
-    for (size_t c = 0; c < dem.profiles.size(); ++c) {
-        const auto& p = dem.profiles[c];
-        std::string b = I6(1) + I6(long(c + 1)) + I6(long(p.size())) + I6(1);
-        b += D24(dem.corner[0][0] + double(c) * dem.res) + D24(dem.corner[0][1]) + D24(0) + D24(0) + D24(0);
-        size_t inBlock = 146;
-        for (long v : p) {
-            if (inBlock == 0) {
-                Pad(b);
-                inBlock = 170;
-            }
-            b += I6(v);
-            --inBlock;
-        }
-        Pad(b);
-        a += b;
-    }
-    return a;
-}
-
-std::vector<long> Profile(int m, const std::function<long(int)>& f)
-{
-    std::vector<long> p;
-    for (int k = 0; k < m; ++k)
-        p.push_back(f(k));
-    return p;
-}
-
-} // namespace
+using namespace usgsfixture;
 
 TEST(USGSDEM, ProfilesFillColumnsFromTheSouth)
 {
@@ -142,6 +62,108 @@ TEST(USGSDEM, ShortProfilesAndTheHeightRange)
     ASSERT_TRUE(z.Ok);
     EXPECT_EQ(z.Grid.MaxHeight, 100.0);
     EXPECT_EQ(z.Grid.MinHeight, 0.0);
+}
+
+TEST(USGSDEM, RowsFromTheLongestProfileWhenNoneFitsTheRule)
+{
+    // Profile lengths (c = 1, 2, ...), the rows per profile that follow, and whether each profile
+    // is stored. Elevation k of profile c is 100 + 1000 * c + k.
+    struct TCase {
+        std::vector<int> lengths;
+        int rows;
+        std::vector<bool> stored;
+    };
+    const TCase cases[] = {
+        {{257, 257, 257}, 257, {true, true, true}},      // exactly rectangular (GDAL writes these)
+        {{257, 255, 250}, 257, {true, true, false}},     // within 3 of the longest, or dropped
+        {{470, 470}, 470, {true, true}},                 // longer than 463: stored whole, not folded
+        {{463, 300, 470}, 463, {true, false, true}},     // one fits the rule: the rule's rows stay
+    };
+    for (const TCase& t : cases) {
+        TDEMLayout dem;
+        for (size_t c = 0; c < t.lengths.size(); ++c)
+            dem.profiles.push_back(Profile(t.lengths[c], [c](int k) { return 100L + 1000L * long(c + 1) + k; }));
+        TImportResult r = ReadUSGSDEMData(MakeDEM(dem), TImportOptions(), TGridBlock());
+        ASSERT_TRUE(r.Ok) << r.Error;
+        const THeightImport& g = r.Grid;
+        ASSERT_EQ(g.SizeY, t.rows + 1) << t.lengths[0];
+        ASSERT_EQ(g.SizeX, int(t.lengths.size()) + 1);
+        bool fullSeen = false;
+        for (size_t c = 0; c < t.lengths.size(); ++c) {
+            const int m = t.lengths[c];
+            const int column = int(c) + 1;
+            fullSeen = fullSeen || m == t.rows;
+            const int o = fullSeen && m < t.rows ? t.rows - m : 0;
+            const double base = 100.0 + 1000.0 * column;
+            if (!t.stored[c]) {
+                EXPECT_EQ(g.At(column, t.rows / 2), NullHeight) << column;
+                continue;
+            }
+            // The first elevation (south) on row min(m + o, R), the last on row 1 + o.
+            const int k0 = std::max(0, m + o - t.rows);
+            EXPECT_EQ(g.At(column, t.rows), base + k0) << t.lengths[0] << " column " << column;
+            EXPECT_EQ(g.At(column, 1 + o), base + m - 1) << t.lengths[0] << " column " << column;
+        }
+        EXPECT_EQ(g.SpacingX, 30.0);
+        EXPECT_EQ(g.MinHeight, 1100.0);
+    }
+}
+
+TEST(USGSDEM, AFileWithNothingToStoreIsRefused)
+{
+    TDEMLayout voids;
+    voids.profiles.assign(3, std::vector<long>(257, kUSGSVoid));
+    TDEMLayout empty;
+    empty.profiles.assign(3, std::vector<long>());
+    TDEMLayout good;
+    good.profiles.assign(3, std::vector<long>(463, 9));
+    TImportOptions outside;
+    outside.AutoSize = false;
+    outside.XOrigin = 50; // every column beyond the 6 x 70 grid
+    const TGridBlock current = MakeGrid(6, 70, [](int, int) { return 5.0; });
+    const struct {
+        std::string file;
+        TImportOptions options;
+    } cases[] = {{MakeDEM(voids), TImportOptions()}, {MakeDEM(empty), TImportOptions()}, {MakeDEM(good), outside}};
+    for (const auto& c : cases) {
+        TImportResult r = ReadUSGSDEMData(c.file, c.options, current);
+        EXPECT_FALSE(r.Ok);
+        EXPECT_EQ(r.Error.rfind(std::string(kMsgInvalidUSGS) + ": no elevation", 0), 0u) << r.Error;
+        EXPECT_EQ(r.Grid.Block.Cells.CellCount(), 0u); // nothing left to commit
+    }
+}
+
+TEST(USGSDEM, AFullWidthFirstElevationKeepsItsSign)
+{
+    // The first elevation follows the profile header's last real directly when it fills its six
+    // characters: a void there stays a void, not a peak of 32767.
+    TDEMLayout dem;
+    for (long first : {long(kUSGSVoid), -12345L, 123456L, 7L})
+        dem.profiles.push_back(Profile(257, [first](int k) { return k == 0 ? first : 40L + k; }));
+    TImportResult r = ReadUSGSDEMData(MakeDEM(dem), TImportOptions(), TGridBlock());
+    ASSERT_TRUE(r.Ok) << r.Error;
+    EXPECT_EQ(r.Grid.At(1, 257), NullHeight);
+    EXPECT_EQ(r.Grid.At(2, 257), -12345.0);
+    EXPECT_EQ(r.Grid.At(3, 257), 123456.0);
+    EXPECT_EQ(r.Grid.At(4, 257), 7.0);
+    EXPECT_EQ(r.Grid.At(1, 256), 41.0);
+    EXPECT_EQ(r.Grid.MinHeight, -12345.0);
+    EXPECT_EQ(r.Grid.MaxHeight, 123456.0);
+}
+
+TEST(USGSDEM, LongRunsOfVoidsRead)
+{
+    // "-32767" fills its field, so a void area is one long token of glued values.
+    TDEMLayout dem;
+    dem.profiles.push_back(Profile(463, [](int k) { return k >= 10 && k < 300 ? long(kUSGSVoid) : 5L + k; }));
+    dem.profiles.push_back(Profile(463, [](int k) { return 1000L + k; }));
+    TImportResult r = ReadUSGSDEMData(MakeDEM(dem), TImportOptions(), TGridBlock());
+    ASSERT_TRUE(r.Ok) << r.Error;
+    EXPECT_EQ(r.Grid.At(1, 463 - 9), 5.0 + 9);
+    for (int k = 10; k < 300; ++k)
+        ASSERT_EQ(r.Grid.At(1, 463 - k), NullHeight) << k;
+    EXPECT_EQ(r.Grid.At(1, 463 - 300), 5.0 + 300);
+    EXPECT_EQ(r.Grid.At(2, 463), 1000.0);
 }
 
 TEST(USGSDEM, OneDegreeDEMSpacingFromTheResolution)

@@ -7,7 +7,7 @@ endif()
 add_executable(heightdata_tool "${CMAKE_CURRENT_LIST_DIR}/heightdata_tool.cpp")
 target_link_libraries(heightdata_tool PRIVATE qx_heightdata qx_project qx_platform)
 
-foreach(case usgs_geographic usgs_utm terragen xyz pgm bmp dxf ntf vistapro)
+foreach(case usgs_geographic usgs_utm usgs_square terragen xyz pgm bmp dxf ntf vistapro)
   add_test(NAME interop_heightdata_${case}
     COMMAND ${QX_SYSTEM_PYTHON} "${CMAKE_CURRENT_LIST_DIR}/heightdata_interop.py" ${case} $<TARGET_FILE:heightdata_tool>)
   set_tests_properties(interop_heightdata_${case} PROPERTIES LABELS interop

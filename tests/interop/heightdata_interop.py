@@ -54,8 +54,14 @@ def write_tif(path, array, transform, epsg, nodata=None):
     ds = None
 
 
-def usgs_case(tmp, tool, geographic):
-    if geographic:
+def usgs_case(tmp, tool, geographic, side=None):
+    if side:
+        # Exactly rectangular: every profile as long as the grid is high, neither 463 nor 1201.
+        heights = synthetic(side, side)
+        heights[-1, 5:9] = VOID  # voids at the southern end of profiles: "-32767" right after a header
+        heights[100:140, 50] = VOID  # a run of voids longer than a record
+        write_tif(os.path.join(tmp, "in.tif"), heights, (499985, 30, 0, 4500015, 0, -30), 32617, VOID)
+    elif geographic:
         n = 1201
         heights = synthetic(n, n)
         heights[10:20, 30:40] = VOID  # a void area
@@ -207,6 +213,8 @@ def main():
             usgs_case(tmp, tool, True)
         elif case == "usgs_utm":
             usgs_case(tmp, tool, False)
+        elif case == "usgs_square":
+            usgs_case(tmp, tool, False, 257)
         elif case == "terragen":
             terragen_case(tmp, tool)
         elif case == "xyz":

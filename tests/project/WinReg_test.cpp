@@ -1,5 +1,7 @@
 #include "project/WinReg.h"
 
+#include "support/FileSyncRecorder.h"
+
 #include <QFile>
 #include <QSettings>
 
@@ -99,3 +101,17 @@ TEST_F(WinRegTest, MachineStoreIsSeparateFromTheUsers)
 }
 
 } // namespace
+
+TEST_F(WinRegTest, AWrittenValueIsOnTheDiskWithItsFolder)
+{
+    TWinRegistry store(QuarlexBaseKey);
+    const std::string file = store.FileName();
+    qxtest::TFileSyncRecorder syncs(file);
+    ASSERT_TRUE(store.WriteString("Menu", "Last1", "valley.qx2"));
+    ASSERT_EQ(syncs.Syncs().size(), 2u);
+    namespace fs = std::filesystem;
+    EXPECT_EQ(fs::weakly_canonical(syncs.Syncs()[0].Path), fs::weakly_canonical(file));
+    EXPECT_NE(syncs.Syncs()[0].TargetHeld.find("valley.qx2"), std::string::npos);
+    EXPECT_TRUE(syncs.Syncs()[1].Folder);
+    EXPECT_EQ(fs::weakly_canonical(syncs.Syncs()[1].Path), fs::weakly_canonical(fs::path(file).parent_path()));
+}

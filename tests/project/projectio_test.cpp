@@ -739,6 +739,40 @@ TEST(ProjectFile, RefusedFilesLeaveTheOpenProjectUnchanged)
     }
 }
 
+TEST(ProjectFile, AWholeFileWithAGridBeyondTheLimitSaysSoWithTheLimit)
+{
+    // The file holds every cell it claims (sparse on disk), so it is not damaged: the message
+    // names the size and the limit instead of calling the file incompatible.
+    const struct {
+        int32_t columns, rows;
+    } cases[] = {{4097, 4097}, {70000, 2}};
+    qxtest::TempDir dir;
+    TProject p;
+    FillProject(p);
+    const Bytes before = Encode(p);
+    for (const auto& c : cases) {
+        const Bytes small = BuildOldFile(192);
+        Bytes b = PutI32At(PutI32At(small, Offsets().grid + 3, c.columns), Offsets().grid + 7, c.rows);
+        const std::string file = dir.file("big.qx2");
+        qxtest::WriteFileBytes(file, b);
+        std::filesystem::resize_file(file, b.size() + uint64_t(c.columns) * uint64_t(c.rows) * 10);
+        RecordingPrompt prompt;
+        EXPECT_FALSE(p.LoadFromFile(file)) << c.columns;
+        ASSERT_EQ(prompt.shown.size(), 1u);
+        const std::string expected = "This project's grid of " + std::to_string(c.columns) + " x " +
+                                     std::to_string(c.rows) +
+                                     " points is larger than this release of Quarlex2 can hold: at most 16777216 "
+                                     "points and 65536 on a side";
+        EXPECT_EQ(prompt.shown[0], expected);
+        EXPECT_EQ(Encode(p), before);
+        // The same descriptor in a file too short for its cells is a damaged file.
+        RecordingPrompt short_;
+        EXPECT_FALSE(LoadBytes(p, b, dir));
+        ASSERT_EQ(short_.shown.size(), 1u);
+        EXPECT_EQ(short_.shown[0], IncompatibleProjectText);
+    }
+}
+
 TEST(ProjectFile, EveryBlockChecksItsTag)
 {
     const BlockOffsets o = Offsets();

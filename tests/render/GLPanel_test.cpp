@@ -3,6 +3,7 @@
 #include "platform/GLEntryPoints.h"
 #include "project/Messages.h"
 #include "project/WinReg.h"
+#include "support/FileSyncRecorder.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
@@ -242,6 +243,23 @@ TEST_F(GLPanelTest, SavesA24BitBmpWithThePicture)
     QImage loaded(QString::fromStdString(file));
     ExpectQuartered(loaded.convertToFormat(QImage::Format_RGB32));
     EXPECT_TRUE(prompt.shown.empty());
+}
+
+TEST_F(GLPanelTest, ASavedPictureIsOnTheDiskBeforeItReplacesTheOldOne)
+{
+    qxtest::TempDir dir;
+    TGLPanel panel;
+    panel.resize(8, 8);
+    panel.SetGLFlags(kBitmapFlags);
+    panel.Redraw();
+    const std::string file = dir.file("picture.bmp");
+    qxtest::WriteFileText(file, "old");
+    qxtest::TFileSyncRecorder syncs(file);
+    ASSERT_TRUE(panel.SaveImageToFile(file));
+    ASSERT_EQ(syncs.Syncs().size(), 2u);
+    EXPECT_EQ(syncs.Syncs()[0].TargetHeld, "old");
+    EXPECT_TRUE(syncs.Syncs()[1].Folder);
+    EXPECT_EQ(syncs.Syncs()[1].TargetHeld.substr(0, 2), "BM");
 }
 
 TEST_F(GLPanelTest, SaveFailureShowsE0058AndKeepsTheOldFile)

@@ -3,9 +3,11 @@
 #include "heightgrid/data/NumberText.h"
 #include "platform/vpdem32.h"
 #include "project/Project.h"
+#include "project/SafeFile.h"
 
+#include <QBuffer>
+#include <QByteArray>
 #include <QImage>
-#include <QSaveFile>
 #include <QString>
 
 #include <algorithm>
@@ -24,10 +26,10 @@ bool IsNull(double h) { return !(h > NullHeight); }
 // Buffered output into a temporary file that replaces the target on Commit.
 class TOutFile {
 public:
-    explicit TOutFile(const std::string& name) : file_(QString::fromStdString(name))
+    explicit TOutFile(const std::string& name)
     {
-        file_.setDirectWriteFallback(false);
-        ok_ = file_.open(QIODevice::WriteOnly);
+        std::string error;
+        ok_ = file_.Open(name, error);
         buffer_.reserve(kChunk + 4096);
     }
     bool Opened() const { return ok_; }
@@ -50,24 +52,22 @@ public:
     }
     void Flush()
     {
+        std::string error;
         if (ok_ && !buffer_.empty())
-            ok_ = file_.write(buffer_.data(), qint64(buffer_.size())) == qint64(buffer_.size());
+            ok_ = file_.Write(buffer_.data(), buffer_.size(), error);
         buffer_.clear();
     }
+    // False (and the target untouched, unless only the final folder flush failed) on any error.
     bool Commit()
     {
         Flush();
-        if (!ok_) {
-            file_.cancelWriting();
-            return false;
-        }
-        return file_.commit();
+        std::string error;
+        return ok_ && file_.Commit(error);
     }
-    QSaveFile& File() { return file_; }
 
 private:
     static constexpr size_t kChunk = 1 << 20;
-    QSaveFile file_;
+    TAtomicFile file_;
     std::string buffer_;
     bool ok_ = false;
 };
@@ -203,13 +203,14 @@ TExportResult ExportBMP(const TGridBlock& grid, const std::string& fileName)
             line[3 * x] = line[3 * x + 1] = line[3 * x + 2] = uchar(g);
         }
     }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "BMP"))
+        return Failed(kMsgErrorWriting);
     TOutFile out(fileName);
     if (!out.Opened())
         return Failed(kMsgErrorWriting);
-    if (!image.save(&out.File(), "BMP")) {
-        out.File().cancelWriting();
-        return Failed(kMsgErrorWriting);
-    }
+    out.Put(std::string_view(bytes.constData(), size_t(bytes.size())));
     return Finish(out);
 }
 

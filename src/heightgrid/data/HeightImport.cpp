@@ -11,6 +11,11 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <limits>
 
 namespace {
@@ -124,6 +129,36 @@ bool ReadWholeFile(const std::string& fileName, std::string& data)
     data.resize(size_t(size));
     in.read(data.data(), size);
     return bool(in) || in.gcount() == size;
+}
+
+TFileView::~TFileView()
+{
+    if (map_)
+        ::munmap(map_, mapped_);
+}
+
+bool TFileView::Open(const std::string& fileName)
+{
+    const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat info;
+    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    if (regular && info.st_size > 0 && info.st_size <= off_t(1) << 31) {
+        void* p = ::mmap(nullptr, size_t(info.st_size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+        if (p != MAP_FAILED) {
+            ::close(fd);
+            map_ = p;
+            mapped_ = size_t(info.st_size);
+            view_ = std::string_view(static_cast<const char*>(p), mapped_);
+            return true;
+        }
+    }
+    ::close(fd);
+    if (!ReadWholeFile(fileName, copy_))
+        return false;
+    view_ = copy_;
+    return true;
 }
 
 TImportOptions DefaultImportOptions(TImportFormat format)

@@ -42,5 +42,24 @@ TImportResult ImportVistaDEMData(std::string_view data);
 // Reads a whole file; false (with kMsgCannotRead) when it cannot be opened or is too large.
 bool ReadWholeFile(const std::string& fileName, std::string& data);
 
+// A whole file's bytes without copying them: the file is mapped read-only (or read, where it
+// cannot be mapped) for as long as the view lives.
+class TFileView {
+public:
+    TFileView() = default;
+    ~TFileView();
+    TFileView(const TFileView&) = delete;
+    TFileView& operator=(const TFileView&) = delete;
+    // False when the file cannot be opened or is too large (as ReadWholeFile).
+    bool Open(const std::string& fileName);
+    std::string_view View() const { return view_; }
+
+private:
+    void* map_ = nullptr;
+    size_t mapped_ = 0;
+    std::string copy_;
+    std::string_view view_;
+};
+
 // The options each importer's dialog starts from (the importers' own defaults).
 TImportOptions DefaultImportOptions(TImportFormat format);
