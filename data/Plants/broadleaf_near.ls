@@ -1,0 +1,9 @@
+# Broadleaf tree, near view: a trunk forking into three limbs at every level, leaves on every
+# twig, which fills out a round crown.
+6          # generations
+32         # turning angle
+12         # branch thickness, percent of the segment length
+FFA
+A=!"F[&&LA]/////[&&LA]/////[&&LA]
+L=[^'~][&'~][/''~][\''~]
+@
