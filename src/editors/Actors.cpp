@@ -109,10 +109,9 @@ size_t AddPlantType(TActorBlock& block)
     a.BrightnessVariability = 0.2;
     for (int n = 0; n < 16; ++n)
         a.Colors[n] = TFloatRGB{DefaultPlantColours[n][0], DefaultPlantColours[n][1], DefaultPlantColours[n][2]};
-    block.Items.push_back(a);
-    block.Count = static_cast<int32_t>(block.Items.size());
+    const int index = AppendInUse(block.Count, block.Items, a);
     block.NextID = a.ID + 1;
-    return block.Items.size() - 1;
+    return size_t(index);
 }
 
 bool SavePlantColors(const TActor& actor, const std::string& fileName, std::string* error)

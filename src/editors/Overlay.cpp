@@ -30,7 +30,7 @@ double TransparencyOf(int value) { return 1.0 - value * 0.01; }
 size_t AddOverlayImage(TOverlayBlock& block)
 {
     TOverlayImage image;
-    image.Name = "Image " + std::to_string(block.Items.size());
+    image.Name = "Image " + std::to_string(InUse(block.Count, block.Items));
     image.ImageSize = 1024;
     image.DrawOverlay = 1;
     image.TransparencyColor = 0xFFFFFF;
@@ -39,9 +39,7 @@ size_t AddOverlayImage(TOverlayBlock& block)
     image.Extra = -1;
     // Not the image of any terrain layer (ID 0 would make it the first layer's image).
     image.TerrainLayerID = -1;
-    block.Items.push_back(image);
-    block.Count = static_cast<int32_t>(block.Items.size());
-    return block.Items.size() - 1;
+    return size_t(AppendInUse(block.Count, block.Items, image));
 }
 
 TFOverlay::TFOverlay(QWidget* parent) : TFBaseForm(parent)

@@ -53,10 +53,9 @@ size_t AddUrbanPlan(TUrbanBlock& block)
     plan.PlanYSize = 1000.0;
     plan.PlanHeightSize = 100.0;
     plan.PlanZone = 0;
-    block.Items.push_back(plan);
-    block.Count = static_cast<int32_t>(block.Items.size());
+    const int index = AppendInUse(block.Count, block.Items, plan);
     block.NextID = plan.ID + 1;
-    return block.Items.size() - 1;
+    return size_t(index);
 }
 
 TFUrbanPlan::TFUrbanPlan(QWidget* parent) : TFBaseForm(parent)
