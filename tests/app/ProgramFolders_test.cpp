@@ -13,9 +13,16 @@
 #include "support/MessageLog.h"
 #include "support/TestSupport.h"
 
+#include "render/SyntheticLandscape.h"
+
+#include <QCheckBox>
+#include <QListWidget>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <set>
@@ -58,18 +65,35 @@ std::string ExportText(const TProject& project, const qxtest::TempDir& dir, cons
     return qxtest::ReadFileText(file);
 }
 
-// Renders the project once in a small off-screen panel.
-void RenderOnce(TProject* project)
+// Renders the project once in a small off-screen panel; the picture.
+QImage RenderOnce(TProject* project)
 {
+    QImage picture;
     std::string error;
-    ASSERT_TRUE(LoadOpenGLLibraries("SGI", &error)) << error;
+    EXPECT_TRUE(LoadOpenGLLibraries("SGI", &error)) << error;
+    if (!OpenGLLoaded()) return picture;
     TFractalRenderEngine engine;
     engine.SetProject(&project);
     TGLPanel panel;
     panel.resize(160, 120);
     panel.OnGLDraw = [&](TGLPanel& p) { engine.Render(p); };
+    panel.GLObjectLoaded = true; // keeps the finished picture
     panel.Redraw();
     EXPECT_EQ(engine.LastError, "");
+    return panel.Picture().convertToFormat(QImage::Format_RGB32);
+}
+
+// Mean difference of two pictures of one size over the three channels, 0 .. 255.
+double MeanDifference(const QImage& a, const QImage& b)
+{
+    if (a.size() != b.size() || a.isNull()) return -1;
+    double sum = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
+        }
+    return sum / (3.0 * a.width() * a.height());
 }
 
 TEST(ProgramFolders, ANewProjectFindsEveryFolderAndItsFirstRenderAsksNothing)
@@ -95,7 +119,7 @@ TEST(ProgramFolders, ANewProjectFindsEveryFolderAndItsFirstRenderAsksNothing)
         project->Grid.MaxHeight = 100.0;
         if (c.plantsMissing) project->Actors.Directory = ProgramFolder() + "NoSuchFolder/";
         qxtest::TInstalledMessageLog log;
-        RenderOnce(project.get());
+        EXPECT_FALSE(RenderOnce(project.get()).isNull());
         EXPECT_EQ(log.questions.size(), c.questions) << c.name;
         EXPECT_TRUE(log.shown.empty()) << c.name;
     }
@@ -128,6 +152,41 @@ TEST(ProgramFolders, EveryTemplateImportsCleanlyAndIsExactlyWhatTheExportWritesO
     }
     EXPECT_EQ(names.size(), templates.size()) << "two templates share a name";
     EXPECT_EQ(looks.size(), templates.size()) << "two templates share a look";
+}
+
+TEST(ProgramFolders, TheWizardListsEveryTemplateAndLoadingOneChangesTheRenderVisibly)
+{
+    const std::vector<TEnvTemplate> templates = FindEnvironmentTemplates(ReadPathSetting("Templates"));
+    TSyntheticLandscapeOptions options;
+    options.Size = 34;
+    options.FractalDepth = 2;
+    options.Relief = 900;
+    std::unique_ptr<TProject> project = MakeSyntheticLandscape(options);
+    TProject* current = project.get();
+    const QImage before = RenderOnce(current);
+    TFEnvWizard wizard;
+    wizard.SetProject(&current);
+    wizard.RefreshFromProject();
+    ASSERT_EQ(wizard.TemplatesListBox->count(), static_cast<int>(templates.size()));
+    ASSERT_TRUE(wizard.AllCheck->isChecked());
+    std::vector<QImage> pictures;
+    for (int row = 0; row < wizard.TemplatesListBox->count(); ++row) {
+        const std::string name = wizard.TemplatesListBox->item(row)->text().toStdString();
+        SCOPED_TRACE(name);
+        EXPECT_EQ(name, templates[row].Name);
+        project = MakeSyntheticLandscape(options);
+        current = project.get();
+        wizard.TemplatesListBox->setCurrentRow(row);
+        qxtest::TInstalledMessageLog log;
+        wizard.LoadButtonClick();
+        EXPECT_TRUE(log.shown.empty());
+        pictures.push_back(RenderOnce(current));
+        // A change anyone sees: several steps of 255 on average over the whole picture.
+        EXPECT_GT(MeanDifference(pictures.back(), before), 8.0);
+        for (size_t other = 0; other + 1 < pictures.size(); ++other)
+            EXPECT_GT(MeanDifference(pictures.back(), pictures[other]), 8.0) << "looks like " << templates[other].Name;
+    }
+    UnloadOpenGLLibraries();
 }
 
 TEST(ProgramFolders, EveryPlantTypeHasThreeFilesWithMoreDetailNearerAndItsOwnColours)
