@@ -174,7 +174,7 @@ const std::vector<TPlantColours>& PlantColours()
     static const std::vector<TPlantColours> colours = {
         {"conifer.ini", {RGB(80, 55, 35), RGB(25, 70, 35), RGB(35, 85, 45), RGB(30, 78, 40)}},
         {"broadleaf.ini", {RGB(95, 70, 45), RGB(60, 130, 40), RGB(90, 150, 45), RGB(70, 140, 45)}},
-        {"bush.ini", {RGB(90, 75, 50), RGB(55, 115, 45), RGB(80, 135, 50), RGB(230, 225, 170)}},
+        {"bush.ini", {RGB(90, 75, 50), RGB(55, 115, 45), RGB(80, 135, 50), RGB(65, 125, 48)}},
     };
     return colours;
 }
@@ -215,7 +215,7 @@ bool RenderPlant(TProject* project, const TActor& actor, const std::string& file
         gl.gluPerspective(30.0, 200.0 / 300.0, 1.0, 1000.0);
         gl.glMatrixMode(GL_MODELVIEW);
         gl.glLoadIdentity();
-        gl.gluLookAt(0, 70, 330, 0, 50, 0, 0, 1, 0);
+        gl.gluLookAt(0, 70, 520, 0, 50, 0, 0, 1, 0);
         plant.VaryPlantColor(0, {0.3f, 0.6f, 0.2f});
         plant.DrawPlant({0, 0, 0}, {1, 1, 1}, {0, 0, 0}, 1.0, 100.0);
         gl.glFinish();
