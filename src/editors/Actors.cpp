@@ -265,7 +265,7 @@ TActor* TFActors::Selected() const
         return nullptr;
     TProject& p = Project();
     const int row = ActorListBox->currentRow();
-    if (row < 0 || size_t(row) >= p.Actors.Items.size())
+    if (row < 0 || row >= InUse(p.Actors.Count, p.Actors.Items))
         return nullptr;
     return &p.Actors.Items[size_t(row)];
 }
@@ -286,13 +286,14 @@ void TFActors::RefreshFromProject()
         TRefreshScope scope(refreshing_);
         SetFileButtonsEnabled(false);
         ActorListBox->clear();
-        for (const TActor& a : p.Actors.Items)
-            ActorListBox->addItem(QString::fromStdString(a.Name));
+        // The plant types in use: a new project's list holds one unused entry.
+        for (int i = 0; i < InUse(p.Actors.Count, p.Actors.Items); ++i)
+            ActorListBox->addItem(QString::fromStdString(p.Actors.Items[size_t(i)].Name));
         // The row shown before stays shown while the project still has it.
         if (row >= 0 && row < ActorListBox->count())
             ActorListBox->setCurrentRow(row);
     }
-    if (!p.Actors.Items.empty())
+    if (InUse(p.Actors.Count, p.Actors.Items) > 0)
         SetFileButtonsEnabled(true);
     ActorListBoxClick();
 }

@@ -130,7 +130,7 @@ TOverlayImage* TFOverlay::Selected() const
     if (!ProjectVar() || !*ProjectVar())
         return nullptr;
     TProject& p = Project();
-    if (SelectedImage < 0 || size_t(SelectedImage) >= p.Overlays.Items.size())
+    if (SelectedImage < 0 || SelectedImage >= InUse(p.Overlays.Count, p.Overlays.Items))
         return nullptr;
     return &p.Overlays.Items[size_t(SelectedImage)];
 }
@@ -154,12 +154,14 @@ void TFOverlay::RefreshFromProject()
         TRefreshScope scope(refreshing_);
         FileButton->setEnabled(false);
         ImagesListBox->clear();
-        for (const TOverlayImage& image : p.Overlays.Items) {
+        // The images in use: a new project's list holds one unused entry.
+        for (int i = 0; i < InUse(p.Overlays.Count, p.Overlays.Items); ++i) {
+            const TOverlayImage& image = p.Overlays.Items[size_t(i)];
             auto* item = new QListWidgetItem(QString::fromStdString(image.Name), ImagesListBox);
             item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
             item->setCheckState(image.DrawOverlay ? Qt::Checked : Qt::Unchecked);
         }
-        if (!p.Overlays.Items.empty())
+        if (InUse(p.Overlays.Count, p.Overlays.Items) > 0)
             FileButton->setEnabled(true);
     }
     LoadOverlayControls();
@@ -197,7 +199,7 @@ void TFOverlay::CheckChanged(QListWidgetItem* item)
     // A check switched on any row (mouse or keyboard) belongs to that row's image.
     const int row = ImagesListBox->row(item);
     TProject& p = Project();
-    if (row < 0 || size_t(row) >= p.Overlays.Items.size())
+    if (row < 0 || row >= InUse(p.Overlays.Count, p.Overlays.Items))
         return;
     p.Overlays.Items[size_t(row)].DrawOverlay = item->checkState() == Qt::Checked ? 1 : 0;
 }

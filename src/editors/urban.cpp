@@ -163,7 +163,7 @@ TUrbanPlanDef* TFUrbanPlan::Selected() const
         return nullptr;
     TProject& p = Project();
     const int row = PlanListBox->currentRow();
-    if (row < 0 || size_t(row) >= p.Urban.Items.size())
+    if (row < 0 || row >= InUse(p.Urban.Count, p.Urban.Items))
         return nullptr;
     return &p.Urban.Items[size_t(row)];
 }
@@ -195,12 +195,13 @@ void TFUrbanPlan::RefreshFromProject()
         TRefreshScope scope(refreshing_);
         SetFileButtonsEnabled(false);
         PlanListBox->clear();
-        for (const TUrbanPlanDef& plan : p.Urban.Items)
-            PlanListBox->addItem(QString::fromStdString(plan.PlanName));
+        // The plans in use: a new project's list holds one unused entry.
+        for (int i = 0; i < InUse(p.Urban.Count, p.Urban.Items); ++i)
+            PlanListBox->addItem(QString::fromStdString(p.Urban.Items[size_t(i)].PlanName));
         if (row >= 0 && row < PlanListBox->count())
             PlanListBox->setCurrentRow(row);
     }
-    if (!p.Urban.Items.empty())
+    if (InUse(p.Urban.Count, p.Urban.Items) > 0)
         SetFileButtonsEnabled(true);
     PlanListBoxClick();
 }

@@ -5,7 +5,13 @@
 #include "editors/urban.h"
 #include "project/Project.h"
 
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
 #include <gtest/gtest.h>
+
+#include <memory>
 
 #include <functional>
 #include <string>
@@ -46,6 +52,84 @@ TEST(EditorListsTest, NewOnANewProjectMakesTheFirstEntryAndNoBlankOne)
     TProject project;
     AddOverlayImage(project.Overlays);
     EXPECT_EQ(project.Overlays.Items[0].Name, "Image 0");
+}
+
+// The editors list the entries in use: no blank row for a new project's unused entry, and the
+// row New adds shows the entry it made.
+TEST(EditorListsTest, EditorsOnANewProjectListOnlyTheEntriesNewMade)
+{
+    struct Case {
+        const char* name;
+        std::function<void(TProject**, std::function<void()>&, std::function<int()>&,
+                           std::function<std::string(int)>&, std::shared_ptr<QWidget>&)>
+            open;
+        const char* made;
+    };
+    // Each case opens its editor on the project and returns: press New, the row count, the name
+    // shown once row r is chosen.
+    const Case cases[] = {
+        {"vegetation",
+         [](TProject** var, auto& add, auto& rows, auto& shown, auto& keep) {
+             auto e = std::make_shared<TFActors>();
+             e->SetProject(var);
+             add = [e] { e->NewButtonClick(); };
+             rows = [e] { return e->ActorListBox->count(); };
+             shown = [e](int r) {
+                 e->ActorListBox->setCurrentRow(r);
+                 e->ActorListBoxClick();
+                 return e->ActorNameEdit->text().toStdString();
+             };
+             keep = e;
+         },
+         "Unassigned"},
+        {"overlay",
+         [](TProject** var, auto& add, auto& rows, auto& shown, auto& keep) {
+             auto e = std::make_shared<TFOverlay>();
+             e->SetProject(var);
+             add = [e] { e->NewImageButtonClick(); };
+             rows = [e] { return e->ImagesListBox->count(); };
+             shown = [e](int r) {
+                 e->ImagesListBox->setCurrentRow(r);
+                 e->ImagesListBoxClick(r);
+                 return e->NameEdit->text().toStdString();
+             };
+             keep = e;
+         },
+         "Image 0"},
+        {"urban",
+         [](TProject** var, auto& add, auto& rows, auto& shown, auto& keep) {
+             auto e = std::make_shared<TFUrbanPlan>();
+             e->SetProject(var);
+             add = [e] { e->NewButtonClick(); };
+             rows = [e] { return e->PlanListBox->count(); };
+             shown = [e](int r) {
+                 e->PlanListBox->setCurrentRow(r);
+                 e->PlanListBoxClick();
+                 return e->PlanNameEdit->text().toStdString();
+             };
+             keep = e;
+         },
+         "Unassigned"},
+    };
+    for (const Case& c : cases) {
+        auto project = std::make_unique<TProject>();
+        TProject* current = project.get();
+        std::function<void()> add;
+        std::function<int()> rows;
+        std::function<std::string(int)> shown;
+        std::shared_ptr<QWidget> editor;
+        c.open(&current, add, rows, shown, editor);
+        auto* refreshing = dynamic_cast<TFBaseForm*>(editor.get());
+        ASSERT_NE(refreshing, nullptr);
+        refreshing->RefreshFromProject();
+        EXPECT_EQ(rows(), 0) << c.name;
+        add();
+        EXPECT_EQ(rows(), 1) << c.name;
+        EXPECT_EQ(shown(0), c.made) << c.name;
+        refreshing->RefreshFromProject();
+        EXPECT_EQ(rows(), 1) << c.name;
+        EXPECT_EQ(shown(0), c.made) << c.name;
+    }
 }
 
 } // namespace
