@@ -2,15 +2,21 @@
 // each stage, the quads drawn, the completion text, and the floor measured in the same run and
 // context (the same number of triangles drawn as one vertex array) with the ratio to it.
 // Needs a display (run under xvfb-run).
+// --plants grows every plant type of the plants folder beside the program on the synthetic
+// landscape, each in a strip of its own terrain layer, and counts the triangles each type adds.
 //
-//   render [PROJECT.qx2 | --synthetic N] [--depth D] [--size WxH] [--out FILE.bmp]
+//   render [PROJECT.qx2 | --synthetic N] [--plants] [--depth D] [--size WxH] [--out FILE.bmp]
+#include "editors/Actors.h"
+#include "editors/EditorPattern.h"
 #include "platform/GLEntryPoints.h"
 #include "project/Project.h"
+#include "project/WinReg.h"
 #include "render/FractalRendererEngine.h"
 #include "render/GLPanel.h"
 #include "render/SyntheticLandscape.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QOpenGLContext>
 
 #include <chrono>
@@ -18,6 +24,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,7 +37,7 @@ using TDrawArrays = void (*)(GLenum, GLint, GLsizei);
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: render [PROJECT.qx2 | --synthetic N] [--depth D] [--size WxH] [--out FILE.bmp]\n");
+    std::fprintf(stderr, "usage: render [PROJECT.qx2 | --synthetic N] [--plants] [--depth D] [--size WxH] [--out FILE.bmp]\n");
     return 2;
 }
 
@@ -71,6 +78,79 @@ void BuildFloorMesh(TProject& p, int64_t quads, std::vector<float>& xyz, std::ve
     }
 }
 
+
+// Plant types named "<type>_far.ls", "<type>_mid.ls", "<type>_near.ls" with the colour file
+// "<type>.ini" in folder; each grows in a strip of the map of its own vegetation layer, the strips
+// side by side across the camera's view. Returns the type names.
+std::vector<std::string> AddPlantStrips(TProject& p, const std::string& folder)
+{
+    std::vector<std::string> types;
+    for (const QString& f : QDir(QString::fromStdString(folder)).entryList({"*_near.ls"}, QDir::Files, QDir::Name))
+        types.push_back(f.left(f.size() - 8).toStdString());
+    p.Actors.Directory = folder;
+    const int n = static_cast<int>(types.size());
+    for (int i = 0; i < n; ++i) {
+        TActor& actor = p.Actors.Items[AddPlantType(p.Actors)];
+        actor.Name = types[i];
+        actor.FarActorSource = types[i] + "_far.ls";
+        actor.MidActorSource = types[i] + "_mid.ls";
+        actor.NearActorSource = types[i] + "_near.ls";
+        std::string error;
+        if (!LoadPlantColors(actor, folder + types[i] + ".ini", &error))
+            std::fprintf(stderr, "%s: no colours (%s)\n", types[i].c_str(), error.c_str());
+        actor.HueVariability = actor.BrightnessVariability = 0.1;
+
+        TTerrainLayer layer;
+        layer.ID = p.TerrainLayers.NextID++;
+        layer.Name = types[i];
+        layer.LayerType = ltVegetation;
+        layer.Visible = 1;
+        layer.DrawPlants = 1;
+        // Trees stand a little over a grid spacing tall, bushes a third of that.
+        const bool bush = types[i].find("bush") != std::string::npos;
+        layer.Plants[0].TreeID = actor.ID;
+        layer.Plants[0].TreeSize = p.Grid.SpacingX * (bush ? 0.4 : 1.2);
+        layer.Plants[0].TreeDensity = bush ? 6.0 : 3.0;
+        AppendInUse(p.TerrainLayers.Count, p.TerrainLayers.Items, layer);
+
+        TTerrainPoly strip;
+        strip.ID = p.TerrainPolys.NextID++;
+        strip.TerrainLayerID = layer.ID;
+        const double x0 = double(i) / n, x1 = double(i + 1) / n;
+        strip.Points = {{x0, 0.0}, {x1, 0.0}, {x1, 1.0}, {x0, 1.0}};
+        strip.PointCount = 4;
+        AppendInUse(p.TerrainPolys.Count, p.TerrainPolys.Items, strip);
+    }
+    p.Fractal.DrawNoModels = 0;
+    return types;
+}
+
+// Triangles handed to OpenGL (GL_TRIANGLES, drawn one by one or as arrays) while body runs: the
+// table's drawing entries are replaced by counting ones that pass every call on.
+int64_t CountTriangles(const std::function<void()>& body)
+{
+    static TGLEntryPoints real;
+    static int64_t vertices = 0;
+    static GLenum mode = 0;
+    // The loaded table itself is not const; only its accessor is.
+    TGLEntryPoints& table = const_cast<TGLEntryPoints&>(GL());
+    real = table;
+    vertices = 0;
+    table.glBegin = [](GLenum m) { mode = m; real.glBegin(m); };
+    table.glEnd = [] { mode = 0; real.glEnd(); };
+    table.glVertex3f = [](GLfloat x, GLfloat y, GLfloat z) { vertices += mode == GL_TRIANGLES; real.glVertex3f(x, y, z); };
+    table.glVertex3fv = [](const GLfloat* v) { vertices += mode == GL_TRIANGLES; real.glVertex3fv(v); };
+    table.glVertex3d = [](GLdouble x, GLdouble y, GLdouble z) { vertices += mode == GL_TRIANGLES; real.glVertex3d(x, y, z); };
+    table.glVertex3dv = [](const GLdouble* v) { vertices += mode == GL_TRIANGLES; real.glVertex3dv(v); };
+    table.glDrawArrays = [](GLenum m, GLint first, GLsizei count) {
+        if (m == GL_TRIANGLES) vertices += count;
+        real.glDrawArrays(m, first, count);
+    };
+    body();
+    table = real;
+    return vertices / 3;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -78,6 +158,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     std::string projectFile, outFile;
     int synthetic = 258, depth = -1, width = 640, height = 480;
+    bool plants = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto next = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
@@ -86,6 +167,8 @@ int main(int argc, char** argv)
             if (!v) return Usage();
             synthetic = std::atoi(v);
             projectFile.clear();
+        } else if (a == "--plants") {
+            plants = true;
         } else if (a == "--depth") {
             const char* v = next();
             if (!v) return Usage();
@@ -131,6 +214,12 @@ int main(int argc, char** argv)
     }
     if (depth > 0)
         project->Fractal.FractalDepth = depth;
+    std::vector<std::string> plantTypes;
+    if (plants) {
+        const std::string folder = ProgramFolder() + "Plants/";
+        plantTypes = AddPlantStrips(*project, folder);
+        std::printf("plant types of %s: %zu\n", folder.c_str(), plantTypes.size());
+    }
 
     TFractalRenderEngine engine;
     engine.SetProject(&project);
@@ -156,6 +245,21 @@ int main(int argc, char** argv)
                     engine.TexelsShaded / surface);
     if (!outFile.empty() && !panel.SaveImageToFile(outFile))
         std::fprintf(stderr, "cannot write %s\n", outFile.c_str());
+
+    if (!plantTypes.empty()) {
+        // The same render with the plants of one layer at a time, against none at all.
+        auto countWith = [&](int only) {
+            for (int i = 0; i < static_cast<int>(plantTypes.size()); ++i)
+                project->TerrainLayers.Items[i].DrawPlants = only == i;
+            return CountTriangles([&] { panel.Redraw(); });
+        };
+        const int64_t bare = countWith(-1);
+        std::printf("triangles without plants: %lld\n", static_cast<long long>(bare));
+        for (int i = 0; i < static_cast<int>(plantTypes.size()); ++i)
+            std::printf("plant type %s: %lld triangles\n", plantTypes[i].c_str(),
+                        static_cast<long long>(countWith(i) - bare));
+        for (TTerrainLayer& layer : project->TerrainLayers.Items) layer.DrawPlants = 1;
+    }
 
     // The floor: the same number of triangles as one vertex array, in the same context.
     std::vector<float> xyz, rgb;

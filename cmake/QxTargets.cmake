@@ -34,3 +34,20 @@ function(qx_test_dir name label)
       ENVIRONMENT "QT_QPA_PLATFORM=${QX_TEST_QPA}"
     DISCOVERY_TIMEOUT 120)
 endfunction()
+
+# The program's folders (Overlays, Plants, Models, Clouds, Templates, plugin) made beside a program
+# in `folder` and filled from data/ whenever the program is built and data/ has changed.
+# qx_program_folders(TARGET FOLDER)
+function(qx_program_folders target folder)
+  file(GLOB_RECURSE data_files CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/data/*")
+  set(script "${PROJECT_SOURCE_DIR}/cmake/CopyProgramFolders.cmake")
+  set(stamp "${CMAKE_CURRENT_BINARY_DIR}/${target}_folders.stamp")
+  add_custom_command(OUTPUT "${stamp}"
+    COMMAND ${CMAKE_COMMAND} "-DSOURCE=${PROJECT_SOURCE_DIR}/data" "-DDESTINATION=${folder}" -P "${script}"
+    COMMAND ${CMAKE_COMMAND} -E touch "${stamp}"
+    DEPENDS ${data_files} "${script}"
+    COMMENT "Program folders beside ${target}"
+    VERBATIM)
+  add_custom_target(${target}_folders DEPENDS "${stamp}")
+  add_dependencies(${target} ${target}_folders)
+endfunction()

@@ -109,10 +109,9 @@ size_t AddPlantType(TActorBlock& block)
     a.BrightnessVariability = 0.2;
     for (int n = 0; n < 16; ++n)
         a.Colors[n] = TFloatRGB{DefaultPlantColours[n][0], DefaultPlantColours[n][1], DefaultPlantColours[n][2]};
-    block.Items.push_back(a);
-    block.Count = static_cast<int32_t>(block.Items.size());
+    const int index = AppendInUse(block.Count, block.Items, a);
     block.NextID = a.ID + 1;
-    return block.Items.size() - 1;
+    return size_t(index);
 }
 
 bool SavePlantColors(const TActor& actor, const std::string& fileName, std::string* error)
@@ -266,7 +265,7 @@ TActor* TFActors::Selected() const
         return nullptr;
     TProject& p = Project();
     const int row = ActorListBox->currentRow();
-    if (row < 0 || size_t(row) >= p.Actors.Items.size())
+    if (row < 0 || row >= InUse(p.Actors.Count, p.Actors.Items))
         return nullptr;
     return &p.Actors.Items[size_t(row)];
 }
@@ -287,13 +286,14 @@ void TFActors::RefreshFromProject()
         TRefreshScope scope(refreshing_);
         SetFileButtonsEnabled(false);
         ActorListBox->clear();
-        for (const TActor& a : p.Actors.Items)
-            ActorListBox->addItem(QString::fromStdString(a.Name));
+        // The plant types in use: a new project's list holds one unused entry.
+        for (int i = 0; i < InUse(p.Actors.Count, p.Actors.Items); ++i)
+            ActorListBox->addItem(QString::fromStdString(p.Actors.Items[size_t(i)].Name));
         // The row shown before stays shown while the project still has it.
         if (row >= 0 && row < ActorListBox->count())
             ActorListBox->setCurrentRow(row);
     }
-    if (!p.Actors.Items.empty())
+    if (InUse(p.Actors.Count, p.Actors.Items) > 0)
         SetFileButtonsEnabled(true);
     ActorListBoxClick();
 }

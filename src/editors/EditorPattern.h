@@ -6,6 +6,8 @@
 
 #include <QColor>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <exception>
 #include <string>
@@ -28,6 +30,26 @@ int ClampedRound(double value, int lo, int hi);
 // Shows a stored value in a number field, limited to the field's range, without the field's
 // out-of-range message (the project keeps its value until the user edits the field).
 void ShowFloatValue(TFloatEdit& edit, double value);
+
+// Entries of a block list in use: its count, limited to the list.
+template <class V>
+int InUse(int32_t count, const V& items)
+{
+    return static_cast<int>(std::min<size_t>(size_t(std::max(count, 0)), items.size()));
+}
+
+// Puts `entry` right after the entries in use and makes the count include it. Entries past the
+// count are not part of the project (the file leaves them out, and a new project's lists hold one
+// unused entry), so they are dropped.
+template <class V, class T>
+int AppendInUse(int32_t& count, V& items, const T& entry)
+{
+    const int n = InUse(count, items);
+    items.resize(size_t(n) + 1);
+    items[size_t(n)] = entry;
+    count = n + 1;
+    return n;
+}
 
 // Set while RefreshFromProject fills the controls; handlers ignore changes meanwhile.
 class TRefreshScope {

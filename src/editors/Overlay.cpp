@@ -30,7 +30,7 @@ double TransparencyOf(int value) { return 1.0 - value * 0.01; }
 size_t AddOverlayImage(TOverlayBlock& block)
 {
     TOverlayImage image;
-    image.Name = "Image " + std::to_string(block.Items.size());
+    image.Name = "Image " + std::to_string(InUse(block.Count, block.Items));
     image.ImageSize = 1024;
     image.DrawOverlay = 1;
     image.TransparencyColor = 0xFFFFFF;
@@ -39,9 +39,7 @@ size_t AddOverlayImage(TOverlayBlock& block)
     image.Extra = -1;
     // Not the image of any terrain layer (ID 0 would make it the first layer's image).
     image.TerrainLayerID = -1;
-    block.Items.push_back(image);
-    block.Count = static_cast<int32_t>(block.Items.size());
-    return block.Items.size() - 1;
+    return size_t(AppendInUse(block.Count, block.Items, image));
 }
 
 TFOverlay::TFOverlay(QWidget* parent) : TFBaseForm(parent)
@@ -132,7 +130,7 @@ TOverlayImage* TFOverlay::Selected() const
     if (!ProjectVar() || !*ProjectVar())
         return nullptr;
     TProject& p = Project();
-    if (SelectedImage < 0 || size_t(SelectedImage) >= p.Overlays.Items.size())
+    if (SelectedImage < 0 || SelectedImage >= InUse(p.Overlays.Count, p.Overlays.Items))
         return nullptr;
     return &p.Overlays.Items[size_t(SelectedImage)];
 }
@@ -156,12 +154,14 @@ void TFOverlay::RefreshFromProject()
         TRefreshScope scope(refreshing_);
         FileButton->setEnabled(false);
         ImagesListBox->clear();
-        for (const TOverlayImage& image : p.Overlays.Items) {
+        // The images in use: a new project's list holds one unused entry.
+        for (int i = 0; i < InUse(p.Overlays.Count, p.Overlays.Items); ++i) {
+            const TOverlayImage& image = p.Overlays.Items[size_t(i)];
             auto* item = new QListWidgetItem(QString::fromStdString(image.Name), ImagesListBox);
             item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
             item->setCheckState(image.DrawOverlay ? Qt::Checked : Qt::Unchecked);
         }
-        if (!p.Overlays.Items.empty())
+        if (InUse(p.Overlays.Count, p.Overlays.Items) > 0)
             FileButton->setEnabled(true);
     }
     LoadOverlayControls();
@@ -199,7 +199,7 @@ void TFOverlay::CheckChanged(QListWidgetItem* item)
     // A check switched on any row (mouse or keyboard) belongs to that row's image.
     const int row = ImagesListBox->row(item);
     TProject& p = Project();
-    if (row < 0 || size_t(row) >= p.Overlays.Items.size())
+    if (row < 0 || row >= InUse(p.Overlays.Count, p.Overlays.Items))
         return;
     p.Overlays.Items[size_t(row)].DrawOverlay = item->checkState() == Qt::Checked ? 1 : 0;
 }

@@ -40,24 +40,6 @@ namespace {
 const char* const PageTitles[] = {"Surface", "Ecology", "Texture Image Overlay", "Models", "Vegetation", "Urban"};
 constexpr int EcologyImageSize = 160;
 
-template <class V>
-int InUse(int32_t count, const V& items)
-{
-    return static_cast<int>(std::min<size_t>(size_t(std::max(count, 0)), items.size()));
-}
-
-// Puts `entry` right after the entries in use and makes the count include it. Entries past the
-// count are not part of the project (the file leaves them out), so they are dropped.
-template <class V, class T>
-int AppendInUse(int32_t& count, V& items, const T& entry)
-{
-    const int n = InUse(count, items);
-    items.resize(size_t(n) + 1);
-    items[size_t(n)] = entry;
-    count = n + 1;
-    return n;
-}
-
 TFloatEdit* NumberField(QWidget* parent, int digits, double min = 0.0, double max = 99999999.9)
 {
     auto* e = new TFloatEdit(parent);

@@ -53,10 +53,9 @@ size_t AddUrbanPlan(TUrbanBlock& block)
     plan.PlanYSize = 1000.0;
     plan.PlanHeightSize = 100.0;
     plan.PlanZone = 0;
-    block.Items.push_back(plan);
-    block.Count = static_cast<int32_t>(block.Items.size());
+    const int index = AppendInUse(block.Count, block.Items, plan);
     block.NextID = plan.ID + 1;
-    return block.Items.size() - 1;
+    return size_t(index);
 }
 
 TFUrbanPlan::TFUrbanPlan(QWidget* parent) : TFBaseForm(parent)
@@ -164,7 +163,7 @@ TUrbanPlanDef* TFUrbanPlan::Selected() const
         return nullptr;
     TProject& p = Project();
     const int row = PlanListBox->currentRow();
-    if (row < 0 || size_t(row) >= p.Urban.Items.size())
+    if (row < 0 || row >= InUse(p.Urban.Count, p.Urban.Items))
         return nullptr;
     return &p.Urban.Items[size_t(row)];
 }
@@ -196,12 +195,13 @@ void TFUrbanPlan::RefreshFromProject()
         TRefreshScope scope(refreshing_);
         SetFileButtonsEnabled(false);
         PlanListBox->clear();
-        for (const TUrbanPlanDef& plan : p.Urban.Items)
-            PlanListBox->addItem(QString::fromStdString(plan.PlanName));
+        // The plans in use: a new project's list holds one unused entry.
+        for (int i = 0; i < InUse(p.Urban.Count, p.Urban.Items); ++i)
+            PlanListBox->addItem(QString::fromStdString(p.Urban.Items[size_t(i)].PlanName));
         if (row >= 0 && row < PlanListBox->count())
             PlanListBox->setCurrentRow(row);
     }
-    if (!p.Urban.Items.empty())
+    if (InUse(p.Urban.Count, p.Urban.Items) > 0)
         SetFileButtonsEnabled(true);
     PlanListBoxClick();
 }

@@ -63,9 +63,10 @@ TEST_F(CatalogueEditorWindowsTest, NewPlantTypesAndPlansRefreshTheLayerViews)
     main.OutBarClick(10);
     main.OutBarClick(12);
     main.OutBarClick(13);
-    const size_t plants = CurrentProject->Actors.Items.size();
-    const size_t plans = CurrentProject->Urban.Items.size();
-    const size_t images = CurrentProject->Overlays.Items.size();
+    // Counts, not list sizes: a new project's lists hold one unused entry that New fills.
+    const int32_t plants = CurrentProject->Actors.Count;
+    const int32_t plans = CurrentProject->Urban.Count;
+    const int32_t images = CurrentProject->Overlays.Count;
     FActors->NewButton->click();
     FUrbanPlan->NewButton->click();
     EXPECT_EQ(terrain->layerProperties, 2);
@@ -73,9 +74,12 @@ TEST_F(CatalogueEditorWindowsTest, NewPlantTypesAndPlansRefreshTheLayerViews)
     // Adding an overlay image is not a layer change.
     FOverlay->NewImageButton->click();
     EXPECT_EQ(terrain->layerProperties, 2);
-    EXPECT_EQ(CurrentProject->Actors.Items.size(), plants + 1);
-    EXPECT_EQ(CurrentProject->Urban.Items.size(), plans + 1);
-    EXPECT_EQ(CurrentProject->Overlays.Items.size(), images + 1);
+    EXPECT_EQ(CurrentProject->Actors.Count, plants + 1);
+    EXPECT_EQ(CurrentProject->Urban.Count, plans + 1);
+    EXPECT_EQ(CurrentProject->Overlays.Count, images + 1);
+    EXPECT_EQ(CurrentProject->Actors.Items.size(), size_t(plants + 1));
+    EXPECT_EQ(CurrentProject->Urban.Items.size(), size_t(plans + 1));
+    EXPECT_EQ(CurrentProject->Overlays.Items.size(), size_t(images + 1));
 }
 
 TEST_F(CatalogueEditorWindowsTest, PathButtonsEditTheThreeProjectFolders)

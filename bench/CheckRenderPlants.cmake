@@ -1,0 +1,25 @@
+# Runs the render benchmark with --plants on a small synthetic landscape and checks that every
+# plant type of the repository's plants folder (PLANTS) was found beside the program and added
+# triangles to the render. Called by CTest with RENDER (the program), OUT (a picture) and PLANTS.
+file(GLOB near_files RELATIVE "${PLANTS}" "${PLANTS}/*_near.ls")
+list(LENGTH near_files expected)
+if(expected LESS 3)
+  message(FATAL_ERROR "fewer than three plant types in ${PLANTS}")
+endif()
+execute_process(COMMAND "${RENDER}" --synthetic 66 --depth 2 --size 320x240 --plants --out "${OUT}"
+                RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE errors)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "render failed (${result}):\n${output}\n${errors}")
+endif()
+if(NOT output MATCHES "plant types of [^\n]*: ${expected}\n")
+  message(FATAL_ERROR "not all ${expected} plant types were found:\n${output}")
+endif()
+foreach(file ${near_files})
+  string(REGEX REPLACE "_near\\.ls$" "" type "${file}")
+  if(NOT output MATCHES "plant type ${type}: ([0-9]+) triangles")
+    message(FATAL_ERROR "plant type ${type} drew no triangles:\n${output}")
+  endif()
+  if(CMAKE_MATCH_1 LESS 100)
+    message(FATAL_ERROR "plant type ${type} drew only ${CMAKE_MATCH_1} triangles:\n${output}")
+  endif()
+endforeach()
