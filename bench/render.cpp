@@ -4,6 +4,12 @@
 // Needs a display (run under xvfb-run).
 //
 //   render [PROJECT.qx2 | --synthetic N] [--depth D] [--size WxH] [--out FILE.bmp]
+//          [--repeat N] [--plants]
+//
+// --repeat N renders N times in one process and prints each render's peak resident memory.
+// --plants plants a wood of our own tree over half the land, renders without and then with the
+// plants (N times each) and ends with the ratio of the two render times.
+#include "editors/Actors.h"
 #include "platform/GLEntryPoints.h"
 #include "project/Project.h"
 #include "render/FractalRendererEngine.h"
@@ -12,12 +18,14 @@
 
 #include <QApplication>
 #include <QOpenGLContext>
+#include <QTemporaryDir>
 
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,8 +38,27 @@ using TDrawArrays = void (*)(GLenum, GLint, GLsizei);
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: render [PROJECT.qx2 | --synthetic N] [--depth D] [--size WxH] [--out FILE.bmp]\n");
+    std::fprintf(stderr, "usage: render [PROJECT.qx2 | --synthetic N] [--depth D] [--size WxH] [--out FILE.bmp]"
+                         " [--repeat N] [--plants]\n");
     return 2;
+}
+
+// Starts a new peak of resident memory (Linux; elsewhere the peak stays the process's).
+void ResetPeakMemory()
+{
+    std::ofstream clear("/proc/self/clear_refs");
+    clear << "5";
+}
+
+// Peak resident memory since the last reset, in MiB (0 when unknown).
+double PeakMemoryMiB()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::atof(line.c_str() + 6) / 1024.0;
+    return 0;
 }
 
 // Exactly as many quads as the renderer drew, spread over the cells the picture shows (a corner in
@@ -77,7 +104,8 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     std::string projectFile, outFile;
-    int synthetic = 258, depth = -1, width = 640, height = 480;
+    int synthetic = 258, depth = -1, width = 640, height = 480, repeat = 1;
+    bool plants = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto next = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
@@ -97,6 +125,11 @@ int main(int argc, char** argv)
             const char* v = next();
             if (!v) return Usage();
             outFile = v;
+        } else if (a == "--repeat") {
+            const char* v = next();
+            if (!v || (repeat = std::atoi(v)) <= 0) return Usage();
+        } else if (a == "--plants") {
+            plants = true;
         } else if (!a.empty() && a[0] != '-') {
             projectFile = a;
         } else {
@@ -132,25 +165,66 @@ int main(int argc, char** argv)
     if (depth > 0)
         project->Fractal.FractalDepth = depth;
 
+    // The wood: density 50 per 10000 square world units, trees about 12 world units tall.
+    QTemporaryDir plantFolder;
+    if (plants) {
+        if (!plantFolder.isValid() || !PlantSyntheticLandscape(*project, plantFolder.path().toStdString(), 50.0, 12.0)) {
+            std::fprintf(stderr, "cannot write the plant files\n");
+            delete project;
+            return 1;
+        }
+        std::string error;
+        TActor& tree = project->Actors.Items.back();
+        if (!LoadPlantColors(tree, (plantFolder.path() + "/kit_colors.ini").toStdString(), &error))
+            std::fprintf(stderr, "plant colours: %s\n", error.c_str());
+    }
+
     TFractalRenderEngine engine;
     engine.SetProject(&project);
     TGLPanel panel;
     panel.resize(width, height);
     panel.GLObjectLoaded = true; // keep the finished picture for --out
     panel.OnGLDraw = [&](TGLPanel& p) { engine.Render(p); };
-    const auto start = std::chrono::steady_clock::now();
-    panel.Redraw();
-    const double total = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-
-    std::printf("size %d x %d, fractal depth %d\n", width, height, engine.RenderDepth);
-    double surface = 0;
-    for (const auto& [name, seconds] : engine.StageTimes) {
-        std::printf("  %-22s %9.3f s\n", name.c_str(), seconds);
-        if (name == "Surface")
-            surface = seconds;
+    double total = 0, surface = 0;
+    int renders = 0;
+    // Renders `repeat` times; the mean time of a render.
+    const auto renderSeries = [&](const char* title) {
+        if (title)
+            std::printf("%s:\n", title);
+        double sum = 0;
+        for (int k = 1; k <= repeat; ++k) {
+            project->ShadowsOutOfDate = 1; // every render does the same work
+            ResetPeakMemory();
+            const auto start = std::chrono::steady_clock::now();
+            panel.Redraw();
+            total = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            sum += total;
+            if (++renders == 1 || k == repeat) {
+                std::printf("size %d x %d, fractal depth %d\n", width, height, engine.RenderDepth);
+                surface = 0;
+                for (const auto& [name, seconds] : engine.StageTimes) {
+                    std::printf("  %-22s %9.3f s\n", name.c_str(), seconds);
+                    if (name == "Surface")
+                        surface = seconds;
+                }
+            }
+            std::printf("render total %.3f s, quads %d\n", total, engine.QuadCount);
+            std::printf("%s\n", engine.LastError.empty() ? engine.CompletionText.c_str()
+                                                        : ("failed: " + engine.LastError).c_str());
+            std::printf("render %d: peak resident memory %.0f MiB\n", k, PeakMemoryMiB());
+            std::fflush(stdout);
+        }
+        return sum / repeat;
+    };
+    double withoutPlants = 0, withPlants = 0;
+    if (plants) {
+        project->Fractal.DrawNoModels = 1;
+        withoutPlants = renderSeries("without plants");
+        project->Fractal.DrawNoModels = 0;
+        withPlants = renderSeries("with plants");
+    } else {
+        renderSeries(nullptr);
     }
-    std::printf("render total %.3f s, quads %d\n", total, engine.QuadCount);
-    std::printf("%s\n", engine.LastError.empty() ? engine.CompletionText.c_str() : ("failed: " + engine.LastError).c_str());
     if (surface > 0)
         std::printf("texels shaded %lld (%.0f per second of surface)\n", static_cast<long long>(engine.TexelsShaded),
                     engine.TexelsShaded / surface);
@@ -203,6 +277,8 @@ int main(int argc, char** argv)
     } else {
         std::printf("floor: nothing drawn (no quads)\n");
     }
+    if (plants && withoutPlants > 0)
+        std::printf("plants / no plants = %.2f\n", withPlants / withoutPlants);
     delete project;
     return 0;
 }

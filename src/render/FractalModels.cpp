@@ -14,9 +14,6 @@ void TML3DSDeleter::operator()(TML3DS* models) const { delete models; }
 namespace {
 
 constexpr double kDegrees = M_PI / 180.0;
-// Shadows are no longer than those of a sun one degree above the horizon (a lower sun would make
-// them reach across the whole landscape, and infinitely far at the horizon).
-constexpr double kLowestShadowSun = 1.0;
 
 // The first terrain layer not marked deleted with this ID, or nullptr.
 const TTerrainLayer* LayerOf(const TProject& p, int32_t id)
@@ -115,10 +112,8 @@ void TFractalRenderEngine::PrepareModels()
         PlacementFoot(p, m, s.PX, s.PZ);
         const double h = m.Size * p.Grid.VerticalScale / worldScale;
         double length = h;
-        if (altitude < 90) {
-            const double cap = std::fabs(h) / std::tan(kLowestShadowSun * kDegrees);
-            length = std::clamp(h / std::tan((90.0 - altitude) * kDegrees), -cap, cap);
-        }
+        if (altitude < 90)
+            length = FractalTables::ShadowReach(h, altitude);
         s.TX = s.PX + std::cos((azimuth + 90.0) * kDegrees) * length;
         s.TZ = s.PZ + std::sin((azimuth + 90.0) * kDegrees) * length;
         const double w = 0.6 * h * layer->ModelAspect;

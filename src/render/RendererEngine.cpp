@@ -729,7 +729,12 @@ bool TRenderEngine::ProjectPoint(const TVector3& point, TVector3& window)
 void TRenderEngine::DrawCellTriangles(const TCellGeometry& cell, bool cull)
 {
     const TGLEntryPoints& gl = GL();
-    TGLAttribScope keep(GL_ENABLE_BIT);
+    TGLAttribScope keep(GL_ENABLE_BIT | GL_POLYGON_BIT);
+    // The corners run clockwise on the screen for a cell turned toward the camera, and the surface
+    // is drawn with clockwise front faces. Culling under whatever winding was left in force (the
+    // sky dome leaves counter-clockwise) would keep only the cells turned away instead.
+    gl.glFrontFace(GL_CW);
+    gl.glCullFace(GL_BACK);
     if (cull)
         gl.glEnable(GL_CULL_FACE);
     else

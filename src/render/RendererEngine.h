@@ -145,6 +145,7 @@ public:
     // The same through a projector made for the current matrices.
     double PointVisibility(const TPointProjector& projector, const TVector3& point, double margin) const;
     // Whether the cell's triangles reach into ViewRect; size: 1.415 x their larger window extent.
+    // With cull, a cell turned away from the camera (counter-clockwise on the screen) is not.
     bool CellScreenSize(const TCellGeometry& cell, bool cull, double& size);
     void DrawCellTriangles(const TCellGeometry& cell, bool cull);
 

@@ -304,9 +304,12 @@ TEST_F(VegetationTest, ShadowsFallAwayFromTheSunAndDarkenTexelsOnce)
         double altitude;
         double lengthPerSize;
     };
-    // Altitude from the vertical; a sun near the horizon is held at one plant size.
-    const Case cases[] = {{0, 0}, {45, 0.5}, {30, 0.5 * std::tan(30 * M_PI / 180)}, {63, 0.5 * std::tan(63 * M_PI / 180)},
-                          {89.9, 1}, {90, 1}, {135, 1}, {-20, 0}};
+    // Altitude from the vertical: half the size / tan(90 - altitude) all the way down to a sun one
+    // degree above the horizon, where it is held, as the placed models' shadows are.
+    const auto reach = [](double altitude) { return 0.5 * std::tan(altitude * M_PI / 180); };
+    const Case cases[] = {{0, 0}, {45, 0.5}, {30, reach(30)}, {63, reach(63)}, {64, reach(64)}, {75, reach(75)},
+                          {85, reach(85)}, {88.5, reach(88.5)}, {89, reach(89)}, {89.9, reach(89)}, {90, 1},
+                          {135, 1}, {-20, 0}};
     for (const Case& c : cases) {
         project->Lighting.LightAltitude = c.altitude;
         engine.CellPlants.clear();
@@ -315,7 +318,7 @@ TEST_F(VegetationTest, ShadowsFallAwayFromTheSunAndDarkenTexelsOnce)
         ASSERT_EQ(engine.CellPlants.size(), 1u) << c.altitude;
         const TCellPlant& p = engine.CellPlants[0];
         EXPECT_NEAR(p.ShadowX, p.X, 1e-6) << c.altitude;
-        EXPECT_NEAR(p.ShadowZ - p.Z, c.lengthPerSize * p.Size, 1e-6) << c.altitude;
+        EXPECT_NEAR(p.ShadowZ - p.Z, c.lengthPerSize * p.Size, 1e-9 * p.Size * (1 + c.lengthPerSize)) << c.altitude;
         ASSERT_TRUE(engine.HasPlantShadows());
         double lf = 1.0;
         engine.PlantShadowsOnTexel(p.ShadowX, p.ShadowZ, lf);

@@ -407,15 +407,22 @@ TEST_F(EngineTest, CellScreenSizeFromFeedback)
             g.Corners[3] = clockwise ? TVector3{x0 + w, y0, 0} : TVector3{x0, y0 + h, 0};
             return g;
         };
+        // A cell turned toward the camera runs clockwise on the screen, as the surface is drawn.
         struct Case { TCellGeometry g; bool cull, visible; double size; };
         const Case cases[] = {
-            {cell(10, 10, 20, 10, false), true, true, 1.415 * 20},
-            {cell(90, 40, 30, 5, false), false, true, 1.415 * 10}, // clipped at the right edge
-            {cell(200, 200, 10, 10, false), false, false, 0},
-            {cell(10, 10, 20, 10, true), true, false, 0},          // facing away and culled
-            {cell(10, 10, 20, 10, true), false, true, 1.415 * 20},
+            {cell(10, 10, 20, 10, true), true, true, 1.415 * 20},
+            {cell(90, 40, 30, 5, true), false, true, 1.415 * 10}, // clipped at the right edge
+            {cell(90, 40, 30, 5, true), true, true, 1.415 * 10},
+            {cell(200, 200, 10, 10, true), false, false, 0},
+            {cell(200, 200, 10, 10, true), true, false, 0},
+            {cell(10, 10, 20, 10, false), true, false, 0},        // facing away and culled
+            {cell(10, 10, 20, 10, false), false, true, 1.415 * 20},
         };
+        // Whatever winding and culled side the caller left in force.
+        for (const GLenum front : {GL_CCW, GL_CW})
         for (const Case& c : cases) {
+            GL().glFrontFace(front);
+            GL().glCullFace(front == GL_CCW ? GL_BACK : GL_FRONT);
             double size = -7;
             EXPECT_EQ(engine.CellScreenSize(c.g, c.cull, size), c.visible);
             if (c.visible) {
@@ -425,6 +432,11 @@ TEST_F(EngineTest, CellScreenSizeFromFeedback)
             }
         }
         EXPECT_FALSE(GL().glIsEnabled(GL_CULL_FACE)); // the caller's state is kept
+        GLint front = 0, culled = 0;
+        GL().glGetIntegerv(GL_FRONT_FACE, &front);
+        GL().glGetIntegerv(GL_CULL_FACE_MODE, &culled);
+        EXPECT_EQ(front, GL_CW);
+        EXPECT_EQ(culled, GL_FRONT);
     });
 }
 
