@@ -72,14 +72,18 @@ void TFractalRenderEngine::PrepareModels()
     TML3DS& models = Models3DS();
     models.Project = ProjectVar();
     const std::size_t layers = p.TerrainLayers.Items.size();
+    // The status counts the models to load (the layers that carry one), not every terrain layer.
+    const auto carriesModel = [](const TTerrainLayer& l) { return !l.Deleted && l.DrawModels && !l.ModelSource.empty(); };
+    const auto models3ds = std::count_if(p.TerrainLayers.Items.begin(), p.TerrainLayers.Items.end(), carriesModel);
+    int loaded = 0;
     // Whether each layer's model can be drawn at all: only those cast shadows.
     std::vector<uint8_t> drawable(layers, 0);
     for (std::size_t i = 0; i < layers && !Aborted; ++i) {
-        SetSubStatusText("Initializing Model " + std::to_string(i + 1) + " of " + std::to_string(layers));
         TTerrainLayer& layer = p.TerrainLayers.Items[i];
         layer.ModelAspect = 1.0;
-        if (!layer.DrawModels || layer.ModelSource.empty())
+        if (!carriesModel(layer))
             continue;
+        SetSubStatusText("Initializing Model " + std::to_string(++loaded) + " of " + std::to_string(models3ds));
         try {
             models.LoadFromFile(ModelPath(p, layer));
             models.ComputeBoundingBox();
