@@ -446,6 +446,60 @@ TEST_F(VegetationTest, GatheredPlantsAppearInThePicture)
     });
 }
 
+// A cell's plants go out as one batch; the picture is that of drawing them one by one.
+TEST_F(VegetationTest, ACellsPlantsInOneBatchDrawThePictureOfOneByOne)
+{
+    qxtest::TempDir dir;
+    qxtest::WriteFileText(dir.file("tree.ls"), "3\n30\n40\nA\nA=F[+'A][-''A]\nA=F[&A]'~\n@\n");
+    project->Actors.Directory = dir.path().string();
+    for (TActor& a : project->Actors.Items) {
+        a.FarActorSource = a.MidActorSource = a.NearActorSource = "tree.ls";
+        for (int c = 0; c < 16; ++c) a.Colors[c] = {0.1f + c / 20.0f, 0.8f - c / 30.0f, 0.3f};
+        a.HueVariability = 0.3;
+        a.BrightnessVariability = 0.2;
+    }
+    project->Atmosphere.Ambient = 0.5;
+    project->Atmosphere.Diffuse = 0.7;
+    const int layer = AddLayer(1);
+    Layer(layer).DrawPlants = 1;
+    Layer(layer).Plants[0] = {kTree, 40, 40};
+    Layer(layer).Plants[1] = {kBush, 25, 40};
+    WithContext(400, 400, [&] {
+        const TGLEntryPoints& gl = GL();
+        auto picture = [&](bool batched) {
+            TopView(false);
+            gl.glEnable(GL_DEPTH_TEST);
+            gl.glClear(GL_DEPTH_BUFFER_BIT);
+            engine.PrepareVegetation();
+            engine.DrawCellEcology(Quad(-100, -100, 100));
+            engine.DrawCellEcology(Quad(0, -100, 100));
+            EXPECT_GT(engine.CellPlants.size(), 4u);
+            SetRandSeed(4242); // the shapes' seeds
+            if (batched) {
+                engine.DrawCellPlants();
+            } else {
+                for (const TCellPlant& e : engine.CellPlants) {
+                    TPlant& plant = *engine.Plants[e.PlantIndex];
+                    const TVector3 at = MakeVector3(e.X, e.Y, e.Z);
+                    plant.VaryPlantColor(e.PlantIndex, at);
+                    plant.DrawPlant(at, e.HazeColour, e.HazeAmount, e.LightFactor, e.Size);
+                }
+                engine.CellPlants.clear();
+            }
+            gl.glFinish();
+            std::vector<unsigned char> pixels(400 * 400 * 4);
+            gl.glReadPixels(0, 0, 400, 400, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+            gl.glDisable(GL_DEPTH_TEST);
+            return pixels;
+        };
+        const auto single = picture(false);
+        const auto batched = picture(true);
+        EXPECT_GT(LitPixels(), 1000);
+        EXPECT_TRUE(single == batched);
+        EXPECT_EQ(engine.PlantBatch.VertexCount(), 0u);
+    });
+}
+
 TEST_F(VegetationTest, BuildingsNeedAVisibleDryCellAndAreDrawnOncePerPiece)
 {
     const int layer = AddLayer(1);
