@@ -276,18 +276,22 @@ void TPlantBatch::Draw()
     const TFPUGuard guard;
     if (Vertices.empty()) return;
     const TGLEntryPoints& gl = GL();
-    {
-        TGLAttribScope keep(GL_ENABLE_BIT | GL_CURRENT_BIT);
-        gl.glDisable(GL_CULL_FACE); // both sides of every leaf are seen
-        const GLboolean vertexArray = gl.glIsEnabled(GL_VERTEX_ARRAY), colourArray = gl.glIsEnabled(GL_COLOR_ARRAY);
-        gl.glEnableClientState(GL_VERTEX_ARRAY);
-        gl.glEnableClientState(GL_COLOR_ARRAY);
-        gl.glVertexPointer(3, GL_FLOAT, 0, Vertices.data());
-        gl.glColorPointer(3, GL_FLOAT, 0, Colours.data());
-        gl.glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(VertexCount()));
-        if (!vertexArray) gl.glDisableClientState(GL_VERTEX_ARRAY);
-        if (!colourArray) gl.glDisableClientState(GL_COLOR_ARRAY);
-    }
+    // The state is saved by hand, not pushed: a push and pop per batch costs more than the few
+    // values it keeps.
+    const GLboolean culled = gl.glIsEnabled(GL_CULL_FACE);
+    GLfloat colour[4] = {1, 1, 1, 1};
+    gl.glGetFloatv(GL_CURRENT_COLOR, colour);
+    gl.glDisable(GL_CULL_FACE); // both sides of every leaf are seen
+    const GLboolean vertexArray = gl.glIsEnabled(GL_VERTEX_ARRAY), colourArray = gl.glIsEnabled(GL_COLOR_ARRAY);
+    gl.glEnableClientState(GL_VERTEX_ARRAY);
+    gl.glEnableClientState(GL_COLOR_ARRAY);
+    gl.glVertexPointer(3, GL_FLOAT, 0, Vertices.data());
+    gl.glColorPointer(3, GL_FLOAT, 0, Colours.data());
+    gl.glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(VertexCount()));
+    if (!vertexArray) gl.glDisableClientState(GL_VERTEX_ARRAY);
+    if (!colourArray) gl.glDisableClientState(GL_COLOR_ARRAY);
+    if (culled) gl.glEnable(GL_CULL_FACE);
+    gl.glColor4fv(colour);
     Vertices.clear();
     Colours.clear();
 }
@@ -328,8 +332,6 @@ void TPlant::AddPlant(TPlantBatch& batch, const TVector3& position, const TVecto
 
     // Every polygon is a triangle: one batch draws the same picture as one polygon each.
     const std::size_t n = std::size_t(shape.Count());
-    batch.Vertices.reserve(batch.Vertices.size() + n * 9);
-    batch.Colours.reserve(batch.Colours.size() + n * 9);
     const float* v = shape.Vertices.data();
     for (std::size_t i = 0; i < n; ++i, v += 9) {
         TFloatRGB base;

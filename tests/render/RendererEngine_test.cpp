@@ -440,6 +440,80 @@ TEST_F(EngineTest, CellScreenSizeFromFeedback)
     });
 }
 
+// The screen test in software agrees with what feedback mode reports for the cell's two
+// triangles, culled as the surface is drawn: cells seen from a perspective camera facing it or
+// away, crossing the near plane and the picture's edges.
+TEST_F(EngineTest, CellScreenSizeAgreesWithFeedbackModeInPerspective)
+{
+    MakeGrid(4, 4, [](int, int) { return 0.0; });
+    WithContext(160, 120, [&] {
+        const TGLEntryPoints& gl = GL();
+        gl.glViewport(0, 0, 160, 120);
+        gl.glMatrixMode(GL_PROJECTION);
+        gl.glLoadIdentity();
+        gl.gluPerspective(45, 160.0 / 120.0, 0.1, 5000);
+        gl.glMatrixMode(GL_MODELVIEW);
+        gl.glLoadIdentity();
+        gl.gluLookAt(0, 20, 40, 0, 0, 0, 0, 1, 0);
+        engine.ViewRect = {0, 0, 160, 120};
+        // Feedback of the triangles, as the screen test was once made: visible and window extent.
+        auto feedback = [&](const TCellGeometry& g, bool cull, double& size) {
+            std::vector<GLfloat> buffer(256);
+            gl.glFeedbackBuffer(256, GL_2D, buffer.data());
+            gl.glRenderMode(GL_FEEDBACK);
+            engine.DrawCellTriangles(g, cull);
+            const GLint count = gl.glRenderMode(GL_RENDER);
+            bool visible = false, any = false;
+            double x0 = 0, x1 = 0, y0 = 0, y1 = 0;
+            for (GLint at = 0; at + 1 < count && buffer[at] == GL_POLYGON_TOKEN;) {
+                const int n = int(std::lround(buffer[at + 1]));
+                at += 2;
+                for (int v = 0; v < n; ++v, at += 2) {
+                    const double x = buffer[at], y = buffer[at + 1];
+                    visible = visible || (x >= 0 && x <= 160 && y >= 0 && y <= 120);
+                    x0 = any ? std::min(x0, x) : x, x1 = any ? std::max(x1, x) : x;
+                    y0 = any ? std::min(y0, y) : y, y1 = any ? std::max(y1, y) : y;
+                    any = true;
+                }
+            }
+            size = 1.415 * std::max(x1 - x0, y1 - y0);
+            return visible;
+        };
+        // Corners (c, r), (c + 1, r), (c + 1, r + 1), (c, r + 1) of a cell at x, z with side s and
+        // heights h0 .. h3.
+        auto cell = [](float x, float z, float s, float h0, float h1, float h2, float h3) {
+            TCellGeometry g;
+            g.Corners[0] = {x, h0, z};
+            g.Corners[1] = {x + s, h1, z};
+            g.Corners[2] = {x + s, h2, z + s};
+            g.Corners[3] = {x, h3, z + s};
+            return g;
+        };
+        const TCellGeometry cases[] = {
+            cell(-5, -5, 10, 0, 0, 0, 0),      // flat, in the middle of the view
+            cell(-5, -5, 10, 30, 30, 0, 0),    // a slope rising away: faces the camera
+            cell(-5, -5, 10, 0, 0, 60, 60),    // a steep slope toward the camera: turned away
+            cell(15, -5, 10, 0, 0, 0, 0),      // across the right edge
+            cell(-10, 0, 60, 0, 0, 0, 0),      // reaching behind the camera: clipped at the near plane
+            cell(-300, -5, 10, 0, 0, 0, 0),    // far to the left: outside
+            cell(-5, 60, 10, 0, 0, 0, 0),      // behind the camera
+            cell(-40, -200, 80, 0, 5, 90, 0),  // large, far, partly above the picture
+        };
+        int visibleCases = 0;
+        for (const bool cull : {true, false})
+            for (const TCellGeometry& g : cases) {
+                double expected = 0, size = -1;
+                const bool want = feedback(g, cull, expected);
+                EXPECT_EQ(engine.CellScreenSize(g, cull, size), want) << g.Corners[0].X << "," << g.Corners[0].Z;
+                if (want) {
+                    EXPECT_NEAR(size, expected, 0.01 * expected + 0.01) << g.Corners[0].X << "," << g.Corners[0].Z;
+                }
+                visibleCases += want;
+            }
+        EXPECT_EQ(visibleCases, 10); // both visible and hidden cells are among the cases
+    });
+}
+
 TEST_F(EngineTest, StacksStayBalancedOnEveryPath)
 {
     MakeGrid(16, 16, [](int c, int r) { return 1.0 * c * r; });
