@@ -324,7 +324,13 @@ void TFractalRenderEngine::DrawCellPlants()
             // One plant that cannot be drawn is left out; the landscape goes on.
         }
     }
-    PlantBatch.Draw();
+    try {
+        PlantBatch.Draw();
+    } catch (const std::exception&) {
+        // Nothing to draw with: the plants are dropped, the landscape goes on.
+        PlantBatch.Vertices.clear();
+        PlantBatch.Colours.clear();
+    }
     CellPlants.clear();
     PlantShadows.clear();
     PlantShadowGridReady = false;
