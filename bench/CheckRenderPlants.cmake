@@ -1,4 +1,4 @@
-# Runs the render benchmark with --plants on a small synthetic landscape and checks that every
+# Runs the render benchmark with --shipped-plants on a small synthetic landscape and checks that every
 # plant type of the repository's plants folder (PLANTS) was found beside the program and added
 # triangles to the render. Called by CTest with RENDER (the program), OUT (a picture) and PLANTS.
 file(GLOB near_files RELATIVE "${PLANTS}" "${PLANTS}/*_near.ls")
@@ -6,7 +6,7 @@ list(LENGTH near_files expected)
 if(expected LESS 3)
   message(FATAL_ERROR "fewer than three plant types in ${PLANTS}")
 endif()
-execute_process(COMMAND "${RENDER}" --synthetic 66 --depth 2 --size 320x240 --plants --out "${OUT}"
+execute_process(COMMAND "${RENDER}" --synthetic 66 --depth 2 --size 320x240 --shipped-plants --out "${OUT}"
                 RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE errors)
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "render failed (${result}):\n${output}\n${errors}")

@@ -2,10 +2,15 @@
 // each stage, the quads drawn, the completion text, and the floor measured in the same run and
 // context (the same number of triangles drawn as one vertex array) with the ratio to it.
 // Needs a display (run under xvfb-run).
-// --plants grows every plant type of the plants folder beside the program on the synthetic
-// landscape, each in a strip of its own terrain layer, and counts the triangles each type adds.
 //
-//   render [PROJECT.qx2 | --synthetic N] [--plants] [--depth D] [--size WxH] [--out FILE.bmp]
+//   render [PROJECT.qx2 | --synthetic N] [--depth D] [--size WxH] [--out FILE.bmp]
+//          [--repeat N] [--plants] [--shipped-plants]
+//
+// --repeat N renders N times in one process and prints each render's peak resident memory.
+// --plants plants a wood of our own tree over half the land, renders without and then with the
+// plants (N times each) and ends with the ratio of the two render times.
+// --shipped-plants grows every plant type of the plants folder beside the program on the synthetic
+// landscape, each in a strip of its own terrain layer, and counts the triangles each type adds.
 #include "editors/Actors.h"
 #include "editors/EditorPattern.h"
 #include "platform/GLEntryPoints.h"
@@ -18,12 +23,14 @@
 #include <QApplication>
 #include <QDir>
 #include <QOpenGLContext>
+#include <QTemporaryDir>
 
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -37,47 +44,10 @@ using TDrawArrays = void (*)(GLenum, GLint, GLsizei);
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: render [PROJECT.qx2 | --synthetic N] [--plants] [--depth D] [--size WxH] [--out FILE.bmp]\n");
+    std::fprintf(stderr, "usage: render [PROJECT.qx2 | --synthetic N] [--depth D] [--size WxH] [--out FILE.bmp]"
+                         " [--repeat N] [--plants] [--shipped-plants]\n");
     return 2;
 }
-
-// Exactly as many quads as the renderer drew, spread over the cells the picture shows (a corner in
-// view, no null corner): each cell cut into s x s quads, s just large enough, until the count is
-// reached; two triangles per quad, coloured.
-void BuildFloorMesh(TProject& p, int64_t quads, std::vector<float>& xyz, std::vector<float>& rgb)
-{
-    std::vector<TCellGeometry> cells;
-    for (int c = 0; c + 1 < p.Grid.SizeX; ++c)
-        for (int r = 0; r + 1 < p.Grid.SizeY; ++r) {
-            TCellGeometry g;
-            if (p.GetCellGeometry(c, r, g) && g.Depth >= 0 && !g.HasNull)
-                cells.push_back(g);
-        }
-    if (cells.empty() || quads <= 0)
-        return;
-    const int s = std::max(1, static_cast<int>(std::ceil(std::sqrt(static_cast<double>(quads) / cells.size()))));
-    xyz.reserve(static_cast<size_t>(quads) * 18);
-    rgb.reserve(static_cast<size_t>(quads) * 18);
-    int64_t made = 0;
-    for (const TCellGeometry& g : cells) {
-        auto at = [&](double u, double v) {
-            const TVector3* k = g.Corners;
-            return TVector3{static_cast<float>((k[0].X * (1 - u) + k[1].X * u) * (1 - v) + (k[3].X * (1 - u) + k[2].X * u) * v),
-                            static_cast<float>((k[0].Y * (1 - u) + k[1].Y * u) * (1 - v) + (k[3].Y * (1 - u) + k[2].Y * u) * v),
-                            static_cast<float>((k[0].Z * (1 - u) + k[1].Z * u) * (1 - v) + (k[3].Z * (1 - u) + k[2].Z * u) * v)};
-        };
-        for (int i = 0; i < s; ++i)
-            for (int j = 0; j < s && made < quads; ++j, ++made) {
-                const double u0 = double(i) / s, u1 = double(i + 1) / s, v0 = double(j) / s, v1 = double(j + 1) / s;
-                const TVector3 q[6] = {at(u0, v0), at(u1, v0), at(u1, v1), at(u0, v0), at(u1, v1), at(u0, v1)};
-                for (const TVector3& v : q) {
-                    xyz.insert(xyz.end(), {v.X, v.Y, v.Z});
-                    rgb.insert(rgb.end(), {0.3f + 0.002f * (v.Y > 0 ? v.Y : 0), 0.5f, 0.3f});
-                }
-            }
-    }
-}
-
 
 // Plant types named "<type>_far.ls", "<type>_mid.ls", "<type>_near.ls" with the colour file
 // "<type>.ini" in folder; each grows in a strip of the map of its own vegetation layer, the strips
@@ -151,14 +121,69 @@ int64_t CountTriangles(const std::function<void()>& body)
     return vertices / 3;
 }
 
+// Starts a new peak of resident memory (Linux; elsewhere the peak stays the process's).
+void ResetPeakMemory()
+{
+    std::ofstream clear("/proc/self/clear_refs");
+    clear << "5";
+}
+
+// Peak resident memory since the last reset, in MiB (0 when unknown).
+double PeakMemoryMiB()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::atof(line.c_str() + 6) / 1024.0;
+    return 0;
+}
+
+// Exactly as many quads as the renderer drew, spread over the cells the picture shows (a corner in
+// view, no null corner): each cell cut into s x s quads, s just large enough, until the count is
+// reached; two triangles per quad, coloured.
+void BuildFloorMesh(TProject& p, int64_t quads, std::vector<float>& xyz, std::vector<float>& rgb)
+{
+    std::vector<TCellGeometry> cells;
+    for (int c = 0; c + 1 < p.Grid.SizeX; ++c)
+        for (int r = 0; r + 1 < p.Grid.SizeY; ++r) {
+            TCellGeometry g;
+            if (p.GetCellGeometry(c, r, g) && g.Depth >= 0 && !g.HasNull)
+                cells.push_back(g);
+        }
+    if (cells.empty() || quads <= 0)
+        return;
+    const int s = std::max(1, static_cast<int>(std::ceil(std::sqrt(static_cast<double>(quads) / cells.size()))));
+    xyz.reserve(static_cast<size_t>(quads) * 18);
+    rgb.reserve(static_cast<size_t>(quads) * 18);
+    int64_t made = 0;
+    for (const TCellGeometry& g : cells) {
+        auto at = [&](double u, double v) {
+            const TVector3* k = g.Corners;
+            return TVector3{static_cast<float>((k[0].X * (1 - u) + k[1].X * u) * (1 - v) + (k[3].X * (1 - u) + k[2].X * u) * v),
+                            static_cast<float>((k[0].Y * (1 - u) + k[1].Y * u) * (1 - v) + (k[3].Y * (1 - u) + k[2].Y * u) * v),
+                            static_cast<float>((k[0].Z * (1 - u) + k[1].Z * u) * (1 - v) + (k[3].Z * (1 - u) + k[2].Z * u) * v)};
+        };
+        for (int i = 0; i < s; ++i)
+            for (int j = 0; j < s && made < quads; ++j, ++made) {
+                const double u0 = double(i) / s, u1 = double(i + 1) / s, v0 = double(j) / s, v1 = double(j + 1) / s;
+                const TVector3 q[6] = {at(u0, v0), at(u1, v0), at(u1, v1), at(u0, v0), at(u1, v1), at(u0, v1)};
+                for (const TVector3& v : q) {
+                    xyz.insert(xyz.end(), {v.X, v.Y, v.Z});
+                    rgb.insert(rgb.end(), {0.3f + 0.002f * (v.Y > 0 ? v.Y : 0), 0.5f, 0.3f});
+                }
+            }
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     std::string projectFile, outFile;
-    int synthetic = 258, depth = -1, width = 640, height = 480;
-    bool plants = false;
+    int synthetic = 258, depth = -1, width = 640, height = 480, repeat = 1;
+    bool plants = false, shippedPlants = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto next = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
@@ -167,8 +192,6 @@ int main(int argc, char** argv)
             if (!v) return Usage();
             synthetic = std::atoi(v);
             projectFile.clear();
-        } else if (a == "--plants") {
-            plants = true;
         } else if (a == "--depth") {
             const char* v = next();
             if (!v) return Usage();
@@ -180,6 +203,13 @@ int main(int argc, char** argv)
             const char* v = next();
             if (!v) return Usage();
             outFile = v;
+        } else if (a == "--repeat") {
+            const char* v = next();
+            if (!v || (repeat = std::atoi(v)) <= 0) return Usage();
+        } else if (a == "--plants") {
+            plants = true;
+        } else if (a == "--shipped-plants") {
+            shippedPlants = true;
         } else if (!a.empty() && a[0] != '-') {
             projectFile = a;
         } else {
@@ -214,11 +244,26 @@ int main(int argc, char** argv)
     }
     if (depth > 0)
         project->Fractal.FractalDepth = depth;
+
     std::vector<std::string> plantTypes;
-    if (plants) {
+    if (shippedPlants) {
         const std::string folder = ProgramFolder() + "Plants/";
         plantTypes = AddPlantStrips(*project, folder);
         std::printf("plant types of %s: %zu\n", folder.c_str(), plantTypes.size());
+    }
+
+    // The wood: density 50 per 10000 square world units, trees about 12 world units tall.
+    QTemporaryDir plantFolder;
+    if (plants) {
+        if (!plantFolder.isValid() || !PlantSyntheticLandscape(*project, plantFolder.path().toStdString(), 50.0, 12.0)) {
+            std::fprintf(stderr, "cannot write the plant files\n");
+            delete project;
+            return 1;
+        }
+        std::string error;
+        TActor& tree = project->Actors.Items.back();
+        if (!LoadPlantColors(tree, (plantFolder.path() + "/kit_colors.ini").toStdString(), &error))
+            std::fprintf(stderr, "plant colours: %s\n", error.c_str());
     }
 
     TFractalRenderEngine engine;
@@ -227,24 +272,51 @@ int main(int argc, char** argv)
     panel.resize(width, height);
     panel.GLObjectLoaded = true; // keep the finished picture for --out
     panel.OnGLDraw = [&](TGLPanel& p) { engine.Render(p); };
-    const auto start = std::chrono::steady_clock::now();
-    panel.Redraw();
-    const double total = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-
-    std::printf("size %d x %d, fractal depth %d\n", width, height, engine.RenderDepth);
-    double surface = 0;
-    for (const auto& [name, seconds] : engine.StageTimes) {
-        std::printf("  %-22s %9.3f s\n", name.c_str(), seconds);
-        if (name == "Surface")
-            surface = seconds;
+    double total = 0, surface = 0;
+    int renders = 0;
+    // Renders `repeat` times; the mean time of a render.
+    const auto renderSeries = [&](const char* title) {
+        if (title)
+            std::printf("%s:\n", title);
+        double sum = 0;
+        for (int k = 1; k <= repeat; ++k) {
+            project->ShadowsOutOfDate = 1; // every render does the same work
+            ResetPeakMemory();
+            const auto start = std::chrono::steady_clock::now();
+            panel.Redraw();
+            total = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            sum += total;
+            if (++renders == 1 || k == repeat) {
+                std::printf("size %d x %d, fractal depth %d\n", width, height, engine.RenderDepth);
+                surface = 0;
+                for (const auto& [name, seconds] : engine.StageTimes) {
+                    std::printf("  %-22s %9.3f s\n", name.c_str(), seconds);
+                    if (name == "Surface")
+                        surface = seconds;
+                }
+            }
+            std::printf("render total %.3f s, quads %d\n", total, engine.QuadCount);
+            std::printf("%s\n", engine.LastError.empty() ? engine.CompletionText.c_str()
+                                                        : ("failed: " + engine.LastError).c_str());
+            if (engine.PlantShapes.Shapes() > 0)
+                std::printf("plant shapes kept: %zu (%zu triangles)\n", engine.PlantShapes.Shapes(),
+                            engine.PlantShapes.Triangles());
+            std::printf("render %d: peak resident memory %.0f MiB\n", k, PeakMemoryMiB());
+            std::fflush(stdout);
+        }
+        return sum / repeat;
+    };
+    double withoutPlants = 0, withPlants = 0;
+    if (plants) {
+        // The first render of a process also pays for starting the driver: not counted.
+        panel.Redraw();
+        project->Fractal.DrawNoModels = 1;
+        withoutPlants = renderSeries("without plants");
+        project->Fractal.DrawNoModels = 0;
+        withPlants = renderSeries("with plants");
+    } else {
+        renderSeries(nullptr);
     }
-    std::printf("render total %.3f s, quads %d\n", total, engine.QuadCount);
-    std::printf("%s\n", engine.LastError.empty() ? engine.CompletionText.c_str() : ("failed: " + engine.LastError).c_str());
-    if (surface > 0)
-        std::printf("texels shaded %lld (%.0f per second of surface)\n", static_cast<long long>(engine.TexelsShaded),
-                    engine.TexelsShaded / surface);
-    if (!outFile.empty() && !panel.SaveImageToFile(outFile))
-        std::fprintf(stderr, "cannot write %s\n", outFile.c_str());
 
     if (!plantTypes.empty()) {
         // The same render with the plants of one layer at a time, against none at all.
@@ -260,6 +332,11 @@ int main(int argc, char** argv)
                         static_cast<long long>(countWith(i) - bare));
         for (TTerrainLayer& layer : project->TerrainLayers.Items) layer.DrawPlants = 1;
     }
+    if (surface > 0)
+        std::printf("texels shaded %lld (%.0f per second of surface)\n", static_cast<long long>(engine.TexelsShaded),
+                    engine.TexelsShaded / surface);
+    if (!outFile.empty() && !panel.SaveImageToFile(outFile))
+        std::fprintf(stderr, "cannot write %s\n", outFile.c_str());
 
     // The floor: the same number of triangles as one vertex array, in the same context.
     std::vector<float> xyz, rgb;
@@ -307,6 +384,8 @@ int main(int argc, char** argv)
     } else {
         std::printf("floor: nothing drawn (no quads)\n");
     }
+    if (plants && withoutPlants > 0)
+        std::printf("plants / no plants = %.2f\n", withPlants / withoutPlants);
     delete project;
     return 0;
 }

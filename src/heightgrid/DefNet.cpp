@@ -75,7 +75,17 @@ TDefineNet::TDefineNet(QWidget* parent) : QWidget(parent)
     SetMode(ModeSpotHeight, nullptr);
 }
 
-TDefineNet::~TDefineNet() = default;
+namespace {
+const TDefineNet* cursorSender = nullptr;
+}
+
+TDefineNet::~TDefineNet()
+{
+    if (cursorSender == this)
+        cursorSender = nullptr;
+}
+
+const TDefineNet* TDefineNet::CursorMessageSender() { return cursorSender; }
 
 TDefineNet::TGridKey TDefineNet::currentKey() const
 {
@@ -655,8 +665,11 @@ void TDefineNet::mouseMoveEvent(QMouseEvent* event)
     if (!clamped && p.x() < Buffer.width() && p.y() < Buffer.height()) {
         int32_t column = 0, row = 0;
         ScreenToCell(p.x(), p.y(), column, row);
+        const TDefineNet* outer = cursorSender; // a handler may move the mouse over another map
+        cursorSender = this;
         BroadcastMessage(TAppMessage{WM_GRIDCURSOR, (uint32_t(column) & 0xFFFF) | (uint32_t(row) & 0xFFFF) << 16,
                                      (uint32_t(p.x()) & 0xFFFF) | (uint32_t(p.y()) & 0xFFFF) << 16, 0});
+        cursorSender = outer;
     }
     if (MouseDown && RectangleActive) {
         RectangleEnd = p;

@@ -69,6 +69,9 @@ public:
     void RedrawArea(bool whole, const TCellRect& cells = {});
     void SetMode(uint8_t mode, QMenu* popupMenu);
     void BroadcastMessage(const TAppMessage& message);
+    // The map whose cursor message (WM_GRIDCURSOR) is being handled, while it is: the pixel in
+    // that message belongs to this map's picture, whose size may differ from another window's map.
+    static const TDefineNet* CursorMessageSender();
 
     // ---- Tools ---------------------------------------------------------------------------------
     void UndoLast();

@@ -97,6 +97,13 @@ std::string GeoInfoText(int x, int y, int width, int height, const TGridBlock& g
     return general8(gx) + ":" + general8(gy);
 }
 
+std::string CursorGeoText(const TAppMessage& message, const TDefineNet& own, const TGridBlock& grid)
+{
+    const TDefineNet* sender = TDefineNet::CursorMessageSender();
+    const TDefineNet& map = sender ? *sender : own;
+    return GeoInfoText(int(message.LParam & 0xFFFF), int(message.LParam >> 16), map.width(), map.height(), grid);
+}
+
 std::string GridSpacingText(const TGridBlock& grid)
 {
     return general8(grid.SpacingX) + " x " + general8(grid.SpacingY) + "M";
@@ -314,10 +321,9 @@ void TFLandscape::AppMessage(TAppMessage& message)
             break;
         const TGridBlock& grid = Project().Grid;
         const int32_t column = int32_t(message.WParam & 0xFFFF), row = int32_t(message.WParam >> 16);
-        const int x = int(message.LParam & 0xFFFF), y = int(message.LParam >> 16);
         if (column < std::min(grid.SizeX, grid.Cells.Columns()) && row < std::min(grid.SizeY, grid.Cells.Rows()))
             PointInfoEdit->setText(QString::fromStdString(CursorInfoText(column, row, grid.Cells[column][row].Height)));
-        GeoInfoEdit->setText(QString::fromStdString(GeoInfoText(x, y, Map->width(), Map->height(), grid)));
+        GeoInfoEdit->setText(QString::fromStdString(CursorGeoText(message, *Map, grid)));
         break;
     }
     case WM_GRIDDRAWPROGRESS:

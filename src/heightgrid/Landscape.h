@@ -28,6 +28,10 @@ struct TGridBlock;
 std::string CursorInfoText(int32_t column, int32_t row, double height);
 // The georeferenced position of a pixel of the map control (w x h pixels): "gx:gy".
 std::string GeoInfoText(int x, int y, int width, int height, const TGridBlock& grid);
+// The same for a cursor message (WM_GRIDCURSOR) received by a window whose map is own: the pixel is
+// measured against the map that sent it, which is another window's map (at its own zoom) when the
+// mouse moves over that one.
+std::string CursorGeoText(const TAppMessage& message, const TDefineNet& own, const TGridBlock& grid);
 // Grid labels: "30 x 30M" and "258 x 258".
 std::string GridSpacingText(const TGridBlock& grid);
 std::string GridSizeText(const TGridBlock& grid);

@@ -304,8 +304,7 @@ void TFPlacement::AppMessage(TAppMessage& message)
     switch (message.Msg) {
     case WM_GRIDCURSOR:
         if (hasProject())
-            GeoInfoEdit->setText(QString::fromStdString(GeoInfoText(int(message.LParam & 0xFFFF), int(message.LParam >> 16),
-                                                                    Map->width(), Map->height(), Project().Grid)));
+            GeoInfoEdit->setText(QString::fromStdString(CursorGeoText(message, *Map, Project().Grid)));
         break;
     case WM_PLACEMENTSELECT: {
         QMenu* menus[] = {SelectPolyPopupMenu, SelectModelPopupMenu, SelectLinePopupMenu};

@@ -304,6 +304,16 @@ bool LParseText(const std::string& text, int32_t seed, TLParserBuffer& buffer)
     return true;
 }
 
+bool LSystemUsesSeed(const std::string& text)
+{
+    TLSystem ls;
+    if (text.size() > kLSystemMaxFileBytes || !Parse(text, ls)) return false;
+    int rules[256] = {};
+    for (const TRule& r : ls.Rules)
+        if (++rules[static_cast<unsigned char>(r.Predecessor)] > 1) return true;
+    return false;
+}
+
 bool getLParserData(const char* fileName, int32_t seed, int32_t reserved, TLParserBuffer* buffer)
 {
     if (!buffer) return false;

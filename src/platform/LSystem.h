@@ -52,3 +52,7 @@ bool getLParserData(const char* fileName, int32_t seed, int32_t reserved, TLPars
 
 // The same on the text of a file.
 bool LParseText(const std::string& text, int32_t seed, TLParserBuffer& buffer);
+
+// Whether the seed can change what the text grows: some symbol has more than one rule. When not,
+// every seed fills the buffer alike.
+bool LSystemUsesSeed(const std::string& text);

@@ -14,9 +14,6 @@ void TML3DSDeleter::operator()(TML3DS* models) const { delete models; }
 namespace {
 
 constexpr double kDegrees = M_PI / 180.0;
-// Shadows are no longer than those of a sun one degree above the horizon (a lower sun would make
-// them reach across the whole landscape, and infinitely far at the horizon).
-constexpr double kLowestShadowSun = 1.0;
 
 // The first terrain layer not marked deleted with this ID, or nullptr.
 const TTerrainLayer* LayerOf(const TProject& p, int32_t id)
@@ -75,14 +72,18 @@ void TFractalRenderEngine::PrepareModels()
     TML3DS& models = Models3DS();
     models.Project = ProjectVar();
     const std::size_t layers = p.TerrainLayers.Items.size();
+    // The status counts the models to load (the layers that carry one), not every terrain layer.
+    const auto carriesModel = [](const TTerrainLayer& l) { return !l.Deleted && l.DrawModels && !l.ModelSource.empty(); };
+    const auto models3ds = std::count_if(p.TerrainLayers.Items.begin(), p.TerrainLayers.Items.end(), carriesModel);
+    int loaded = 0;
     // Whether each layer's model can be drawn at all: only those cast shadows.
     std::vector<uint8_t> drawable(layers, 0);
     for (std::size_t i = 0; i < layers && !Aborted; ++i) {
-        SetSubStatusText("Initializing Model " + std::to_string(i + 1) + " of " + std::to_string(layers));
         TTerrainLayer& layer = p.TerrainLayers.Items[i];
         layer.ModelAspect = 1.0;
-        if (!layer.DrawModels || layer.ModelSource.empty())
+        if (!carriesModel(layer))
             continue;
+        SetSubStatusText("Initializing Model " + std::to_string(++loaded) + " of " + std::to_string(models3ds));
         try {
             models.LoadFromFile(ModelPath(p, layer));
             models.ComputeBoundingBox();
@@ -115,10 +116,8 @@ void TFractalRenderEngine::PrepareModels()
         PlacementFoot(p, m, s.PX, s.PZ);
         const double h = m.Size * p.Grid.VerticalScale / worldScale;
         double length = h;
-        if (altitude < 90) {
-            const double cap = std::fabs(h) / std::tan(kLowestShadowSun * kDegrees);
-            length = std::clamp(h / std::tan((90.0 - altitude) * kDegrees), -cap, cap);
-        }
+        if (altitude < 90)
+            length = FractalTables::ShadowReach(h, altitude);
         s.TX = s.PX + std::cos((azimuth + 90.0) * kDegrees) * length;
         s.TZ = s.PZ + std::sin((azimuth + 90.0) * kDegrees) * length;
         const double w = 0.6 * h * layer->ModelAspect;

@@ -35,6 +35,13 @@ int TextureSideFor(double extent, int fractalDepth)
 
 int ClampFractalDepth(int depth) { return std::clamp(depth, 1, 4); }
 
+double ShadowReach(double height, double altitude)
+{
+    constexpr double degrees = M_PI / 180.0;
+    const double cap = std::fabs(height) / std::tan(LowestShadowSun * degrees);
+    return std::clamp(height / std::tan((90.0 - altitude) * degrees), -cap, cap);
+}
+
 int LevelForDepth(const double (&thresholds)[6], int fractalDepth, double depth)
 {
     // Nearer than the first threshold is the foreground the viewer looks at: the finest level.

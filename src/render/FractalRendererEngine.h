@@ -69,6 +69,12 @@ int TextureSideFor(double extent, int fractalDepth);
 int LevelForDepth(const double (&thresholds)[6], int fractalDepth, double depth);
 // The clamp applied to a stored fractal depth before rendering (arrays are sized for 1 .. 4).
 int ClampFractalDepth(int depth);
+// How far the shadow of a thing of this height reaches from its foot for a sun at altitude
+// degrees from the vertical (below 90): height / tan(90 - altitude), held at the length for a sun
+// LowestShadowSun degrees above the horizon (a lower sun would reach across the whole landscape,
+// and infinitely far at the horizon).
+constexpr double LowestShadowSun = 1.0;
+double ShadowReach(double height, double altitude);
 
 // RotateAboutAxis about (0, 0, 1) and about (1, 0, 0), rounded the same way, without building the
 // matrix (texel normals turn twice per texel).
@@ -177,6 +183,10 @@ public:
 
     // Plant types and urban plans of the current render, and the plants of the cell being drawn.
     std::vector<std::unique_ptr<TPlant>> Plants;
+    // Grown plant shapes by file and seed, kept from render to render within its bound.
+    TPlantShapeCache PlantShapes;
+    // The cell's plants as one array of triangles.
+    TPlantBatch PlantBatch;
     std::vector<std::unique_ptr<TUrbanPlan>> UrbanPlans;
     std::vector<TCellPlant> CellPlants;
     std::vector<TPlantShadow> PlantShadows;

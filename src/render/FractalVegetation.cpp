@@ -80,6 +80,8 @@ double SubQuadArea(const TCellGeometry& q, double worldScale)
 void TFractalRenderEngine::ResetVegetation()
 {
     Plants.clear();
+    PlantBatch.Vertices.clear();
+    PlantBatch.Colours.clear();
     CellPlants.clear();
     PlantShadows.clear();
     PlantShadowGridReady = false;
@@ -89,12 +91,14 @@ void TFractalRenderEngine::ResetVegetation()
 void TFractalRenderEngine::PrepareVegetation()
 {
     ResetVegetation();
+    PlantShapes.ForgetChangedFiles(); // a plant file edited since the last render grows anew
     TProject& p = Project();
     const int actors = UsedCount(p.Actors);
     for (int i = 0; i < actors; ++i) {
         const TActor& actor = p.Actors.Items[i];
         auto plant = std::make_unique<TPlant>();
         plant->SetProject(ProjectVar());
+        plant->SetShapeCache(&PlantShapes);
         plant->FarFile = InDirectory(p.Actors.Directory, WithoutLsExtension(actor.FarActorSource));
         plant->MidFile = InDirectory(p.Actors.Directory, WithoutLsExtension(actor.MidActorSource));
         plant->NearFile = InDirectory(p.Actors.Directory, WithoutLsExtension(actor.NearActorSource));
@@ -225,15 +229,15 @@ void TFractalRenderEngine::DrawEcologyPlants(const TCellGeometry& q)
 }
 
 namespace {
-// Shadow offset of a plant of this size: the sun's altitude is measured from the vertical. Near the
-// horizon the offset would grow without bound; it is held at the plant's size, the length used for
-// a sun at or below the horizon.
+// Shadow offset of a plant of this size, the sun's altitude measured from the vertical: the reach
+// of half its size, held near the horizon as the placed models' shadows are; a sun at or below the
+// horizon gives the plant's size.
 double ShadowLength(double size, double altitude)
 {
     if (!std::isfinite(altitude)) return 0;
     if (altitude >= 90) return size;
     if (altitude <= 0) return 0;
-    return std::min(size / 2 / std::tan((90 - altitude) * kDegrees), size);
+    return FractalTables::ShadowReach(size / 2, altitude);
 }
 } // namespace
 
@@ -301,6 +305,10 @@ void TFractalRenderEngine::AddPlant(const TCellGeometry& q, double u, double v, 
 
 void TFractalRenderEngine::DrawCellPlants()
 {
+    // The plants are batched in the order they were gathered, the picture of drawing them one by
+    // one. Each plant that picks a file takes one draw of the shared generator (its shape's seed),
+    // in that order, after the cell's sub-quads were gathered: the sequence the terrain continues
+    // with does not depend on how the plants are drawn.
     const int plants = static_cast<int>(Plants.size());
     for (const TCellPlant& entry : CellPlants) {
         if (!(entry.Size > 0) || entry.PlantIndex < 0 || entry.PlantIndex >= plants || !Plants[entry.PlantIndex])
@@ -309,10 +317,19 @@ void TFractalRenderEngine::DrawCellPlants()
         const TVector3 position = MakeVector3(entry.X, entry.Y, entry.Z);
         try {
             plant.VaryPlantColor(entry.PlantIndex, position);
-            plant.DrawPlant(position, entry.HazeColour, entry.HazeAmount, entry.LightFactor, entry.Size);
+            plant.AddPlant(PlantBatch, position, entry.HazeColour, entry.HazeAmount, entry.LightFactor, entry.Size);
+            if (PlantBatch.Full())
+                PlantBatch.Draw();
         } catch (const std::exception&) {
             // One plant that cannot be drawn is left out; the landscape goes on.
         }
+    }
+    try {
+        PlantBatch.Draw();
+    } catch (const std::exception&) {
+        // Nothing to draw with: the plants are dropped, the landscape goes on.
+        PlantBatch.Vertices.clear();
+        PlantBatch.Colours.clear();
     }
     CellPlants.clear();
     PlantShadows.clear();

@@ -10,6 +10,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -115,27 +117,40 @@ TFloatRGB TPlant::ApplyHaze(const TFloatRGB& c) const
             float(Clamp01(c.B + (HazeColour[2] - c.B) * HazeAmount[2]))};
 }
 
-const TPlantShape* TPlant::ShapeFor(const std::string& file, int32_t seed)
+// ---- Shapes --------------------------------------------------------------------------------------
+
+namespace {
+
+// What is known of a file on disk: its size and time, or size -1 when it is not there.
+struct TFileStamp {
+    std::intmax_t Size = -1;
+    std::filesystem::file_time_type Time{};
+    bool operator==(const TFileStamp&) const = default;
+};
+
+TFileStamp StampOf(const std::string& path)
 {
-    const int variant = static_cast<int>(static_cast<uint32_t>(seed) % VariantsPerFile);
-    TFileShapes& entry = shapes_[file];
-    if (entry.Shapes[variant]) return entry.Shapes[variant].get();
-    if (entry.Failed[variant]) return nullptr;
-    if (!buffer_) buffer_ = std::make_unique<TLParserBuffer>();
-    ++parserRuns_;
-    TLParserBuffer& buf = *buffer_;
-    // Stored names may differ from the disk's in case or use '\\'.
+    std::error_code error;
+    TFileStamp stamp;
+    const auto size = std::filesystem::file_size(path, error);
+    if (error) return stamp;
+    stamp.Time = std::filesystem::last_write_time(path, error);
+    if (error) return stamp;
+    stamp.Size = static_cast<std::intmax_t>(size);
+    return stamp;
+}
+
+// Stored names may differ from the disk's in case or use '\\'; the name + ".ls" comes first.
+std::string ResolvePlantFile(const std::string& file)
+{
     std::string path = FindFileCaseInsensitive(file + ".ls");
     if (path.empty()) path = FindFileCaseInsensitive(file);
-    if (path.empty()) path = file;
-    const bool ok = getLParserData(path.c_str(), variant, 0, &buf);
-    // A count outside the buffer is not accepted, whoever filled it.
-    if (!ok || buf.Count < 0 || buf.Count > kLParserMaxPolygons) {
-        // A file that cannot be used fails for every seed: it is not read again this render.
-        entry.Failed.fill(true);
-        return nullptr;
-    }
-    auto shape = std::make_unique<TPlantShape>();
+    return path.empty() ? file : path;
+}
+
+std::shared_ptr<const TPlantShape> MakePlantShape(const TLParserBuffer& buf)
+{
+    auto shape = std::make_shared<TPlantShape>();
     shape->Extent = buf.Highest - buf.Lowest;
     shape->Vertices.reserve(size_t(buf.Count) * 9);
     shape->Normals.reserve(size_t(buf.Count));
@@ -157,17 +172,147 @@ const TPlantShape* TPlant::ShapeFor(const std::string& file, int32_t seed)
     for (float c : shape->Vertices) size = std::max(size, std::fabs(c));
     if (!(shape->Extent > 1e-5f * size)) shape->Extent = 0;
     ClearFPUExceptions();
-    entry.Shapes[variant] = std::move(shape);
-    return entry.Shapes[variant].get();
+    return shape;
 }
 
-void TPlant::DrawPlant(const TVector3& position, const TVector3& hazeColour, const TVector3& hazeAmount,
-                       double lightFactor, double height)
+} // namespace
+
+struct TPlantShapeCache::TFileEntry {
+    std::string Path;     // as found on disk
+    TFileStamp Stamp;     // when read
+    bool Usable = false;  // read, within the size limit
+    bool UsesSeed = true; // whether seeds can grow different shapes
+    std::string Text;
+};
+
+TPlantShapeCache::TPlantShapeCache(std::size_t maxTriangles) : maxTriangles_(maxTriangles) {}
+TPlantShapeCache::~TPlantShapeCache() = default;
+
+TPlantShapeCache::TFileEntry& TPlantShapeCache::FileEntry(const std::string& file)
+{
+    auto found = files_.find(file);
+    if (found != files_.end()) return *found->second;
+    if (files_.size() >= MaxFiles) { // more names than any project has: start again
+        files_.clear();
+        shapes_.clear();
+        order_.clear();
+        triangles_ = 0;
+    }
+    auto entry = std::make_unique<TFileEntry>();
+    entry->Path = ResolvePlantFile(file);
+    entry->Stamp = StampOf(entry->Path);
+    std::ifstream in(entry->Path, std::ios::binary);
+    if (in && entry->Stamp.Size >= 0 && std::uintmax_t(entry->Stamp.Size) <= kLSystemMaxFileBytes) {
+        entry->Text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        entry->Usable = entry->Text.size() <= kLSystemMaxFileBytes;
+        entry->UsesSeed = LSystemUsesSeed(entry->Text);
+    }
+    if (!entry->Usable) entry->Text.clear();
+    return *files_.emplace(file, std::move(entry)).first->second;
+}
+
+std::shared_ptr<const TPlantShape> TPlantShapeCache::Shape(const std::string& file, int32_t seed, bool* parsed)
+{
+    if (parsed) *parsed = false;
+    const bool known = files_.count(file) != 0;
+    TFileEntry& entry = FileEntry(file);
+    if (!entry.Usable) {
+        // A file that cannot be used counts as one run of the parser, the first time only.
+        if (parsed) *parsed = !known;
+        return nullptr;
+    }
+    const TKey key{file, entry.UsesSeed ? seed : 0};
+    if (auto hit = shapes_.find(key); hit != shapes_.end()) return hit->second;
+    if (!buffer_) buffer_ = std::make_unique<TLParserBuffer>();
+    if (parsed) *parsed = true;
+    TLParserBuffer& buf = *buffer_;
+    const bool ok = LParseText(entry.Text, key.second, buf);
+    // A count outside the buffer is not accepted, whoever filled it.
+    std::shared_ptr<const TPlantShape> shape;
+    if (ok && buf.Count >= 0 && buf.Count <= kLParserMaxPolygons) shape = MakePlantShape(buf);
+    // A failure is kept too (as one triangle's worth), so a file that grows nothing is not
+    // expanded again for the same seed.
+    shapes_.emplace(key, shape);
+    order_.push_back(key);
+    triangles_ += shape ? std::max<std::size_t>(1, shape->Count()) : 1;
+    while (triangles_ > maxTriangles_ && !order_.empty()) {
+        auto oldest = shapes_.find(order_.front());
+        if (oldest != shapes_.end()) {
+            triangles_ -= oldest->second ? std::max<std::size_t>(1, oldest->second->Count()) : 1;
+            shapes_.erase(oldest);
+        }
+        order_.pop_front();
+    }
+    return shape;
+}
+
+void TPlantShapeCache::Forget(const std::string& file)
+{
+    for (auto it = shapes_.begin(); it != shapes_.end();) {
+        if (it->first.first == file) {
+            triangles_ -= it->second ? std::max<std::size_t>(1, it->second->Count()) : 1;
+            it = shapes_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    order_.erase(std::remove_if(order_.begin(), order_.end(), [&](const TKey& k) { return k.first == file; }),
+                 order_.end());
+    files_.erase(file);
+}
+
+void TPlantShapeCache::ForgetChangedFiles()
+{
+    std::vector<std::string> changed;
+    for (const auto& [file, entry] : files_)
+        if (ResolvePlantFile(file) != entry->Path || !(StampOf(entry->Path) == entry->Stamp)) changed.push_back(file);
+    for (const std::string& file : changed) Forget(file);
+}
+
+// ---- Drawing -------------------------------------------------------------------------------------
+
+void TPlantBatch::Draw()
+{
+    const TFPUGuard guard;
+    if (Vertices.empty()) return;
+    const TGLEntryPoints& gl = GL();
+    // The state is saved by hand, not pushed: a push and pop per batch costs more than the few
+    // values it keeps.
+    const GLboolean culled = gl.glIsEnabled(GL_CULL_FACE);
+    GLfloat colour[4] = {1, 1, 1, 1};
+    gl.glGetFloatv(GL_CURRENT_COLOR, colour);
+    gl.glDisable(GL_CULL_FACE); // both sides of every leaf are seen
+    const GLboolean vertexArray = gl.glIsEnabled(GL_VERTEX_ARRAY), colourArray = gl.glIsEnabled(GL_COLOR_ARRAY);
+    gl.glEnableClientState(GL_VERTEX_ARRAY);
+    gl.glEnableClientState(GL_COLOR_ARRAY);
+    gl.glVertexPointer(3, GL_FLOAT, 0, Vertices.data());
+    gl.glColorPointer(3, GL_FLOAT, 0, Colours.data());
+    gl.glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(VertexCount()));
+    if (!vertexArray) gl.glDisableClientState(GL_VERTEX_ARRAY);
+    if (!colourArray) gl.glDisableClientState(GL_COLOR_ARRAY);
+    if (culled) gl.glEnable(GL_CULL_FACE);
+    gl.glColor4fv(colour);
+    Vertices.clear();
+    Colours.clear();
+}
+
+TPlantShapeCache& TPlant::Cache()
+{
+    if (cache_) return *cache_;
+    if (!ownCache_) ownCache_ = std::make_unique<TPlantShapeCache>();
+    return *ownCache_;
+}
+
+void TPlant::AddPlant(TPlantBatch& batch, const TVector3& position, const TVector3& hazeColour,
+                      const TVector3& hazeAmount, double lightFactor, double height)
 {
     const TFPUGuard guard;
     const double size = EstimateScreenSize(position, height);
     if (const std::string* file = FileForScreenSize(size)) {
-        current_ = ShapeFor(*file, Random(2147483647));
+        // Every plant its own seed: one draw of the shared generator per plant that picks a file.
+        bool parsed = false;
+        current_ = Cache().Shape(*file, Random(2147483647), &parsed);
+        parserRuns_ += parsed ? 1 : 0;
         currentFile_ = *file;
     }
     if (!current_) return;
@@ -185,20 +330,24 @@ void TPlant::DrawPlant(const TVector3& position, const TVector3& hazeColour, con
     const TProject& p = Project();
     const TVector3 sun = SunDirectionFor(p.Lighting.LightAzimuth, p.Lighting.LightAltitude);
 
-    const TGLEntryPoints& gl = GL();
-    const bool culled = gl.glIsEnabled(GL_CULL_FACE);
-    gl.glDisable(GL_CULL_FACE); // both sides of every leaf are seen
     // Every polygon is a triangle: one batch draws the same picture as one polygon each.
-    gl.glBegin(GL_TRIANGLES);
+    const std::size_t n = std::size_t(shape.Count());
     const float* v = shape.Vertices.data();
-    for (int i = 0; i < shape.Count(); ++i, v += 9) {
+    for (std::size_t i = 0; i < n; ++i, v += 9) {
         TFloatRGB base;
         GetPlantColor(shape.Colours[i], base);
         const TFloatRGB colour = ApplyHaze(ShadePlantColour(base, shape.Normals[i], sun, lightFactor));
-        gl.glColor3f(colour.R, colour.G, colour.B);
-        for (int j = 0; j < 3; ++j)
-            gl.glVertex3f(position.X + v[j * 3] * k, position.Y + v[j * 3 + 1] * k, position.Z + v[j * 3 + 2] * k);
+        for (int j = 0; j < 3; ++j) {
+            batch.Vertices.insert(batch.Vertices.end(), {position.X + v[j * 3] * k, position.Y + v[j * 3 + 1] * k,
+                                                         position.Z + v[j * 3 + 2] * k});
+            batch.Colours.insert(batch.Colours.end(), {colour.R, colour.G, colour.B});
+        }
     }
-    gl.glEnd();
-    if (culled) gl.glEnable(GL_CULL_FACE);
+}
+
+void TPlant::DrawPlant(const TVector3& position, const TVector3& hazeColour, const TVector3& hazeAmount,
+                       double lightFactor, double height)
+{
+    AddPlant(single_, position, hazeColour, hazeAmount, lightFactor, height);
+    single_.Draw();
 }

@@ -3,16 +3,19 @@
 // L-system files (far, middle and near views), chosen per plant by the plant's height on the screen;
 // its colours are the plant type's sixteen, varied in hue and lightness per place.
 //
-// A file grows a few different plants per render (the parser's seed is drawn from the shared
-// generator, folded onto VariantsPerFile shapes); each shape is expanded once and kept, so a forest
-// costs one expansion per file and variant, not one per tree.
+// Every plant grows from its own seed, drawn from the shared generator when its file is chosen.
+// Grown shapes are kept in a bounded cache by file and seed (a file whose rules leave nothing to
+// chance grows one shape for every seed, so it is kept once); plants are gathered into batches of
+// triangles and drawn as vertex arrays.
 #include "project/TypeDefinition.h"
 
-#include <array>
+#include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class TProject;
@@ -28,10 +31,55 @@ struct TPlantShape {
     int Count() const { return static_cast<int>(Colours.size()); }
 };
 
+// Grown shapes by file and seed, within a bound on the triangles kept (the oldest shape goes
+// first). What it returns is exactly what the parser grows for that file and seed; a bound of 0
+// keeps nothing and parses on every call.
+class TPlantShapeCache {
+public:
+    static constexpr std::size_t DefaultMaxTriangles = std::size_t(1) << 19;
+    static constexpr std::size_t MaxFiles = 64;
+
+    explicit TPlantShapeCache(std::size_t maxTriangles = DefaultMaxTriangles);
+    ~TPlantShapeCache();
+    TPlantShapeCache(const TPlantShapeCache&) = delete;
+    TPlantShapeCache& operator=(const TPlantShapeCache&) = delete;
+
+    // The shape file (a path, found whatever its case, with or without ".ls") grows from seed;
+    // nullptr when the file cannot be used. parsed is set when the parser ran for this call.
+    std::shared_ptr<const TPlantShape> Shape(const std::string& file, int32_t seed, bool* parsed = nullptr);
+    // Drops what came from files changed, added or removed on disk since they were read.
+    void ForgetChangedFiles();
+    std::size_t Triangles() const { return triangles_; }
+    std::size_t Shapes() const { return shapes_.size(); }
+
+private:
+    struct TFileEntry;
+    using TKey = std::pair<std::string, int32_t>;
+    TFileEntry& FileEntry(const std::string& file);
+    void Forget(const std::string& file);
+
+    std::size_t maxTriangles_;
+    std::map<std::string, std::unique_ptr<TFileEntry>> files_;
+    std::map<TKey, std::shared_ptr<const TPlantShape>> shapes_;
+    std::deque<TKey> order_; // insertion order, for eviction
+    std::size_t triangles_ = 0;
+    std::unique_ptr<TLParserBuffer> buffer_;
+};
+
+// Plants' triangles waiting to be drawn together: per vertex three position and three colour floats.
+struct TPlantBatch {
+    // A batch is drawn once it holds this many vertices, so its size stays bounded.
+    static constexpr std::size_t FlushVertices = 3 * 65536;
+    std::vector<float> Vertices, Colours;
+    std::size_t VertexCount() const { return Vertices.size() / 3; }
+    bool Full() const { return VertexCount() >= FlushVertices; }
+    // Draws the triangles, both sides of each, as one vertex array and empties the batch (GL
+    // context current). The caller's enables, current colour and client arrays are kept.
+    void Draw();
+};
+
 class TPlant {
 public:
-    static constexpr int VariantsPerFile = 4;
-
     TPlant();
     ~TPlant();
     TPlant(const TPlant&) = delete;
@@ -47,6 +95,8 @@ public:
     uint8_t Flag = 0;
 
     void SetProject(TProject** projectVar) { projectVar_ = projectVar; }
+    // The shapes cache to grow plants through (not owned; by default the plant's own).
+    void SetShapeCache(TPlantShapeCache* cache) { cache_ = cache; }
 
     // Replaces the palette by the colours of plant type actorIndex, varied per point. An index that
     // names no plant type keeps the palette.
@@ -54,6 +104,10 @@ public:
     // Draws one plant standing at position, height render units tall (GL context current).
     void DrawPlant(const TVector3& position, const TVector3& hazeColour, const TVector3& hazeAmount,
                    double lightFactor, double height);
+    // The same plant added to batch instead of drawn: drawing the batch gives the same picture as
+    // drawing its plants one by one in the order they were added.
+    void AddPlant(TPlantBatch& batch, const TVector3& position, const TVector3& hazeColour,
+                  const TVector3& hazeAmount, double lightFactor, double height);
 
     // Pixels between the projected foot and top: 256 when only one of them is in the view volume,
     // 0 when neither is. Uses the current matrices (the same transformation as feedback mode).
@@ -69,24 +123,19 @@ public:
 
     // The shape drawn last (nullptr when none or when its file failed), the file it came from and
     // the number of times the parser ran.
-    const TPlantShape* CurrentShape() const { return current_; }
+    const TPlantShape* CurrentShape() const { return current_.get(); }
     const std::string& CurrentFile() const { return currentFile_; }
     int ParserRuns() const { return parserRuns_; }
 
 private:
     TProject& Project() const;
-    // The shape of file for a drawn seed, parsed on first use; nullptr when the file is unusable.
-    const TPlantShape* ShapeFor(const std::string& file, int32_t seed);
+    TPlantShapeCache& Cache();
 
     TProject** projectVar_ = nullptr;
-    std::unique_ptr<TLParserBuffer> buffer_;
-    // Per file and variant: the shape grown (null: not yet), or a failed attempt.
-    struct TFileShapes {
-        std::array<bool, VariantsPerFile> Failed{};
-        std::array<std::unique_ptr<TPlantShape>, VariantsPerFile> Shapes;
-    };
-    std::map<std::string, TFileShapes> shapes_;
-    const TPlantShape* current_ = nullptr;
+    TPlantShapeCache* cache_ = nullptr;
+    std::unique_ptr<TPlantShapeCache> ownCache_;
+    std::shared_ptr<const TPlantShape> current_;
     std::string currentFile_;
     int parserRuns_ = 0;
+    TPlantBatch single_; // DrawPlant's batch of one
 };

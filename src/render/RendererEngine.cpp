@@ -9,6 +9,7 @@
 #include <QImage>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <new>
@@ -149,6 +150,62 @@ bool TPointProjector::Project(const TVector3& p, TVector3& window) const
         return false;
     window = {static_cast<float>(x), static_cast<float>(y), static_cast<float>(z)};
     return true;
+}
+
+int TPointProjector::ClipTriangle(const TVector3& a, const TVector3& b, const TVector3& c,
+                                  double (&x)[MaxClippedPoints], double (&y)[MaxClippedPoints], double& area) const
+{
+    area = 0;
+    using TClip = std::array<double, 4>;
+    TClip in[MaxClippedPoints], out[MaxClippedPoints];
+    int n = 0;
+    for (const TVector3* p : {&a, &b, &c}) {
+        for (int row = 0; row < 4; ++row)
+            in[n][row] = m_[row] * p->X + m_[4 + row] * p->Y + m_[8 + row] * p->Z + m_[12 + row];
+        ++n;
+    }
+    // One plane after the other: w + x >= 0, w - x >= 0, then y and z.
+    for (int plane = 0; plane < 6 && n > 0; ++plane) {
+        const int axis = plane / 2;
+        const double sign = plane % 2 ? -1.0 : 1.0;
+        const auto distance = [&](const TClip& v) { return v[3] + sign * v[axis]; };
+        int m = 0;
+        for (int i = 0; i < n; ++i) {
+            const TClip& p = in[i];
+            const TClip& q = in[(i + 1) % n];
+            const double dp = distance(p), dq = distance(q);
+            if (dp >= 0 && m < MaxClippedPoints)
+                out[m++] = p;
+            if (((dp >= 0) != (dq >= 0)) && m < MaxClippedPoints) {
+                const double t = dp / (dp - dq);
+                TClip v;
+                for (int k = 0; k < 4; ++k)
+                    v[k] = p[k] + (q[k] - p[k]) * t;
+                out[m++] = v;
+            }
+        }
+        n = m;
+        std::copy(out, out + n, in);
+    }
+    int count = 0;
+    for (int i = 0; i < n; ++i) {
+        const double w = in[i][3];
+        if (!(w > 0))
+            continue;
+        const double wx = viewport_[0] + (in[i][0] / w + 1) * viewport_[2] / 2;
+        const double wy = viewport_[1] + (in[i][1] / w + 1) * viewport_[3] / 2;
+        if (!std::isfinite(wx) || !std::isfinite(wy))
+            continue;
+        x[count] = wx;
+        y[count] = wy;
+        ++count;
+    }
+    for (int i = 0; i < count; ++i) {
+        const int j = (i + 1) % count;
+        area += x[i] * y[j] - x[j] * y[i];
+    }
+    area /= 2;
+    return count >= 3 ? count : 0;
 }
 
 bool TPointProjector::BoxOutside(const TVector3& lo, const TVector3& hi) const
@@ -729,7 +786,12 @@ bool TRenderEngine::ProjectPoint(const TVector3& point, TVector3& window)
 void TRenderEngine::DrawCellTriangles(const TCellGeometry& cell, bool cull)
 {
     const TGLEntryPoints& gl = GL();
-    TGLAttribScope keep(GL_ENABLE_BIT);
+    TGLAttribScope keep(GL_ENABLE_BIT | GL_POLYGON_BIT);
+    // The corners run clockwise on the screen for a cell turned toward the camera, and the surface
+    // is drawn with clockwise front faces. Culling under whatever winding was left in force (the
+    // sky dome leaves counter-clockwise) would keep only the cells turned away instead.
+    gl.glFrontFace(GL_CW);
+    gl.glCullFace(GL_BACK);
     if (cull)
         gl.glEnable(GL_CULL_FACE);
     else
@@ -743,37 +805,30 @@ void TRenderEngine::DrawCellTriangles(const TCellGeometry& cell, bool cull)
 
 bool TRenderEngine::CellScreenSize(const TCellGeometry& cell, bool cull, double& size)
 {
-    GLfloat buffer[64] = {};
-    GLint count = 0;
-    {
-        TFeedbackScope feedback(GL_2D, buffer, 64);
-        DrawCellTriangles(cell, cull);
-        count = feedback.Finish();
-    }
-    bool visible = false;
+    // The two triangles DrawCellTriangles draws, clipped and culled as it would have them: the
+    // surface's clockwise front faces, back faces culled.
+    const TPointProjector projector;
+    const TVector3* c = cell.Corners;
+    bool visible = false, any = false;
     double minX = 0, maxX = 0, minY = 0, maxY = 0;
-    bool any = false;
-    GLint at = 0;
-    while (at < count) {
-        if (buffer[at] != static_cast<GLfloat>(GL_POLYGON_TOKEN) || at + 1 >= count)
-            break;
-        const long n = std::lround(buffer[at + 1]);
-        at += 2;
-        if (n < 0 || at + 2 * n > count)
-            break;
-        for (long v = 0; v < n; ++v, at += 2) {
-            const double x = buffer[at], y = buffer[at + 1];
-            if (InsideView(ViewRect, x, y))
+    double x[TPointProjector::MaxClippedPoints], y[TPointProjector::MaxClippedPoints];
+    for (const auto& [i, j, k] : {std::array<int, 3>{0, 1, 2}, std::array<int, 3>{0, 2, 3}}) {
+        double area = 0;
+        const int n = projector.ClipTriangle(c[i], c[j], c[k], x, y, area);
+        if (n == 0 || (cull && !(area < 0)))
+            continue;
+        for (int v = 0; v < n; ++v) {
+            if (InsideView(ViewRect, x[v], y[v]))
                 visible = true;
             if (!any) {
-                minX = maxX = x;
-                minY = maxY = y;
+                minX = maxX = x[v];
+                minY = maxY = y[v];
                 any = true;
             } else {
-                minX = std::min(minX, x);
-                maxX = std::max(maxX, x);
-                minY = std::min(minY, y);
-                maxY = std::max(maxY, y);
+                minX = std::min(minX, x[v]);
+                maxX = std::max(maxX, x[v]);
+                minY = std::min(minY, y[v]);
+                maxY = std::max(maxY, y[v]);
             }
         }
     }

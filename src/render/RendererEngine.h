@@ -57,6 +57,12 @@ public:
     // True when the box between corners lo and hi lies wholly outside one side of the view
     // volume: then no point inside it projects.
     bool BoxOutside(const TVector3& lo, const TVector3& hi) const;
+    // The triangle clipped to the view volume as OpenGL clips it, in window x and y: count points
+    // (0 when nothing is left) and the signed area of the clipped polygon (positive when it runs
+    // counter-clockwise on the screen).
+    static constexpr int MaxClippedPoints = 9;
+    int ClipTriangle(const TVector3& a, const TVector3& b, const TVector3& c, double (&x)[MaxClippedPoints],
+                     double (&y)[MaxClippedPoints], double& area) const;
 
 private:
     double m_[16] = {}; // projection x modelview, column-major like OpenGL
@@ -145,6 +151,9 @@ public:
     // The same through a projector made for the current matrices.
     double PointVisibility(const TPointProjector& projector, const TVector3& point, double margin) const;
     // Whether the cell's triangles reach into ViewRect; size: 1.415 x their larger window extent.
+    // With cull, a cell turned away from the camera (counter-clockwise on the screen) is not. The
+    // window points are those feedback mode gives, computed in software: a switch to feedback
+    // mode per cell made the driver's memory grow with every render.
     bool CellScreenSize(const TCellGeometry& cell, bool cull, double& size);
     void DrawCellTriangles(const TCellGeometry& cell, bool cull);
 

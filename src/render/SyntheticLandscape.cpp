@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <fstream>
 
 namespace {
 
@@ -43,7 +45,118 @@ double Fractal(double x, double y, uint32_t seed)
     return sum / total;
 }
 
+// The kit's tree. Colour 0 is the bark, 1 to 3 the leaves ("'" steps to the next colour; a branch
+// keeps the colour it started with when it ends).
+const char* const kFarTree = R"(# A tree seen from far: a trunk and four leaves
+1
+35
+14
+FF'[&~][^~][+~][-~]
+@
+)";
+const char* const kMidTree = R"(# A tree at middle distance: a few branches with leaves; two growths to choose from
+3
+32
+10
+FFA
+A=["&F'~][/"&F'~][//"&F'~]"FA
+A=["&F'~]["^F'~]/"FA
+@
+)";
+const char* const kNearTree = R"(# A tree seen from near: branches with twigs and leaves of two greens
+4
+28
+8
+FFA
+A=!["&FB]/["&FB]/["&FB]"FA
+A=!["&FB]//["&FB]"FA
+B=[+'~''~][-'~]"FB
+B=[^'~]["&''~]"FB
+@
+)";
+// Bark, three leaf greens, then greens again.
+const TFloatRGB kTreeColours[4] = {{0.36f, 0.25f, 0.14f}, {0.22f, 0.50f, 0.16f}, {0.33f, 0.62f, 0.20f},
+                                   {0.16f, 0.40f, 0.12f}};
+
+bool WriteText(const std::string& path, const std::string& text)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    return static_cast<bool>(out.flush());
+}
+
+TFloatRGB KitColour(int n) { return n == 0 ? kTreeColours[0] : kTreeColours[1 + (n - 1) % 3]; }
+
+// A colour as the colour file stores it: red + 256 x green + 65536 x blue.
+long ColourValue(const TFloatRGB& c)
+{
+    const auto byte = [](float v) { return std::lround(std::clamp(v, 0.0f, 1.0f) * 255.0f); };
+    return byte(c.R) + 256 * byte(c.G) + 65536 * byte(c.B);
+}
+
+std::string InFolder(const std::string& folder, const std::string& name)
+{
+    return folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
 } // namespace
+
+bool WriteSyntheticPlantKit(const std::string& folder, TSyntheticPlantKit& kit)
+{
+    kit = {"kit_far.ls", "kit_mid.ls", "kit_near.ls", "kit_colors.ini"};
+    std::string colours = "[Plant Colors]\n";
+    for (int n = 0; n < 16; ++n)
+        colours += "Color" + std::to_string(n) + "=" + std::to_string(ColourValue(KitColour(n))) + "\n";
+    return WriteText(InFolder(folder, kit.FarFile), kFarTree) && WriteText(InFolder(folder, kit.MidFile), kMidTree) &&
+           WriteText(InFolder(folder, kit.NearFile), kNearTree) && WriteText(InFolder(folder, kit.ColourFile), colours);
+}
+
+bool PlantSyntheticLandscape(TProject& project, const std::string& folder, double density, double size, double x0,
+                             double y0, double x1, double y1)
+{
+    TSyntheticPlantKit kit;
+    if (!WriteSyntheticPlantKit(folder, kit))
+        return false;
+    TActor tree;
+    tree.ID = ++project.Actors.NextID;
+    tree.Name = "Kit tree";
+    tree.FarActorSource = kit.FarFile;
+    tree.MidActorSource = kit.MidFile;
+    tree.NearActorSource = kit.NearFile;
+    for (int n = 0; n < 16; ++n)
+        tree.Colors[n] = KitColour(n);
+    tree.HueVariability = 0.05;
+    tree.BrightnessVariability = 0.1;
+    project.Actors.Directory = folder;
+    project.Actors.Items.resize(std::clamp<int32_t>(project.Actors.Count, 0, int32_t(project.Actors.Items.size())));
+    project.Actors.Items.push_back(tree);
+    project.Actors.Count = static_cast<int32_t>(project.Actors.Items.size());
+
+    TTerrainLayer layer;
+    layer.ID = ++project.TerrainLayers.NextID;
+    layer.Name = "Kit wood";
+    layer.Visible = 1;
+    layer.DrawPlants = 1;
+    layer.Plants[0].TreeID = tree.ID;
+    layer.Plants[0].TreeDensity = density;
+    layer.Plants[0].TreeSize = size;
+    project.TerrainLayers.Items.resize(
+        std::clamp<int32_t>(project.TerrainLayers.Count, 0, int32_t(project.TerrainLayers.Items.size())));
+    project.TerrainLayers.Items.push_back(layer);
+    project.TerrainLayers.Count = static_cast<int32_t>(project.TerrainLayers.Items.size());
+
+    TTerrainPoly region;
+    region.ID = ++project.TerrainPolys.NextID;
+    region.TerrainLayerID = layer.ID;
+    region.Points = {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}};
+    region.PointCount = 4;
+    project.TerrainPolys.Items.resize(
+        std::clamp<int32_t>(project.TerrainPolys.Count, 0, int32_t(project.TerrainPolys.Items.size())));
+    project.TerrainPolys.Items.push_back(region);
+    project.TerrainPolys.Count = static_cast<int32_t>(project.TerrainPolys.Items.size());
+    project.Fractal.DrawNoModels = 0;
+    return true;
+}
 
 std::unique_ptr<TProject> MakeSyntheticLandscape(const TSyntheticLandscapeOptions& o)
 {

@@ -6,6 +6,7 @@
 #include "heightgrid/HeightGridDialogs.h"
 #include "heightgrid/Landscape.h"
 #include "heightgrid/NewMap.h"
+#include "heightgrid/Placement.h"
 #include "heightgrid/SetHeight.h"
 #include "heightgrid/longprogress.h"
 #include "project/Messages.h"
@@ -229,6 +230,46 @@ TEST_F(LandscapeTest, CursorFields)
     grid.BottomGeo = 0;
     EXPECT_EQ(GeoInfoText(50, 25, 100, 100, grid), "1500:375");
     EXPECT_EQ(GeoInfoText(1, 0, 3, 100, grid), "1333.3333:500");
+}
+
+// The cursor message reaches both map editors; each shows where the cursor is on the map it moves
+// over, whatever the zoom of its own map.
+TEST_F(LandscapeTest, GeorefFollowsTheMapUnderTheCursorAtItsZoom)
+{
+    project->Grid.LeftGeo = 1000;
+    project->Grid.RightGeo = 1300;
+    project->Grid.TopGeo = 250;
+    project->Grid.BottomGeo = 0;
+    TFPlacement placement;
+    placement.setAttribute(Qt::WA_DeleteOnClose, false);
+    placement.SetProject(&project);
+    placement.RefreshFromProject();
+    TDefineNet* zoomed = placement.Map;
+    for (int i = 0; i < 3; ++i)
+        placement.ZoomInToolButton->click();
+    ASSERT_GT(zoomed->width(), 2 * map->width());
+    const auto geo = [](const QLineEdit* edit) {
+        const QStringList parts = edit->text().split(':');
+        return parts.size() == 2 ? std::pair<double, double>(parts[0].toDouble(), parts[1].toDouble())
+                                 : std::pair<double, double>(-1e9, -1e9);
+    };
+    const struct { int column, row; } cells[] = {{0, 0}, {15, 12}, {29, 24}, {29, 0}, {3, 20}};
+    for (const auto& c : cells) {
+        int x = 0, y = 0;
+        zoomed->CellToScreen(c.column, c.row, x, y);
+        sendMouse(zoomed, QEvent::MouseMove, QPoint(x, y), Qt::NoButton);
+        const auto there = geo(placement.GeoInfoEdit), here = geo(form->GeoInfoEdit);
+        EXPECT_EQ(form->GeoInfoEdit->text(), placement.GeoInfoEdit->text()) << c.column << "," << c.row;
+        EXPECT_EQ(form->PointInfoEdit->text().section(':', 0, 1), QString("%1:%2").arg(c.column).arg(c.row));
+        // On the map, near the cell: within one spacing (10 m) of the cell's own position.
+        EXPECT_NEAR(here.first, 1000 + 300.0 * c.column / 30, 10.0) << c.column;
+        EXPECT_NEAR(here.second, 250 - 250.0 * c.row / 25, 10.0) << c.row;
+        EXPECT_EQ(there, here);
+        // The same cell on the landscape editor's own map reads alike.
+        sendMouse(map, QEvent::MouseMove, pixelOf(c.column, c.row), Qt::NoButton);
+        EXPECT_NEAR(geo(form->GeoInfoEdit).first, here.first, 10.0) << c.column;
+        EXPECT_NEAR(geo(placement.GeoInfoEdit).second, here.second, 10.0) << c.row;
+    }
 }
 
 TEST_F(LandscapeTest, LabelsSpinsAndVerticalScale)

@@ -735,3 +735,121 @@ TEST_F(FractalEngineTest, ShadedSurfaceWithCloudsAndHazeMatchesItsPinnedReferenc
         EXPECT_NE(hashes().second, cellHash);
     }
 }
+
+// ---- What stands on the land the camera sees --------------------------------------------------
+
+// Magenta, which neither the terrain nor the sky has.
+int CountMagenta(const QImage& image)
+{
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            if (qRed(p) > qGreen(p) + 60 && qBlue(p) > qGreen(p) + 60)
+                ++n;
+        }
+    return n;
+}
+
+// A 21 x 21 ridge at spacing 10 running across the view (rows 0 and 20 low, row 10 40 high), no
+// haze; the camera well off the grid (no cell near it) on the +z side, or on the -z side (behind
+// the ridge), looking at the ridge.
+class StandingOnTheRidgeTest : public FractalEngineTest {
+protected:
+    void MakeRidge(bool fromBehind)
+    {
+        MakeGrid(21, 21, [](int, int r) { return 40.0 - 4.0 * std::abs(r - 10); });
+        project->Grid.MaxHeight = 40;
+        project->Fractal.FractalDepth = 1;
+        project->Fractal.DrawNoModels = 0;
+        project->Atmosphere.Ambient = 1.0;
+        project->Atmosphere.Diffuse = 0.0;
+        project->Atmosphere.FogDensity = 0;
+        project->Atmosphere.Blueing = 0;
+        project->Atmosphere.Glowing = 0;
+        project->Camera.Eye = {0, 120, fromBehind ? -260.0f : 260.0f};
+        project->Camera.Target = {0, 20, 0};
+        project->Atmosphere.ShadowDepth = 0;
+    }
+    // A visible layer painted over the map rectangle (fractions) with region; its index.
+    TTerrainLayer& AddPaintedLayer(int32_t id, double x0, double y0, double x1, double y1)
+    {
+        TTerrainLayer layer;
+        layer.ID = id;
+        layer.Visible = 1;
+        project->TerrainLayers.Items.push_back(layer);
+        project->TerrainLayers.Count = int32_t(project->TerrainLayers.Items.size());
+        TTerrainPoly region;
+        region.ID = id;
+        region.TerrainLayerID = id;
+        region.Points = {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}};
+        region.PointCount = 4;
+        project->TerrainPolys.Items.push_back(region);
+        project->TerrainPolys.Count = int32_t(project->TerrainPolys.Items.size());
+        return project->TerrainLayers.Items.back();
+    }
+    qxtest::TempDir dir;
+};
+
+// Both slopes of the ridge are planted: whichever side the camera looks from, the slope it sees
+// carries the plants, in the part of the picture where the slope is; nothing stands off the region.
+TEST_F(StandingOnTheRidgeTest, PlantsStandOnTheSlopeFacingTheCameraFromEitherSide)
+{
+    for (const bool behind : {false, true}) {
+        SCOPED_TRACE(behind ? "from behind" : "from the front");
+        MakeRidge(behind);
+        ASSERT_TRUE(PlantSyntheticLandscape(*project, dir.path().string(), 3000.0, 12.0, 0.0, 0.0, 0.5, 1.0));
+        for (TFloatRGB& c : project->Actors.Items.back().Colors)
+            c = {1.0f, 0.0f, 1.0f};
+        project->Actors.Items.back().HueVariability = project->Actors.Items.back().BrightnessVariability = 0;
+        const QImage picture = Render(*engine, 200, 150);
+        ASSERT_EQ(engine->LastError, "");
+        // The outer thirds of the picture: plants stand up to one and a half sub-quads beyond the
+        // region's edge, which runs down the middle. From behind, the planted half (x < 0 on the
+        // map) is on the right of the picture.
+        const int left = CountMagenta(picture.copy(0, 0, 65, 150));
+        const int right = CountMagenta(picture.copy(135, 0, 65, 150));
+        EXPECT_GT(behind ? right : left, 400);
+        EXPECT_EQ(behind ? left : right, 0);
+        // The region is the slope the camera sees: the plants stand in its lower part of the
+        // picture, not only above the ridge line.
+        const int lowHalf = CountMagenta(picture.copy(0, 75, 200, 75));
+        EXPECT_GT(lowHalf, 100);
+        EXPECT_EQ(CountMagenta(Render(*engine, 200, 150)), CountMagenta(picture)); // the same again
+        // Without models nothing stands at all.
+        project->Fractal.DrawNoModels = 1;
+        EXPECT_EQ(CountMagenta(Render(*engine, 200, 150)), 0);
+    }
+}
+
+// Buildings of an urban plan on the slope facing the camera.
+TEST_F(StandingOnTheRidgeTest, BuildingsStandOnTheSlopeFacingTheCamera)
+{
+    QImage height(4, 4, QImage::Format_RGB32), colour(4, 4, QImage::Format_RGB32);
+    height.fill(qRgb(255, 0, 0));
+    colour.fill(qRgb(255, 0, 255));
+    ASSERT_TRUE(height.save(QString::fromStdString(dir.file("h.bmp"))));
+    ASSERT_TRUE(colour.save(QString::fromStdString(dir.file("c.bmp"))));
+    for (const bool behind : {false, true}) {
+        SCOPED_TRACE(behind ? "from behind" : "from the front");
+        MakeRidge(behind);
+        project->Models.Directory = dir.path().string();
+        TUrbanPlanDef plan;
+        plan.ID = 3;
+        plan.PlanXSize = plan.PlanYSize = 40;
+        plan.PlanHeightSize = 8;
+        plan.PlanHeightSource = "h.bmp";
+        plan.PlanWallColorSource = plan.PlanRoofColorSource = "c.bmp";
+        plan.PlanZone = 1;
+        project->Urban.Items = {plan};
+        project->Urban.Count = 1;
+        TTerrainLayer& town = AddPaintedLayer(7, 0.0, 0.0, 1.0, 1.0);
+        town.Urban = 1;
+        town.UrbanPlan = 3;
+        const QImage picture = Render(*engine, 200, 150);
+        ASSERT_EQ(engine->LastError, "");
+        ASSERT_EQ(engine->UrbanPlans.size(), 1u);
+        ASSERT_EQ(engine->UrbanPlans[0]->Loaded, 1);
+        EXPECT_GT(CountMagenta(picture.copy(0, 75, 200, 75)), 200);
+    }
+}

@@ -304,9 +304,12 @@ TEST_F(VegetationTest, ShadowsFallAwayFromTheSunAndDarkenTexelsOnce)
         double altitude;
         double lengthPerSize;
     };
-    // Altitude from the vertical; a sun near the horizon is held at one plant size.
-    const Case cases[] = {{0, 0}, {45, 0.5}, {30, 0.5 * std::tan(30 * M_PI / 180)}, {63, 0.5 * std::tan(63 * M_PI / 180)},
-                          {89.9, 1}, {90, 1}, {135, 1}, {-20, 0}};
+    // Altitude from the vertical: half the size / tan(90 - altitude) all the way down to a sun one
+    // degree above the horizon, where it is held, as the placed models' shadows are.
+    const auto reach = [](double altitude) { return 0.5 * std::tan(altitude * M_PI / 180); };
+    const Case cases[] = {{0, 0}, {45, 0.5}, {30, reach(30)}, {63, reach(63)}, {64, reach(64)}, {75, reach(75)},
+                          {85, reach(85)}, {88.5, reach(88.5)}, {89, reach(89)}, {89.9, reach(89)}, {90, 1},
+                          {135, 1}, {-20, 0}};
     for (const Case& c : cases) {
         project->Lighting.LightAltitude = c.altitude;
         engine.CellPlants.clear();
@@ -315,7 +318,7 @@ TEST_F(VegetationTest, ShadowsFallAwayFromTheSunAndDarkenTexelsOnce)
         ASSERT_EQ(engine.CellPlants.size(), 1u) << c.altitude;
         const TCellPlant& p = engine.CellPlants[0];
         EXPECT_NEAR(p.ShadowX, p.X, 1e-6) << c.altitude;
-        EXPECT_NEAR(p.ShadowZ - p.Z, c.lengthPerSize * p.Size, 1e-6) << c.altitude;
+        EXPECT_NEAR(p.ShadowZ - p.Z, c.lengthPerSize * p.Size, 1e-9 * p.Size * (1 + c.lengthPerSize)) << c.altitude;
         ASSERT_TRUE(engine.HasPlantShadows());
         double lf = 1.0;
         engine.PlantShadowsOnTexel(p.ShadowX, p.ShadowZ, lf);
@@ -440,6 +443,60 @@ TEST_F(VegetationTest, GatheredPlantsAppearInThePicture)
         engine.DrawCellPlants();
         EXPECT_GT(LitPixels(), 20);
         EXPECT_GE(engine.Plants[0]->ParserRuns(), 1);
+    });
+}
+
+// A cell's plants go out as one batch; the picture is that of drawing them one by one.
+TEST_F(VegetationTest, ACellsPlantsInOneBatchDrawThePictureOfOneByOne)
+{
+    qxtest::TempDir dir;
+    qxtest::WriteFileText(dir.file("tree.ls"), "3\n30\n40\nA\nA=F[+'A][-''A]\nA=F[&A]'~\n@\n");
+    project->Actors.Directory = dir.path().string();
+    for (TActor& a : project->Actors.Items) {
+        a.FarActorSource = a.MidActorSource = a.NearActorSource = "tree.ls";
+        for (int c = 0; c < 16; ++c) a.Colors[c] = {0.1f + c / 20.0f, 0.8f - c / 30.0f, 0.3f};
+        a.HueVariability = 0.3;
+        a.BrightnessVariability = 0.2;
+    }
+    project->Atmosphere.Ambient = 0.5;
+    project->Atmosphere.Diffuse = 0.7;
+    const int layer = AddLayer(1);
+    Layer(layer).DrawPlants = 1;
+    Layer(layer).Plants[0] = {kTree, 40, 40};
+    Layer(layer).Plants[1] = {kBush, 25, 40};
+    WithContext(400, 400, [&] {
+        const TGLEntryPoints& gl = GL();
+        auto picture = [&](bool batched) {
+            TopView(false);
+            gl.glEnable(GL_DEPTH_TEST);
+            gl.glClear(GL_DEPTH_BUFFER_BIT);
+            engine.PrepareVegetation();
+            engine.DrawCellEcology(Quad(-100, -100, 100));
+            engine.DrawCellEcology(Quad(0, -100, 100));
+            EXPECT_GT(engine.CellPlants.size(), 4u);
+            SetRandSeed(4242); // the shapes' seeds
+            if (batched) {
+                engine.DrawCellPlants();
+            } else {
+                for (const TCellPlant& e : engine.CellPlants) {
+                    TPlant& plant = *engine.Plants[e.PlantIndex];
+                    const TVector3 at = MakeVector3(e.X, e.Y, e.Z);
+                    plant.VaryPlantColor(e.PlantIndex, at);
+                    plant.DrawPlant(at, e.HazeColour, e.HazeAmount, e.LightFactor, e.Size);
+                }
+                engine.CellPlants.clear();
+            }
+            gl.glFinish();
+            std::vector<unsigned char> pixels(400 * 400 * 4);
+            gl.glReadPixels(0, 0, 400, 400, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+            gl.glDisable(GL_DEPTH_TEST);
+            return pixels;
+        };
+        const auto single = picture(false);
+        const auto batched = picture(true);
+        EXPECT_GT(LitPixels(), 1000);
+        EXPECT_TRUE(single == batched);
+        EXPECT_EQ(engine.PlantBatch.VertexCount(), 0u);
     });
 }
 

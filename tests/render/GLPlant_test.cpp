@@ -1,6 +1,7 @@
 #include "render/GLPlant.h"
 
 #include "platform/GLEntryPoints.h"
+#include "platform/LSystem.h"
 #include "project/MathUtils.h"
 #include "project/Project.h"
 #include "render/GLPanel.h"
@@ -13,6 +14,7 @@
 #include <array>
 #include <cmath>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -342,14 +344,129 @@ TEST_F(PlantTest, BadAndFlatFilesDrawNothingAndAreReadOnce)
         EXPECT_EQ(plant.CurrentShape()->Extent, 0.0f);
         for (int x = 0; x < 64; x += 4)
             for (int y = 0; y < 64; y += 4) ASSERT_EQ(Pixel(x, y), (std::array<int, 3>{0, 0, 0}));
-        // A forest of one file expands it at most once per variant.
+        // A forest of one file whose rules leave nothing to chance expands it once.
         plant.NearFile = dir.file("NEAR"); // found whatever the case
         SetRandSeed(5);
         for (int i = 0; i < 60; ++i) plant.DrawPlant(MakeVector3(32, 10, 0), {}, {}, 1.0, 40);
-        EXPECT_LE(plant.ParserRuns(), 2 + TPlant::VariantsPerFile);
-        EXPECT_GT(plant.ParserRuns(), 2);
+        EXPECT_EQ(plant.ParserRuns(), 3);
         ASSERT_NE(plant.CurrentShape(), nullptr);
         EXPECT_EQ(plant.CurrentShape()->Count(), 12);
+    });
+}
+
+// A stochastic file: every plant its own seed from the shared generator, so two plants differ;
+// the cache gives exactly the shapes the parser grows for each seed.
+TEST_F(PlantTest, EveryPlantGrowsFromItsOwnSeedAndTheCacheGivesTheSamePlants)
+{
+    qxtest::WriteFileText(dir.file("wild.ls"), "5\n30\n20\nA\nA=F[+A]\nA=F[-A]A\nA=F[&A][^A]\n@\n");
+    WithContext(64, 64, [&] {
+        Ortho(64);
+        TPlant plant;
+        Files(plant);
+        plant.NearFile = dir.file("wild");
+        SetRandSeed(11);
+        std::vector<std::vector<float>> drawn;
+        for (int i = 0; i < 8; ++i) {
+            plant.DrawPlant(MakeVector3(32, 10, 0), {}, {}, 1.0, 40);
+            ASSERT_NE(plant.CurrentShape(), nullptr);
+            drawn.push_back(plant.CurrentShape()->Vertices);
+        }
+        EXPECT_EQ(plant.ParserRuns(), 8);
+        int different = 0;
+        for (size_t i = 1; i < drawn.size(); ++i) different += drawn[i] != drawn[0];
+        EXPECT_GE(different, 5);
+        // The seeds were the generator's next eight draws below 2147483647.
+        SetRandSeed(11);
+        for (const auto& vertices : drawn) {
+            const int32_t seed = Random(2147483647);
+            auto buf = std::make_unique<TLParserBuffer>();
+            ASSERT_TRUE(getLParserData((dir.file("wild") + ".ls").c_str(), seed, 0, buf.get()));
+            ASSERT_EQ(vertices.size(), size_t(buf->Count) * 9);
+            const TLParserPolygon& last = buf->Polygons[buf->Count - 1];
+            EXPECT_EQ(vertices[vertices.size() - 3], last.Vertices[2][0]);
+            EXPECT_EQ(vertices[vertices.size() - 1], last.Vertices[2][1]);
+        }
+    });
+
+    // The same seeds through a cache, a cache that keeps nothing, and one that must evict.
+    TPlantShapeCache kept, none(0), small(40);
+    struct Case { const char* file; int32_t seed; };
+    const Case cases[] = {{"wild", 1}, {"wild", 2}, {"wild", 1}, {"near", 7}, {"wild", 99}, {"near", 8},
+                          {"wild", 2}, {"wild", 123456789}, {"wild", 1}, {"near", 7}};
+    for (const Case& c : cases) {
+        const auto a = kept.Shape(dir.file(c.file), c.seed);
+        const auto b = none.Shape(dir.file(c.file), c.seed);
+        const auto d = small.Shape(dir.file(c.file), c.seed);
+        ASSERT_TRUE(a && b && d) << c.file << c.seed;
+        EXPECT_EQ(a->Vertices, b->Vertices) << c.file << c.seed;
+        EXPECT_EQ(a->Colours, b->Colours) << c.file << c.seed;
+        EXPECT_EQ(d->Vertices, b->Vertices) << c.file << c.seed;
+        EXPECT_EQ(a->Extent, b->Extent) << c.file << c.seed;
+    }
+    EXPECT_EQ(kept.Shapes(), 5u); // wild 1, 2, 99, 123456789; near once for every seed
+    EXPECT_EQ(none.Shapes(), 0u);
+    EXPECT_LE(small.Triangles(), 40u + 0u);
+    bool parsed = true;
+    kept.Shape(dir.file("wild"), 2, &parsed);
+    EXPECT_FALSE(parsed);
+
+    // An edited file grows anew; an unchanged one is kept.
+    kept.ForgetChangedFiles();
+    EXPECT_EQ(kept.Shapes(), 5u);
+    qxtest::WriteFileText(dir.file("near.ls"), "0\n90\n50\nFFFF\n");
+    kept.ForgetChangedFiles();
+    EXPECT_EQ(kept.Shapes(), 4u);
+    EXPECT_EQ(kept.Shape(dir.file("near"), 7)->Count(), 16);
+}
+
+// Plants gathered into one batch draw the picture of drawing them one by one, overlaps included.
+TEST_F(PlantTest, ABatchOfPlantsDrawsThePictureOfDrawingThemOneByOne)
+{
+    qxtest::WriteFileText(dir.file("wild.ls"), "4\n30\n30\nA\nA=F[+'~A]\nA=F[-''~A]A\nA=F[&A][^'~A]\n@\n");
+    project->Atmosphere.Ambient = 0.4;
+    project->Atmosphere.Diffuse = 0.8;
+    project->Lighting.LightAzimuth = 120;
+    project->Lighting.LightAltitude = 50;
+    for (int c = 0; c < 16; ++c) project->Actors.Items[0].Colors[c] = {c / 16.0f, 0.6f, 1 - c / 20.0f};
+    struct Spot { TVector3 at; double height; };
+    const Spot spots[] = {{MakeVector3(30, 5, 0), 60}, {MakeVector3(40, 8, 10), 70}, {MakeVector3(80, 2, -20), 90},
+                          {MakeVector3(60, 30, 5), 8}, {MakeVector3(100, 12, 30), 25}, {MakeVector3(50, 10, 0), 0.2}};
+    WithContext(128, 128, [&] {
+        const TGLEntryPoints& gl = GL();
+        auto draw = [&](bool batched) {
+            Ortho(128);
+            gl.glEnable(GL_DEPTH_TEST);
+            gl.glClear(GL_DEPTH_BUFFER_BIT);
+            TPlant plant;
+            Files(plant);
+            plant.NearFile = plant.MidFile = dir.file("wild");
+            TPlantBatch batch;
+            SetRandSeed(77);
+            for (const Spot& s : spots) {
+                plant.VaryPlantColor(0, s.at);
+                const TVector3 haze = MakeVector3(0.7f, 0.8f, 0.9f), amount = MakeVector3(0.1f, 0.2f, 0.3f);
+                if (batched)
+                    plant.AddPlant(batch, s.at, haze, amount, 0.9, s.height);
+                else
+                    plant.DrawPlant(s.at, haze, amount, 0.9, s.height);
+            }
+            EXPECT_EQ(batch.VertexCount() > 0, batched);
+            batch.Draw();
+            EXPECT_EQ(batch.VertexCount(), 0u);
+            gl.glFinish();
+            std::vector<unsigned char> pixels(128 * 128 * 4);
+            gl.glReadPixels(0, 0, 128, 128, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+            gl.glDisable(GL_DEPTH_TEST);
+            return pixels;
+        };
+        const auto single = draw(false);
+        const auto batched = draw(true);
+        int lit = 0;
+        for (size_t i = 0; i < single.size(); i += 4) lit += single[i] + single[i + 1] + single[i + 2] > 0;
+        EXPECT_GT(lit, 500);
+        EXPECT_TRUE(single == batched);
+        EXPECT_FALSE(gl.glIsEnabled(GL_VERTEX_ARRAY));
+        EXPECT_FALSE(gl.glIsEnabled(GL_COLOR_ARRAY));
     });
 }
 

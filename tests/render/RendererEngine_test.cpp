@@ -407,15 +407,22 @@ TEST_F(EngineTest, CellScreenSizeFromFeedback)
             g.Corners[3] = clockwise ? TVector3{x0 + w, y0, 0} : TVector3{x0, y0 + h, 0};
             return g;
         };
+        // A cell turned toward the camera runs clockwise on the screen, as the surface is drawn.
         struct Case { TCellGeometry g; bool cull, visible; double size; };
         const Case cases[] = {
-            {cell(10, 10, 20, 10, false), true, true, 1.415 * 20},
-            {cell(90, 40, 30, 5, false), false, true, 1.415 * 10}, // clipped at the right edge
-            {cell(200, 200, 10, 10, false), false, false, 0},
-            {cell(10, 10, 20, 10, true), true, false, 0},          // facing away and culled
-            {cell(10, 10, 20, 10, true), false, true, 1.415 * 20},
+            {cell(10, 10, 20, 10, true), true, true, 1.415 * 20},
+            {cell(90, 40, 30, 5, true), false, true, 1.415 * 10}, // clipped at the right edge
+            {cell(90, 40, 30, 5, true), true, true, 1.415 * 10},
+            {cell(200, 200, 10, 10, true), false, false, 0},
+            {cell(200, 200, 10, 10, true), true, false, 0},
+            {cell(10, 10, 20, 10, false), true, false, 0},        // facing away and culled
+            {cell(10, 10, 20, 10, false), false, true, 1.415 * 20},
         };
+        // Whatever winding and culled side the caller left in force.
+        for (const GLenum front : {GL_CCW, GL_CW})
         for (const Case& c : cases) {
+            GL().glFrontFace(front);
+            GL().glCullFace(front == GL_CCW ? GL_BACK : GL_FRONT);
             double size = -7;
             EXPECT_EQ(engine.CellScreenSize(c.g, c.cull, size), c.visible);
             if (c.visible) {
@@ -425,6 +432,85 @@ TEST_F(EngineTest, CellScreenSizeFromFeedback)
             }
         }
         EXPECT_FALSE(GL().glIsEnabled(GL_CULL_FACE)); // the caller's state is kept
+        GLint front = 0, culled = 0;
+        GL().glGetIntegerv(GL_FRONT_FACE, &front);
+        GL().glGetIntegerv(GL_CULL_FACE_MODE, &culled);
+        EXPECT_EQ(front, GL_CW);
+        EXPECT_EQ(culled, GL_FRONT);
+    });
+}
+
+// The screen test in software agrees with what feedback mode reports for the cell's two
+// triangles, culled as the surface is drawn: cells seen from a perspective camera facing it or
+// away, crossing the near plane and the picture's edges.
+TEST_F(EngineTest, CellScreenSizeAgreesWithFeedbackModeInPerspective)
+{
+    MakeGrid(4, 4, [](int, int) { return 0.0; });
+    WithContext(160, 120, [&] {
+        const TGLEntryPoints& gl = GL();
+        gl.glViewport(0, 0, 160, 120);
+        gl.glMatrixMode(GL_PROJECTION);
+        gl.glLoadIdentity();
+        gl.gluPerspective(45, 160.0 / 120.0, 0.1, 5000);
+        gl.glMatrixMode(GL_MODELVIEW);
+        gl.glLoadIdentity();
+        gl.gluLookAt(0, 20, 40, 0, 0, 0, 0, 1, 0);
+        engine.ViewRect = {0, 0, 160, 120};
+        // Feedback of the triangles, as the screen test was once made: visible and window extent.
+        auto feedback = [&](const TCellGeometry& g, bool cull, double& size) {
+            std::vector<GLfloat> buffer(256);
+            gl.glFeedbackBuffer(256, GL_2D, buffer.data());
+            gl.glRenderMode(GL_FEEDBACK);
+            engine.DrawCellTriangles(g, cull);
+            const GLint count = gl.glRenderMode(GL_RENDER);
+            bool visible = false, any = false;
+            double x0 = 0, x1 = 0, y0 = 0, y1 = 0;
+            for (GLint at = 0; at + 1 < count && buffer[at] == GL_POLYGON_TOKEN;) {
+                const int n = int(std::lround(buffer[at + 1]));
+                at += 2;
+                for (int v = 0; v < n; ++v, at += 2) {
+                    const double x = buffer[at], y = buffer[at + 1];
+                    visible = visible || (x >= 0 && x <= 160 && y >= 0 && y <= 120);
+                    x0 = any ? std::min(x0, x) : x, x1 = any ? std::max(x1, x) : x;
+                    y0 = any ? std::min(y0, y) : y, y1 = any ? std::max(y1, y) : y;
+                    any = true;
+                }
+            }
+            size = 1.415 * std::max(x1 - x0, y1 - y0);
+            return visible;
+        };
+        // Corners (c, r), (c + 1, r), (c + 1, r + 1), (c, r + 1) of a cell at x, z with side s and
+        // heights h0 .. h3.
+        auto cell = [](float x, float z, float s, float h0, float h1, float h2, float h3) {
+            TCellGeometry g;
+            g.Corners[0] = {x, h0, z};
+            g.Corners[1] = {x + s, h1, z};
+            g.Corners[2] = {x + s, h2, z + s};
+            g.Corners[3] = {x, h3, z + s};
+            return g;
+        };
+        const TCellGeometry cases[] = {
+            cell(-5, -5, 10, 0, 0, 0, 0),      // flat, in the middle of the view
+            cell(-5, -5, 10, 30, 30, 0, 0),    // a slope rising away: faces the camera
+            cell(-5, -5, 10, 0, 0, 60, 60),    // a steep slope toward the camera: turned away
+            cell(15, -5, 10, 0, 0, 0, 0),      // across the right edge
+            cell(-10, 0, 60, 0, 0, 0, 0),      // reaching behind the camera: clipped at the near plane
+            cell(-300, -5, 10, 0, 0, 0, 0),    // far to the left: outside
+            cell(-5, 60, 10, 0, 0, 0, 0),      // behind the camera
+            cell(-40, -200, 80, 0, 5, 90, 0),  // large, far, partly above the picture
+        };
+        int visibleCases = 0;
+        for (const bool cull : {true, false})
+            for (const TCellGeometry& g : cases) {
+                double expected = 0, size = -1;
+                const bool want = feedback(g, cull, expected);
+                EXPECT_EQ(engine.CellScreenSize(g, cull, size), want) << g.Corners[0].X << "," << g.Corners[0].Z;
+                if (want) {
+                    EXPECT_NEAR(size, expected, 0.01 * expected + 0.01) << g.Corners[0].X << "," << g.Corners[0].Z;
+                }
+                visibleCases += want;
+            }
+        EXPECT_EQ(visibleCases, 10); // both visible and hidden cells are among the cases
     });
 }
 
