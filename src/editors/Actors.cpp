@@ -190,7 +190,7 @@ TFActors::TFActors(QWidget* parent) : TFBaseForm(parent)
         sg->addWidget(new QLabel(QString::fromLatin1(labels[i]), sources), i, 0);
         sg->addWidget(*edits[i], i, 1);
         sg->addWidget(*fileButtons[i], i, 2);
-        connect(*fileButtons[i], &QPushButton::clicked, this, [this, i] { RunHandler([this, i] { FileButtonClick(i); }); });
+        connect(*fileButtons[i], &QPushButton::clicked, this, [this, i] { RunEdit([this, i] { FileButtonClick(i); }); });
     }
     g->addWidget(sources, 1, 0, 1, 3);
     ActorPathButton = new QPushButton(QStringLiteral("Set Vegetation Directory"), props);
@@ -204,7 +204,7 @@ TFActors::TFActors(QWidget* parent) : TFBaseForm(parent)
         b->setFixedSize(24, 24);
         Colors[size_t(n)] = b;
         cg->addWidget(b, n / 8, n % 8);
-        connect(b, &THemisphereButton::OnClick, this, [this, b] { RunHandler([this, b] { ColorButtonClick(b); }); });
+        connect(b, &THemisphereButton::OnClick, this, [this, b] { RunEdit([this, b] { ColorButtonClick(b); }); });
     }
     g->addWidget(colours, 3, 0, 1, 3);
 
@@ -224,10 +224,11 @@ TFActors::TFActors(QWidget* parent) : TFBaseForm(parent)
         if (!refreshing_)
             RunHandler([this] { ActorListBoxClick(); });
     });
-    connect(NewButton, &QPushButton::clicked, this, [this] { RunHandler([this] { NewButtonClick(); }); });
+    connect(NewButton, &QPushButton::clicked, this, [this] { RunEdit([this] { NewButtonClick(); }); });
     connect(ActorNameEdit, &QLineEdit::textEdited, this, [this](const QString& text) {
         if (refreshing_)
             return;
+        ProjectChanged();
         RunHandler([this, &text] {
             TActor* a = Selected();
             if (!a)
@@ -241,15 +242,16 @@ TFActors::TFActors(QWidget* parent) : TFBaseForm(parent)
         connect(bar, &QSlider::valueChanged, this, [this, field](int position) {
             if (refreshing_)
                 return;
+            ProjectChanged();
             if (TActor* a = Selected())
                 a->*field = position / 100.0;
         });
     };
     track(HueVariabilityTrack, &TActor::HueVariability);
     track(BrightnessVariabilityTrack, &TActor::BrightnessVariability);
-    connect(ActorPathButton, &QPushButton::clicked, this, [this] { RunHandler([this] { ActorPathButtonClick(); }); });
+    connect(ActorPathButton, &QPushButton::clicked, this, [this] { RunEdit([this] { ActorPathButtonClick(); }); });
     connect(SaveColorsButton, &QPushButton::clicked, this, [this] { RunHandler([this] { SaveColorsButtonClick(); }); });
-    connect(LoadColorsButton, &QPushButton::clicked, this, [this] { RunHandler([this] { LoadColorsButtonClick(); }); });
+    connect(LoadColorsButton, &QPushButton::clicked, this, [this] { RunEdit([this] { LoadColorsButtonClick(); }); });
 
     FActors = this;
 }

@@ -3,12 +3,14 @@
 // RefreshFromProject fills the controls without feeding them back, no exception leaves a handler,
 // and colours go through the prompt interface so tests can answer the colour dialog.
 #include "project/TypeDefinition.h"
+#include "shell/BaseUnit.h"
 
 #include <QColor>
 
 #include <cstdint>
 #include <exception>
 #include <string>
+#include <utility>
 
 class TFloatEdit;
 
@@ -29,7 +31,8 @@ int ClampedRound(double value, int lo, int hi);
 // out-of-range message (the project keeps its value until the user edits the field).
 void ShowFloatValue(TFloatEdit& edit, double value);
 
-// Set while RefreshFromProject fills the controls; handlers ignore changes meanwhile.
+// Set while RefreshFromProject fills the controls; handlers ignore changes meanwhile, and nothing
+// done meanwhile marks the project modified.
 class TRefreshScope {
 public:
     explicit TRefreshScope(bool& flag) : flag_(flag), old_(flag) { flag_ = true; }
@@ -40,6 +43,7 @@ public:
 private:
     bool& flag_;
     bool old_;
+    TProjectLoadScope loading_;
 };
 
 // Hourglass cursor through the status interface for the lifetime of the object.
@@ -63,4 +67,13 @@ void RunHandler(F&& handler)
     } catch (...) {
         ReportHandlerError("Unexpected error");
     }
+}
+
+// Runs a handler that changes the project (a button, a colour pick, a picker) as RunHandler does,
+// then marks the project modified (nothing is marked while the controls are being filled).
+template <class F>
+void RunEdit(F&& handler)
+{
+    RunHandler(std::forward<F>(handler));
+    ProjectChanged();
 }

@@ -88,6 +88,7 @@ bool RunHeightImport(int filterIndex, const std::string& fileName, TProject& pro
         }
         std::string error = r.Error;
         if (r.Ok && CommitHeightImport(project, r.Grid, error)) {
+            ProjectChanged();
             Refresh();
             return true;
         }

@@ -243,16 +243,22 @@ TFLandscape::TFLandscape(QWidget* parent) : TFBaseForm(parent)
     connect(ImportMenuItem, &QAction::triggered, this, [this] { ImportMenuItemClick(); });
     connect(ExportMenuItem, &QAction::triggered, this, [this] { ExportMenuItemClick(); });
     connect(MaxHeightSpin, &QSpinBox::valueChanged, this, [this](int v) {
-        if (!loading_ && ProjectVar() && *ProjectVar())
+        if (!loading_ && ProjectVar() && *ProjectVar()) {
             Project().Grid.MaxHeight = v;
+            ProjectChanged();
+        }
     });
     connect(MinHeightSpin, &QSpinBox::valueChanged, this, [this](int v) {
-        if (!loading_ && ProjectVar() && *ProjectVar())
+        if (!loading_ && ProjectVar() && *ProjectVar()) {
             Project().Grid.MinHeight = v;
+            ProjectChanged();
+        }
     });
     connect(ScalingSpinEdit, &QSpinBox::valueChanged, this, [this](int v) {
-        if (!loading_ && ProjectVar() && *ProjectVar())
+        if (!loading_ && ProjectVar() && *ProjectVar()) {
             Project().Grid.VerticalScale = v / 100.0;
+            ProjectChanged();
+        }
     });
     connect(AutoToleranceBar, &QSlider::valueChanged, this, [this](int v) { Map->AutoTraceTolerance = v; });
     connect(DensityEdit, &QSpinBox::valueChanged, this, [this](int v) { Map->AutoTraceDensity = v; });
@@ -412,6 +418,7 @@ void TFLandscape::NewGridMenuItemClick()
         if (!target.NewGrid(dlg.Columns(), dlg.Rows(), dlg.XSpacingMaskEdit->Value(), dlg.YSpacingMaskEdit->Value()))
             throw std::runtime_error("new grid");
         Map->GridReplaced();
+        ProjectChanged();
         const TGeoreference geo = dlg.Georeference();
         target.Grid.LeftGeo = geo.Left;
         target.Grid.TopGeo = geo.Top;
@@ -454,6 +461,7 @@ void TFLandscape::GeoreferencingMenuItemClick()
         grid.TopGeo = geo.Top;
         grid.RightGeo = geo.Right;
         grid.BottomGeo = geo.Bottom;
+        ProjectChanged();
     });
 }
 

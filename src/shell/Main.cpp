@@ -174,6 +174,7 @@ TMainForm::TMainForm(const TMainFormOptions& options, QWidget* parent) : QMainWi
     BuildMenus();
     BuildStatusBar();
     RegisterMessageForm(this, [this](TAppMessage& message) { AppMessage(message); }, true);
+    SetProjectChangedHandler([this] { Modified = 1; });
     if (options_.InstallStatusSink) {
         sink_ = new TMainStatusSink(*this);
         previousSink_ = SetStatusSink(sink_);
@@ -217,8 +218,10 @@ TMainForm::~TMainForm()
     if (sinkInstalled_)
         SetStatusSink(previousSink_);
     delete sink_;
-    if (MainForm == this)
+    if (MainForm == this) {
         MainForm = nullptr;
+        SetProjectChangedHandler({});
+    }
 }
 
 void TMainForm::BuildMenus()
@@ -599,7 +602,10 @@ bool TMainForm::OpenProjectFile(const std::string& fileName, bool addToRecent)
         TBusyScope busy(Busy);
         THourglass hourglass;
         // On failure the loader has shown its message and left the project as it was: so do we.
-        loaded = CurrentProject->LoadFromFile(fileName);
+        {
+            TProjectLoadScope reading;
+            loaded = CurrentProject->LoadFromFile(fileName);
+        }
         if (loaded) {
             FileName = fileName;
             CurrentProject->ShadowsOutOfDate = 1;
@@ -888,7 +894,10 @@ TFBaseForm* TMainForm::OpenChildWindow(TChildKind kind)
     window->show();
     form->SetProject(&CurrentProject);
     if (!isRenderer(kind)) {
-        form->RefreshFromProject();
+        {
+            TProjectLoadScope filling;
+            form->RefreshFromProject();
+        }
         Modified = 1;
     }
     return ChildWindow(kind);
@@ -911,6 +920,7 @@ void TMainForm::OutBarClick(int command)
 
 void TMainForm::UpdateAllEditors()
 {
+    TProjectLoadScope filling; // reloading the controls changes nothing
     for (QMdiSubWindow* window : MdiArea->subWindowList(QMdiArea::CreationOrder)) {
         QPointer<TFBaseForm> form = qobject_cast<TFBaseForm*>(window->widget());
         if (!form)
@@ -943,6 +953,7 @@ void TMainForm::AppMessage(TAppMessage& message)
         break;
     case WM_RESETPATHS: PreferencesMenuItemClick(); break;
     case WM_FRACTALDEPTHCHANGED:
+        ProjectChanged(); // the renderer or the fractal editor changed the depth or the models switch
         eachChild([](TFBaseForm& form) {
             if (form.Kind() == TChildKind::FractalParameters)
                 form.RefreshFractalDepth();

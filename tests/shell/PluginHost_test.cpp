@@ -377,3 +377,22 @@ TEST_F(PluginServicesTest, WithoutAProjectEveryServiceFailsQuietly)
 }
 
 } // namespace
+
+TEST_F(ShellTest, ServiceCalledOutsideARunMarksTheProjectAndExitAsks)
+{
+    TMainForm& main = Start();
+    prompt.saveNames = {dir.file("saved.qx2")};
+    ASSERT_TRUE(main.SaveProjectAsMenuItemClick());
+    ASSERT_EQ(main.Modified, 0);
+    // A plug-in with a window of its own calls the services long after its run ended.
+    PluginHostTable table;
+    FillPluginHostTable(table, &table);
+    const PluginHostEntry& setHeight = table.Entries[psSetHeight];
+    reinterpret_cast<PluginSetHeightFn>(setHeight.Code)(setHeight.Data, 1, 1, 42.0);
+    EXPECT_EQ(CurrentProject->Grid.Cells[1][1].Height, 42.0);
+    EXPECT_EQ(main.Modified, 1);
+    prompt.answers = {TAnswer::Cancel};
+    EXPECT_FALSE(main.close());
+    EXPECT_EQ(prompt.questions, (std::vector<std::string>{"Save changes to project?"}));
+    TakePluginProjectChanged();
+}
