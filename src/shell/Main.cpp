@@ -366,6 +366,8 @@ void TMainForm::BuildOutBar()
     OutBar->setObjectName(QStringLiteral("OutBar"));
     OutBar->setMinimumWidth(150);
     OutBar->SmoothSpeed = 24;
+    // Plug-in items stand for their plug-in and built-in items for their command: none may go or move.
+    OutBar->ItemsFixed = true;
     // Commands 0 to 13 for the editors and renderers, 15 for plug-ins.
     OutBar->SetLargeImages(OutBarImages({"R", "O", "L", "C", "A", "C", "T", "W", "L", "P", "V", "E", "U", "O", "", "P"}));
     const TBarItem basics[] = {
@@ -395,11 +397,11 @@ void TMainForm::BuildOutBar()
         TOutItem* item = OutBar->GetSelectedItem();
         if (!item)
             return;
-        // Items of the built-in commands 0 .. 13; anything else is a plug-in's, by its position.
+        // Items of the built-in commands 0 .. 13; anything else is a plug-in's, whose index it carries.
         if (item->ImageIndex() >= 0 && item->ImageIndex() <= 13)
             OutBarClick(item->ImageIndex());
         else
-            RunPluginByIndex(item->Index());
+            RunPluginByIndex(item->Tag);
     });
     dock->setWidget(OutBar);
     addDockWidget(Qt::LeftDockWidgetArea, dock);
@@ -1061,6 +1063,7 @@ void TMainForm::ScanPlugins()
             TOutItem* item = page->AddItem();
             item->SetCaption(QString::fromStdString(name));
             item->SetImageIndex(15);
+            item->Tag = PluginMenu->actions().size() - 1; // the plug-in's index, as for its menu item
         }
         OutBar->EndUpdate();
     };
