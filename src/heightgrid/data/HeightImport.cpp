@@ -384,12 +384,36 @@ TImportResult ImportPGM(const std::string& fileName, const TPGMImportOptions& op
 
 // ---- BMP -------------------------------------------------------------------------------------
 
+namespace {
+
+bool DecodePicture(std::string_view data, QImage& picture)
+{
+    return data.size() <= size_t(std::numeric_limits<int>::max())
+           && picture.loadFromData(reinterpret_cast<const uchar*>(data.data()), int(data.size()));
+}
+
+} // namespace
+
 TImportResult ImportBMPData(std::string_view data, const TBMPImportOptions& opt)
 {
     QImage picture;
-    if (data.size() > size_t(std::numeric_limits<int>::max()) ||
-        !picture.loadFromData(reinterpret_cast<const uchar*>(data.data()), int(data.size())))
+    if (!DecodePicture(data, picture))
         return Fail(kMsgCannotRead);
+    return ImportBMPPicture(picture, opt);
+}
+
+bool LoadBMPPicture(const std::string& fileName, QImage& picture)
+{
+    TBusy busy;
+    std::string data;
+    return ReadWholeFile(fileName, data) && DecodePicture(data, picture);
+}
+
+TImportResult ImportBMPPicture(const QImage& source, const TBMPImportOptions& opt)
+{
+    if (source.isNull())
+        return Fail(kMsgCannotRead);
+    QImage picture = source;
     TImportResult res;
     THeightImport& g = res.Grid;
     if (!StartNewGrid(g, picture.width(), picture.height(), opt.XSpacing, opt.YSpacing))
