@@ -19,10 +19,7 @@ constexpr int32_t kTrackStartMax = -2147483647;
 constexpr int32_t kTrackStartMin = 2147483647;
 
 // Hourglass for the duration of one import.
-struct TBusy {
-    TBusy() { StatusSink().SetBusyCursor(true); }
-    ~TBusy() { StatusSink().SetBusyCursor(false); }
-};
+using TBusy = THourglassScope;
 
 TImportResult Fail(std::string message)
 {
