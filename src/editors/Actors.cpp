@@ -337,7 +337,7 @@ void TFActors::FileButtonClick(int which)
     TProject& p = Project();
     std::string TActor::*fields[3] = {&TActor::FarActorSource, &TActor::MidActorSource, &TActor::NearActorSource};
     QLineEdit* edits[3] = {FarActorSourceEdit, MidActorSourceEdit, NearActorSourceEdit};
-    const std::string start = p.Actors.Directory + edits[which]->text().toStdString();
+    const std::string start = FileInDirectory(p.Actors.Directory, edits[which]->text().toStdString());
     const std::string chosen = Prompt().OpenFileName("Open", "LParser (*.ls)", start);
     if (chosen.empty())
         return;

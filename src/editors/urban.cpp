@@ -212,7 +212,7 @@ void TFUrbanPlan::ShowPreview(QLabel* preview, const std::string& fileName)
     preview->clear();
     if (fileName.empty())
         return;
-    const std::string path = Project().Models.Directory + fileName;
+    const std::string path = FileInDirectory(Project().Models.Directory, fileName);
     QImage image;
     std::string error;
     if (!LoadPicture(FindFileCaseInsensitive(path), image, &error)) {
