@@ -855,7 +855,7 @@ void TCustomOutBar::DelayMessage(int kind, quintptr tag)
         }
         break;
     case 1:
-        if (leftDown_ && hotItem_ && tag == reinterpret_cast<quintptr>(hotItem_)) {
+        if (!ItemsFixed && leftDown_ && hotItem_ && tag == reinterpret_cast<quintptr>(hotItem_)) {
             QPointer<TCustomOutBar> self(this);
             draggedItem_ = hotItem_;
             dragStarted_ = true;
@@ -1050,7 +1050,7 @@ void TCustomOutBar::ItemDblClick(TOutItem* item)
 
 void TCustomOutBar::DeleteItem(TOutItem* item)
 {
-    if (!item || item->ReadOnly())
+    if (!item || item->ReadOnly() || ItemsFixed)
         return;
     QPointer<TOutItem> guard(item);
     bool allow = true;
@@ -1079,7 +1079,7 @@ void TCustomOutBar::UnmarkAll()
 
 void TCustomOutBar::MoveMarkedItems()
 {
-    if (!activePage_)
+    if (!activePage_ || ItemsFixed)
         return;
     // They go before the selected item (the first unmarked one from there on), else to the end.
     TOutItem* before = nullptr;
@@ -1209,7 +1209,7 @@ void TCustomOutBar::keyPressEvent(QKeyEvent* event)
 bool TCustomOutBar::AcceptsDrag(const QDropEvent* event) const
 {
     const QMimeData* data = event->mimeData();
-    if (!data)
+    if (!data || ItemsFixed)
         return false;
     if (auto* source = qobject_cast<TCustomOutBar*>(event->source()))
         return data->hasFormat(OutBarItemMimeType) && source->DraggedItem();

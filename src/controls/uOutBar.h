@@ -303,6 +303,10 @@ public:
     int SmoothSpeed = 24;
     int imgShellFile = -1;
     int Delay = 800; // milliseconds of every delayed action
+    // Set by an owner whose items stand for fixed commands: items can then be neither deleted,
+    // dragged, moved by marking nor dropped in (from a bar or as files); clicks, pages and
+    // renaming work as before.
+    bool ItemsFixed = false;
 
     // Run-time state.
     TOutItem* HotItem() const { return hotItem_; }

@@ -189,7 +189,7 @@ TFActors::TFActors(QWidget* parent) : TFBaseForm(parent)
         sg->addWidget(new QLabel(QString::fromLatin1(labels[i]), sources), i, 0);
         sg->addWidget(*edits[i], i, 1);
         sg->addWidget(*fileButtons[i], i, 2);
-        connect(*fileButtons[i], &QPushButton::clicked, this, [this, i] { RunHandler([this, i] { FileButtonClick(i); }); });
+        connect(*fileButtons[i], &QPushButton::clicked, this, [this, i] { RunEdit([this, i] { FileButtonClick(i); }); });
     }
     g->addWidget(sources, 1, 0, 1, 3);
     ActorPathButton = new QPushButton(QStringLiteral("Set Vegetation Directory"), props);
@@ -203,7 +203,7 @@ TFActors::TFActors(QWidget* parent) : TFBaseForm(parent)
         b->setFixedSize(24, 24);
         Colors[size_t(n)] = b;
         cg->addWidget(b, n / 8, n % 8);
-        connect(b, &THemisphereButton::OnClick, this, [this, b] { RunHandler([this, b] { ColorButtonClick(b); }); });
+        connect(b, &THemisphereButton::OnClick, this, [this, b] { RunEdit([this, b] { ColorButtonClick(b); }); });
     }
     g->addWidget(colours, 3, 0, 1, 3);
 
@@ -223,10 +223,11 @@ TFActors::TFActors(QWidget* parent) : TFBaseForm(parent)
         if (!refreshing_)
             RunHandler([this] { ActorListBoxClick(); });
     });
-    connect(NewButton, &QPushButton::clicked, this, [this] { RunHandler([this] { NewButtonClick(); }); });
+    connect(NewButton, &QPushButton::clicked, this, [this] { RunEdit([this] { NewButtonClick(); }); });
     connect(ActorNameEdit, &QLineEdit::textEdited, this, [this](const QString& text) {
         if (refreshing_)
             return;
+        ProjectChanged();
         RunHandler([this, &text] {
             TActor* a = Selected();
             if (!a)
@@ -240,15 +241,16 @@ TFActors::TFActors(QWidget* parent) : TFBaseForm(parent)
         connect(bar, &QSlider::valueChanged, this, [this, field](int position) {
             if (refreshing_)
                 return;
+            ProjectChanged();
             if (TActor* a = Selected())
                 a->*field = position / 100.0;
         });
     };
     track(HueVariabilityTrack, &TActor::HueVariability);
     track(BrightnessVariabilityTrack, &TActor::BrightnessVariability);
-    connect(ActorPathButton, &QPushButton::clicked, this, [this] { RunHandler([this] { ActorPathButtonClick(); }); });
+    connect(ActorPathButton, &QPushButton::clicked, this, [this] { RunEdit([this] { ActorPathButtonClick(); }); });
     connect(SaveColorsButton, &QPushButton::clicked, this, [this] { RunHandler([this] { SaveColorsButtonClick(); }); });
-    connect(LoadColorsButton, &QPushButton::clicked, this, [this] { RunHandler([this] { LoadColorsButtonClick(); }); });
+    connect(LoadColorsButton, &QPushButton::clicked, this, [this] { RunEdit([this] { LoadColorsButtonClick(); }); });
 
     FActors = this;
 }
@@ -335,7 +337,7 @@ void TFActors::FileButtonClick(int which)
     TProject& p = Project();
     std::string TActor::*fields[3] = {&TActor::FarActorSource, &TActor::MidActorSource, &TActor::NearActorSource};
     QLineEdit* edits[3] = {FarActorSourceEdit, MidActorSourceEdit, NearActorSourceEdit};
-    const std::string start = p.Actors.Directory + edits[which]->text().toStdString();
+    const std::string start = FileInDirectory(p.Actors.Directory, edits[which]->text().toStdString());
     const std::string chosen = Prompt().OpenFileName("Open", "LParser (*.ls)", start);
     if (chosen.empty())
         return;

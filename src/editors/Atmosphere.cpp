@@ -126,7 +126,7 @@ TFAtmosphere::TFAtmosphere(QWidget* parent) : TFBaseForm(parent)
         eg->addWidget(edit, i, 2);
         tracks_[i] = bar;
         trackEdits_[i] = edit;
-        connect(bar, &QSlider::valueChanged, this, [this, i] { RunHandler([this, i] { TrackChange(i); }); });
+        connect(bar, &QSlider::valueChanged, this, [this, i] { RunEdit([this, i] { TrackChange(i); }); });
     }
     AmbientLight = tracks_[0], DiffuseLight = tracks_[1], BlueingLight = tracks_[2], ShadowDepth = tracks_[3];
     GlowingLight = tracks_[4], MistLevel = tracks_[5], MistHeight = tracks_[6];
@@ -168,7 +168,7 @@ TFAtmosphere::TFAtmosphere(QWidget* parent) : TFBaseForm(parent)
 
     auto colour = [this](THemisphereButton* button, std::function<TFloatColor&(TProject&)> field) {
         connect(button, &THemisphereButton::OnClick, this,
-                [this, button, field] { RunHandler([&] { PickColour(button, field(Project())); }); });
+                [this, button, field] { RunEdit([&] { PickColour(button, field(Project())); }); });
     };
     colour(SkyColorButton, [](TProject& p) -> TFloatColor& { return p.Atmosphere.SkyColor; });
     colour(HorizonColorButton, [](TProject& p) -> TFloatColor& { return p.Atmosphere.HorizonColor; });
@@ -220,8 +220,10 @@ TFAtmosphere::TFAtmosphere(QWidget* parent) : TFBaseForm(parent)
         ++row;
         connect(d.edit, &QLineEdit::textChanged, this, [this, edit = d.edit, field = d.field] {
             RunHandler([&] {
-                if (!refreshing_)
-                    Project().Atmosphere.*field = edit->Value();
+                if (refreshing_)
+                    return;
+                ProjectChanged();
+                Project().Atmosphere.*field = edit->Value();
             });
         });
     }
@@ -236,7 +238,7 @@ TFAtmosphere::TFAtmosphere(QWidget* parent) : TFBaseForm(parent)
     qg->addWidget(QuickSettingsCombo);
     right->addWidget(quick);
     right->addStretch();
-    connect(QuickSettingsCombo, &QComboBox::activated, this, [this](int item) { RunHandler([&] { QuickSettingsComboChange(item); }); });
+    connect(QuickSettingsCombo, &QComboBox::activated, this, [this](int item) { RunEdit([&] { QuickSettingsComboChange(item); }); });
 
     setFixedSize(sizeHint());
     FAtmosphere = this;
@@ -298,6 +300,7 @@ void TFAtmosphere::SunAltitudeFromPicker()
 {
     if (refreshing_)
         return;
+    ProjectChanged();
     TProject& p = Project();
     p.Lighting.LightAltitude = LightHemisphere->Altitude();
     LightAltSpinEdit->setValue(LightHemisphere->Altitude());
@@ -308,6 +311,7 @@ void TFAtmosphere::SunAzimuthFromPicker()
 {
     if (refreshing_)
         return;
+    ProjectChanged();
     TProject& p = Project();
     p.Lighting.LightAzimuth = LightHemisphere->Azimuth();
     LightAzSpinEdit->setValue(LightHemisphere->Azimuth());
@@ -318,6 +322,7 @@ void TFAtmosphere::SunAltitudeFromSpin()
 {
     if (refreshing_)
         return;
+    ProjectChanged();
     TProject& p = Project();
     p.Lighting.LightAltitude = LightAltSpinEdit->value();
     LightHemisphere->SetAltitude(LightAltSpinEdit->value());
@@ -328,6 +333,7 @@ void TFAtmosphere::SunAzimuthFromSpin()
 {
     if (refreshing_)
         return;
+    ProjectChanged();
     TProject& p = Project();
     p.Lighting.LightAzimuth = LightAzSpinEdit->value();
     LightHemisphere->SetAzimuth(LightAzSpinEdit->value());

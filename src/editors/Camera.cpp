@@ -516,14 +516,18 @@ void TFCamera::LocPaintBoxMouseMove(int x, int y)
 
 void TFCamera::LocPaintBoxMouseUp(int, int)
 {
+    const bool dragged = draggingCamera_ || draggingTarget_ || draggingCone_;
     draggingCamera_ = draggingTarget_ = draggingCone_ = false;
     StoreMarkersInProject();
+    if (dragged)
+        ProjectChanged();
 }
 
 void TFCamera::ViewAltChange()
 {
     if (refreshing_)
         return;
+    ProjectChanged();
     Project().Camera.Eye.Y = float(ViewAlt->value());
     UpdateCameraReadouts();
 }
@@ -532,6 +536,7 @@ void TFCamera::TargetAltChange()
 {
     if (refreshing_)
         return;
+    ProjectChanged();
     Project().Camera.Target.Y = float(TargetAlt->value());
     UpdateCameraReadouts();
 }
@@ -540,6 +545,7 @@ void TFCamera::PerspectiveSpinEditChange()
 {
     if (refreshing_)
         return;
+    ProjectChanged();
     Project().Camera.Perspective = PerspectiveSpinEdit->value();
     if (!draggingCone_)
         DrawViewCone();
@@ -549,6 +555,7 @@ void TFCamera::CameraGeoRefChange()
 {
     if (refreshing_ || !geoKeyDown_)
         return;
+    ProjectChanged();
     TProject& p = Project();
     p.Camera.Eye = p.GeoToWorld({CameraGeoRefXEdit->Value(), double(ViewAlt->value()), CameraGeoRefYEdit->Value()});
     PlaceMarkersFromProject();
@@ -561,6 +568,7 @@ void TFCamera::TargetGeoRefChange()
 {
     if (refreshing_ || !geoKeyDown_)
         return;
+    ProjectChanged();
     TProject& p = Project();
     p.Camera.Target = p.GeoToWorld({TargetGeoRefXEdit->Value(), double(TargetAlt->value()), TargetGeoRefYEdit->Value()});
     PlaceMarkersFromProject();

@@ -100,8 +100,8 @@ TFCloud::TFCloud(QWidget* parent) : TFBaseForm(parent)
             [this] { Write([this](TCloud& c) { c.XOffset = XOffsetFloatEdit->Value(); }); });
     connect(YOffsetFloatEdit, &QLineEdit::textChanged, this,
             [this] { Write([this](TCloud& c) { c.YOffset = YOffsetFloatEdit->Value(); }); });
-    connect(CloudColor1Button, &THemisphereButton::OnClick, this, [this] { RunHandler([this] { PickColour(CloudColor1Button, true); }); });
-    connect(CloudColor2Button, &THemisphereButton::OnClick, this, [this] { RunHandler([this] { PickColour(CloudColor2Button, false); }); });
+    connect(CloudColor1Button, &THemisphereButton::OnClick, this, [this] { RunEdit([this] { PickColour(CloudColor1Button, true); }); });
+    connect(CloudColor2Button, &THemisphereButton::OnClick, this, [this] { RunEdit([this] { PickColour(CloudColor2Button, false); }); });
 
     setFixedSize(sizeHint());
     FCloud = this;
@@ -126,6 +126,7 @@ void TFCloud::Write(F&& change)
 {
     if (refreshing_)
         return;
+    ProjectChanged();
     RunHandler([&] {
         // A project without cloud layers has nothing to edit.
         if (TCloud* layer = Layer())

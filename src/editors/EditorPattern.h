@@ -3,6 +3,7 @@
 // RefreshFromProject fills the controls without feeding them back, no exception leaves a handler,
 // and colours go through the prompt interface so tests can answer the colour dialog.
 #include "project/TypeDefinition.h"
+#include "shell/BaseUnit.h"
 
 #include <QColor>
 
@@ -11,6 +12,7 @@
 #include <cstdint>
 #include <exception>
 #include <string>
+#include <utility>
 
 class TFloatEdit;
 
@@ -51,7 +53,8 @@ int AppendInUse(int32_t& count, V& items, const T& entry)
     return n;
 }
 
-// Set while RefreshFromProject fills the controls; handlers ignore changes meanwhile.
+// Set while RefreshFromProject fills the controls; handlers ignore changes meanwhile, and nothing
+// done meanwhile marks the project modified.
 class TRefreshScope {
 public:
     explicit TRefreshScope(bool& flag) : flag_(flag), old_(flag) { flag_ = true; }
@@ -62,6 +65,7 @@ public:
 private:
     bool& flag_;
     bool old_;
+    TProjectLoadScope loading_;
 };
 
 // Hourglass cursor through the status interface for the lifetime of the object.
@@ -85,4 +89,13 @@ void RunHandler(F&& handler)
     } catch (...) {
         ReportHandlerError("Unexpected error");
     }
+}
+
+// Runs a handler that changes the project (a button, a colour pick, a picker) as RunHandler does,
+// then marks the project modified (nothing is marked while the controls are being filled).
+template <class F>
+void RunEdit(F&& handler)
+{
+    RunHandler(std::forward<F>(handler));
+    ProjectChanged();
 }

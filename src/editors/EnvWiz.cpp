@@ -73,7 +73,7 @@ TFEnvWizard::TFEnvWizard(QWidget* parent) : TFBaseForm(parent)
     top->addWidget(RendererCheck);
 
     connect(AllCheck, &QCheckBox::clicked, this, [this] { RunHandler([this] { AllCheckClick(); }); });
-    connect(LoadButton, &QPushButton::clicked, this, [this] { RunHandler([this] { LoadButtonClick(); }); });
+    connect(LoadButton, &QPushButton::clicked, this, [this] { RunEdit([this] { LoadButtonClick(); }); });
     connect(RendererCheck, &QCheckBox::toggled, this, [this] {
         if (!refreshing_)
             RunHandler([this] { RendererCheckClick(); });

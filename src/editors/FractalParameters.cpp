@@ -300,8 +300,8 @@ TFFractalParameters::TFFractalParameters(QWidget* parent) : TFBaseForm(parent)
     // The tree and its buttons.
     connect(SurfaceTreeView, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* current) { RunHandler([this, current] { TreeChange(current); }); });
-    connect(AddChildButton, &QPushButton::clicked, this, [this] { RunHandler([this] { AddChildButtonClick(); }); });
-    connect(RemoveChildButton, &QPushButton::clicked, this, [this] { RunHandler([this] { RemoveChildButtonClick(); }); });
+    connect(AddChildButton, &QPushButton::clicked, this, [this] { RunEdit([this] { AddChildButtonClick(); }); });
+    connect(RemoveChildButton, &QPushButton::clicked, this, [this] { RunEdit([this] { RemoveChildButtonClick(); }); });
     connect(SurfaceNameEdit, &QLineEdit::textChanged, this, [this](const QString& text) {
         WriteSurface([this, &text](TTerrainSurface& s) {
             s.SurfaceName = CutShortString(text.toStdString());
@@ -312,9 +312,9 @@ TFFractalParameters::TFFractalParameters(QWidget* parent) : TFBaseForm(parent)
 
     // The selected surface.
     connect(PrimaryColorButton, &THemisphereButton::OnClick, this,
-            [this] { RunHandler([this] { PickColour(PrimaryColorButton, true); }); });
+            [this] { RunEdit([this] { PickColour(PrimaryColorButton, true); }); });
     connect(SecondaryColorButton, &THemisphereButton::OnClick, this,
-            [this] { RunHandler([this] { PickColour(SecondaryColorButton, false); }); });
+            [this] { RunEdit([this] { PickColour(SecondaryColorButton, false); }); });
     connect(RoughnessEdit, &QLineEdit::textChanged, this,
             [this] { WriteSurface([this](TTerrainSurface& s) { s.Material.Roughness = RoughnessEdit->Value(); }); });
     connect(ShininessEdit, &QLineEdit::textChanged, this,
@@ -361,6 +361,7 @@ void TFFractalParameters::WriteFractal(F&& change)
 {
     if (refreshing_)
         return;
+    ProjectChanged();
     RunHandler([&] { change(Project().Fractal); });
 }
 
@@ -369,6 +370,7 @@ void TFFractalParameters::WriteSurface(F&& change)
 {
     if (refreshing_)
         return;
+    ProjectChanged();
     RunHandler([&] {
         TFractalBlock& f = Project().Fractal;
         if (SurfaceInUse(f, selectedSurface_))
@@ -492,6 +494,7 @@ void TFFractalParameters::FractalDepthChange(int value)
 {
     if (refreshing_)
         return;
+    ProjectChanged();
     RunHandler([&] {
         TFractalBlock& f = Project().Fractal;
         if (f.FractalDepth == value)

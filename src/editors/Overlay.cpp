@@ -94,9 +94,9 @@ TFOverlay::TFOverlay(QWidget* parent) : TFBaseForm(parent)
     });
     connect(ImagesListBox, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
         if (!refreshing_)
-            RunHandler([this, item] { CheckChanged(item); });
+            RunEdit([this, item] { CheckChanged(item); });
     });
-    connect(NewImageButton, &QPushButton::clicked, this, [this] { RunHandler([this] { NewImageButtonClick(); }); });
+    connect(NewImageButton, &QPushButton::clicked, this, [this] { RunEdit([this] { NewImageButtonClick(); }); });
     connect(NameEdit, &QLineEdit::textEdited, this, [this](const QString& text) {
         Write([this, &text](TOverlayImage& image) {
             image.Name = CutShortString(text.toStdString());
@@ -106,9 +106,9 @@ TFOverlay::TFOverlay(QWidget* parent) : TFBaseForm(parent)
             }
         });
     });
-    connect(FileButton, &QPushButton::clicked, this, [this] { RunHandler([this] { FileButtonClick(); }); });
-    connect(SetOverlayDirButton, &QPushButton::clicked, this, [this] { RunHandler([this] { SetOverlayDirButtonClick(); }); });
-    connect(TransparencyButton, &THemisphereButton::OnClick, this, [this] { RunHandler([this] { TransparencyButtonClick(); }); });
+    connect(FileButton, &QPushButton::clicked, this, [this] { RunEdit([this] { FileButtonClick(); }); });
+    connect(SetOverlayDirButton, &QPushButton::clicked, this, [this] { RunEdit([this] { SetOverlayDirButtonClick(); }); });
+    connect(TransparencyButton, &THemisphereButton::OnClick, this, [this] { RunEdit([this] { TransparencyButtonClick(); }); });
     connect(TransparencyModeCombo, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index >= 0)
             Write([index](TOverlayImage& image) { image.TransparencyMode = static_cast<uint8_t>(index); });
@@ -140,6 +140,7 @@ void TFOverlay::Write(F&& change)
 {
     if (refreshing_)
         return;
+    ProjectChanged();
     RunHandler([&] {
         if (TOverlayImage* image = Selected())
             change(*image);

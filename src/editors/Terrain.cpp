@@ -531,8 +531,8 @@ TFTerrain::TFTerrain(QWidget* parent) : TFBaseForm(parent)
         if (!refreshing_)
             RunHandler([this, r] { TerrainListClick(r); });
     });
-    connect(NewButton, &QPushButton::clicked, this, [this] { RunHandler([this] { NewButtonClick(); }); });
-    connect(DeleteButton, &QPushButton::clicked, this, [this] { RunHandler([this] { DeleteButtonClick(); }); });
+    connect(NewButton, &QPushButton::clicked, this, [this] { RunEdit([this] { NewButtonClick(); }); });
+    connect(DeleteButton, &QPushButton::clicked, this, [this] { RunEdit([this] { DeleteButtonClick(); }); });
     connect(TerrainNameEdit, &QLineEdit::textChanged, this, [this](const QString& text) {
         WriteLayer([this, &text](TTerrainLayer& l) {
             l.Name = CutShortString(text.toStdString());
@@ -545,11 +545,11 @@ TFTerrain::TFTerrain(QWidget* parent) : TFBaseForm(parent)
     connect(LineWidthFloatEdit, &QLineEdit::textChanged, this,
             [this] { WriteLayer([this](TTerrainLayer& l) { l.LineWidth = LineWidthFloatEdit->Value(); }); });
     connect(LandscapeColor, &THemisphereButton::OnClick, this,
-            [this] { RunHandler([this] { PickLayerColour(LandscapeColor, &TTerrainLayer::LandscapeColor, true); }); });
+            [this] { RunEdit([this] { PickLayerColour(LandscapeColor, &TTerrainLayer::LandscapeColor, true); }); });
     connect(LayerPrimary, &THemisphereButton::OnClick, this,
-            [this] { RunHandler([this] { PickLayerColour(LayerPrimary, &TTerrainLayer::LayerPrimary, false); }); });
+            [this] { RunEdit([this] { PickLayerColour(LayerPrimary, &TTerrainLayer::LayerPrimary, false); }); });
     connect(LayerSecondary, &THemisphereButton::OnClick, this,
-            [this] { RunHandler([this] { PickLayerColour(LayerSecondary, &TTerrainLayer::LayerSecondary, false); }); });
+            [this] { RunEdit([this] { PickLayerColour(LayerSecondary, &TTerrainLayer::LayerSecondary, false); }); });
 
     auto layerCheck = [this](QCheckBox* box, uint8_t TTerrainLayer::*field) {
         connect(box, &QCheckBox::toggled, this,
@@ -634,9 +634,9 @@ TFTerrain::TFTerrain(QWidget* parent) : TFBaseForm(parent)
     connect(PreviewEcologyButton, &QPushButton::clicked, this, [this] { RunHandler([this] { PreviewEcologyButtonClick(); }); });
 
     // Overlay image
-    connect(FileButton, &QPushButton::clicked, this, [this] { RunHandler([this] { FileButtonClick(); }); });
-    connect(SetOverlayDirButton, &QPushButton::clicked, this, [this] { RunHandler([this] { PathButtonClick(); }); });
-    connect(TransparencyButton, &THemisphereButton::OnClick, this, [this] { RunHandler([this] { PickTransparencyColour(); }); });
+    connect(FileButton, &QPushButton::clicked, this, [this] { RunEdit([this] { FileButtonClick(); }); });
+    connect(SetOverlayDirButton, &QPushButton::clicked, this, [this] { RunEdit([this] { PathButtonClick(); }); });
+    connect(TransparencyButton, &THemisphereButton::OnClick, this, [this] { RunEdit([this] { PickTransparencyColour(); }); });
     connect(TransparencyEdit, &QSpinBox::valueChanged, this,
             [this](int v) { WriteImage([v](TOverlayImage& i) { i.Transparency = 1.0 - v * 0.01; }); });
     connect(DrawOverlayCheck, &QCheckBox::toggled, this,
@@ -648,12 +648,12 @@ TFTerrain::TFTerrain(QWidget* parent) : TFBaseForm(parent)
     connect(ScaleSpinEdit, &QSpinBox::valueChanged, this, [this](int v) { WriteImage([v](TOverlayImage& i) { i.Scale = v; }); });
     connect(ExactCheck, &QCheckBox::toggled, this, [this](bool on) {
         if (!refreshing_)
-            RunHandler([this, on] { Project().TerrainLayers.Exact = on ? 1 : 0; });
+            RunEdit([this, on] { Project().TerrainLayers.Exact = on ? 1 : 0; });
     });
 
     // Models
-    connect(ModelFileButton, &QPushButton::clicked, this, [this] { RunHandler([this] { ModelFileButtonClick(); }); });
-    connect(ModelPathButton, &QPushButton::clicked, this, [this] { RunHandler([this] { PathButtonClick(); }); });
+    connect(ModelFileButton, &QPushButton::clicked, this, [this] { RunEdit([this] { ModelFileButtonClick(); }); });
+    connect(ModelPathButton, &QPushButton::clicked, this, [this] { RunEdit([this] { PathButtonClick(); }); });
 
     FTerrain = this;
 }
@@ -692,6 +692,7 @@ void TFTerrain::WriteLayer(F&& change)
 {
     if (refreshing_)
         return;
+    ProjectChanged();
     RunHandler([&] {
         if (TTerrainLayer* layer = Layer())
             change(*layer);
@@ -703,6 +704,7 @@ void TFTerrain::WriteRule(F&& change)
 {
     if (refreshing_)
         return;
+    ProjectChanged();
     RunHandler([&] {
         if (TEcologyRule* rule = Rule())
             change(*rule);
@@ -714,6 +716,7 @@ void TFTerrain::WriteImage(F&& change)
 {
     if (refreshing_)
         return;
+    ProjectChanged();
     RunHandler([&] {
         if (TOverlayImage* image = Image())
             change(*image);

@@ -99,7 +99,7 @@ TFUrbanPlan::TFUrbanPlan(QWidget* parent) : TFBaseForm(parent)
         bl->addWidget(*fileButtons[i], 0, 1);
         bl->addWidget(*previews[i], 1, 0, 1, 2);
         g->addWidget(box, 1, i);
-        connect(*fileButtons[i], &QPushButton::clicked, this, [this, i] { RunHandler([this, i] { FileButtonClick(i); }); });
+        connect(*fileButtons[i], &QPushButton::clicked, this, [this, i] { RunEdit([this, i] { FileButtonClick(i); }); });
     }
 
     auto* size = new QGroupBox(QStringLiteral("Plan Size (metres)"), props);
@@ -127,7 +127,7 @@ TFUrbanPlan::TFUrbanPlan(QWidget* parent) : TFBaseForm(parent)
         if (!refreshing_)
             RunHandler([this] { PlanListBoxClick(); });
     });
-    connect(NewButton, &QPushButton::clicked, this, [this] { RunHandler([this] { NewButtonClick(); }); });
+    connect(NewButton, &QPushButton::clicked, this, [this] { RunEdit([this] { NewButtonClick(); }); });
     connect(PlanNameEdit, &QLineEdit::textEdited, this, [this](const QString& text) {
         Write([this, &text](TUrbanPlanDef& plan) {
             plan.PlanName = CutShortString(text.toStdString());
@@ -173,6 +173,7 @@ void TFUrbanPlan::Write(F&& change)
 {
     if (refreshing_)
         return;
+    ProjectChanged();
     RunHandler([&] {
         if (TUrbanPlanDef* plan = Selected())
             change(*plan);
@@ -211,7 +212,7 @@ void TFUrbanPlan::ShowPreview(QLabel* preview, const std::string& fileName)
     preview->clear();
     if (fileName.empty())
         return;
-    const std::string path = Project().Models.Directory + fileName;
+    const std::string path = FileInDirectory(Project().Models.Directory, fileName);
     QImage image;
     std::string error;
     if (!LoadPicture(FindFileCaseInsensitive(path), image, &error)) {

@@ -128,8 +128,8 @@ TFWater::TFWater(QWidget* parent) : TFBaseForm(parent)
             [this] { Write([this](TWaterBlock& w) { w.Surface.Specularity = WaterSpecularity->Value(); }); });
     connect(WaterEmission, &QLineEdit::textChanged, this,
             [this] { Write([this](TWaterBlock& w) { w.Surface.Emission = WaterEmission->Value(); }); });
-    connect(WaterPrimary, &THemisphereButton::OnClick, this, [this] { RunHandler([this] { PickColour(WaterPrimary, true); }); });
-    connect(WaterSecondary, &THemisphereButton::OnClick, this, [this] { RunHandler([this] { PickColour(WaterSecondary, false); }); });
+    connect(WaterPrimary, &THemisphereButton::OnClick, this, [this] { RunEdit([this] { PickColour(WaterPrimary, true); }); });
+    connect(WaterSecondary, &THemisphereButton::OnClick, this, [this] { RunEdit([this] { PickColour(WaterSecondary, false); }); });
 
     setFixedSize(sizeHint());
     FWater = this;
@@ -146,6 +146,7 @@ void TFWater::Write(F&& change)
 {
     if (refreshing_)
         return;
+    ProjectChanged();
     RunHandler([&] { change(Project().Water); });
 }
 

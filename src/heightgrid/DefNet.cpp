@@ -67,7 +67,11 @@ TDefineNet::TDefineNet(QWidget* parent) : QWidget(parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     Buffer = QImage(1, 1, QImage::Format_RGB32);
     Buffer.fill(Qt::white);
-    Tools.SetNotify([this](uint32_t message) { BroadcastMessage(TAppMessage{message, 0, 0, 0}); });
+    Tools.SetNotify([this](uint32_t message) {
+        if (message == WM_GRIDCHANGED)
+            ProjectChanged(); // every height tool's edit ends here
+        BroadcastMessage(TAppMessage{message, 0, 0, 0});
+    });
     ExecSetHeight = [](TSetHeightDlg& dlg) { return dlg.exec() == QDialog::Accepted; };
     ExecFlood = [](TFloodDlg& dlg) { return dlg.exec() == QDialog::Accepted; };
     ExecModelPlacement = [](TModelPlacementDlg& dlg) { return dlg.exec() == QDialog::Accepted; };
@@ -265,6 +269,7 @@ void TDefineNet::UndoLast()
 {
     if (!Tools.UndoLast())
         return;
+    ProjectChanged();
     RedrawArea(true);
 }
 
@@ -362,6 +367,7 @@ void TDefineNet::PlaceModelAt(int x, int y)
     if (!ExecModelPlacement(dlg))
         return;
     Placement.PlaceModel(QPoint(x, y), dlg.ModelHeightEdit->Value(), dlg.RotationSpinEdit->value());
+    ProjectChanged();
     update();
 }
 
@@ -378,6 +384,7 @@ void TDefineNet::EditSelectedModel()
     if (!ExecModelPlacement(dlg))
         return;
     Placement.SetSelectedModelValues(dlg.ModelHeightEdit->Value(), dlg.RotationSpinEdit->value());
+    ProjectChanged();
     update();
 }
 
@@ -565,6 +572,8 @@ void TDefineNet::InterpolateArea(QPoint start, QPoint end)
         bool outOfRange = false;
         const TGridOutcome outcome = RunGridding(p->Grid, InterpolationArea, params, Gridding,
                                                  QDir::tempPath().toStdString(), activity, ContinueCallback, outOfRange);
+        if (outcome == TGridOutcome::Done)
+            ProjectChanged();
         if (outcome == TGridOutcome::Done && outOfRange)
             BroadcastMessage(TAppMessage{WM_AREAINTERPOLATED, 0, 0, 0});
     } catch (const EAbortInterpolation& e) {
@@ -644,6 +653,7 @@ void TDefineNet::mousePressEvent(QMouseEvent* event)
     syncPlacementSize();
     if (Mode == ModeRegion || Mode == ModeLine) {
         Placement.PolyPress(Mode == ModeLine, p);
+        ProjectChanged();
         rubberEnd_ = p;
         update();
     } else if (Mode == ModeSelect) {
@@ -692,6 +702,7 @@ void TDefineNet::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::RightButton && (Mode == ModeRegion || Mode == ModeLine)) {
         Placement.PolyFinish(Mode == ModeLine);
+        ProjectChanged();
         update();
         return;
     }
@@ -734,12 +745,14 @@ void TDefineNet::mouseReleaseEvent(QMouseEvent* event)
     case ModeLine:
         syncPlacementSize();
         Placement.PolyRelease(Mode == ModeLine, p);
+        ProjectChanged();
         update();
         break;
     case ModeModel: PlaceModelAt(p.x(), p.y()); break;
     case ModeSelect:
         if (Placement.Moved) {
             Placement.Moved = false;
+            ProjectChanged();
             update();
         }
         break;

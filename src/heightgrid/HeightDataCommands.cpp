@@ -16,10 +16,14 @@
 
 namespace {
 
-// The dialog kept at start-up, or a temporary one when there is none.
+// The dialog made once and kept, so the last entries are there at the next import; a temporary
+// one only when nothing can own it (no main window and no parent).
 template <class Form>
 Form* DialogOf(QPointer<Form>& global, std::unique_ptr<Form>& temporary, QWidget* parent)
 {
+    QWidget* owner = MainForm ? static_cast<QWidget*>(MainForm) : parent;
+    if (!global && owner)
+        global = new Form(owner);
     if (global)
         return global.data();
     temporary = std::make_unique<Form>(parent);
@@ -63,12 +67,18 @@ bool RunHeightImport(int filterIndex, const std::string& fileName, TProject& pro
             break;
         }
         case 3: {
-            // The picture's options are asked afresh every time.
-            TBMPImportForm form(parent);
-            TBMPImportOptions options;
-            if (!RunBMPImportDialog(form, options))
+            // A file that is not a picture is refused before its options are asked for.
+            QImage picture;
+            if (!LoadBMPPicture(fileName, picture)) {
+                ShowError(kMsgCannotRead);
                 return false;
-            r = ImportBMP(fileName, options);
+            }
+            std::unique_ptr<TBMPImportForm> temporary;
+            TBMPImportForm* form = DialogOf(BMPImportForm, temporary, parent);
+            TBMPImportOptions options;
+            if (!RunBMPImportDialog(*form, options))
+                return false;
+            r = ImportBMPPicture(picture, options);
             break;
         }
         case 7: {
@@ -88,6 +98,7 @@ bool RunHeightImport(int filterIndex, const std::string& fileName, TProject& pro
         }
         std::string error = r.Error;
         if (r.Ok && CommitHeightImport(project, r.Grid, error)) {
+            ProjectChanged();
             Refresh();
             return true;
         }

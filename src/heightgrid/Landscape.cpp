@@ -250,16 +250,22 @@ TFLandscape::TFLandscape(QWidget* parent) : TFBaseForm(parent)
     connect(ImportMenuItem, &QAction::triggered, this, [this] { ImportMenuItemClick(); });
     connect(ExportMenuItem, &QAction::triggered, this, [this] { ExportMenuItemClick(); });
     connect(MaxHeightSpin, &QSpinBox::valueChanged, this, [this](int v) {
-        if (!loading_ && ProjectVar() && *ProjectVar())
+        if (!loading_ && ProjectVar() && *ProjectVar()) {
             Project().Grid.MaxHeight = v;
+            ProjectChanged();
+        }
     });
     connect(MinHeightSpin, &QSpinBox::valueChanged, this, [this](int v) {
-        if (!loading_ && ProjectVar() && *ProjectVar())
+        if (!loading_ && ProjectVar() && *ProjectVar()) {
             Project().Grid.MinHeight = v;
+            ProjectChanged();
+        }
     });
     connect(ScalingSpinEdit, &QSpinBox::valueChanged, this, [this](int v) {
-        if (!loading_ && ProjectVar() && *ProjectVar())
+        if (!loading_ && ProjectVar() && *ProjectVar()) {
             Project().Grid.VerticalScale = v / 100.0;
+            ProjectChanged();
+        }
     });
     connect(AutoToleranceBar, &QSlider::valueChanged, this, [this](int v) { Map->AutoTraceTolerance = v; });
     connect(DensityEdit, &QSpinBox::valueChanged, this, [this](int v) { Map->AutoTraceDensity = v; });
@@ -418,6 +424,7 @@ void TFLandscape::NewGridMenuItemClick()
         if (!target.NewGrid(dlg.Columns(), dlg.Rows(), dlg.XSpacingMaskEdit->Value(), dlg.YSpacingMaskEdit->Value()))
             throw std::runtime_error("new grid");
         Map->GridReplaced();
+        ProjectChanged();
         const TGeoreference geo = dlg.Georeference();
         target.Grid.LeftGeo = geo.Left;
         target.Grid.TopGeo = geo.Top;
@@ -460,6 +467,7 @@ void TFLandscape::GeoreferencingMenuItemClick()
         grid.TopGeo = geo.Top;
         grid.RightGeo = geo.Right;
         grid.BottomGeo = geo.Bottom;
+        ProjectChanged();
     });
 }
 

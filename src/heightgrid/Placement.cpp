@@ -118,6 +118,7 @@ TFPlacement::TFPlacement(QWidget* parent) : TFBaseForm(parent)
         connect(menu->addAction(QString::fromUtf8(caption)), &QAction::triggered, this, [this, action] {
             GuardedCommand([&] {
                 action(*Map);
+                ProjectChanged(); // every popup command edits regions, lines or models
                 Map->update();
             });
         });
@@ -154,8 +155,10 @@ TFPlacement::TFPlacement(QWidget* parent) : TFBaseForm(parent)
             GuardedCommand([this] { LayersComboBoxChange(); });
     });
     connect(LayersCheckList, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
-        if (!loading_)
-            GuardedCommand([&] { LayersCheckListChange(LayersCheckList->row(item)); });
+        if (loading_)
+            return;
+        ProjectChanged(); // a layer's visibility is stored with it
+        GuardedCommand([&] { LayersCheckListChange(LayersCheckList->row(item)); });
     });
     connect(BackgroundButton, &QPushButton::clicked, this, [this] { GuardedCommand([this] { BackgroundButtonClick(); }); });
 }

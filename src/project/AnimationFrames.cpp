@@ -31,9 +31,10 @@ bool Reals(const std::vector<std::string>& fields, double* out, size_t first, si
 std::optional<uint32_t> ColourValue(const std::string& text)
 {
     auto v = ParseInteger(text, false);
-    if (!v || *v < 0 || *v > 0xFFFFFF)
+    if (!v || *v < 0)
         return std::nullopt;
-    return static_cast<uint32_t>(*v);
+    // Bits above the 24 of a colour are dropped, as the colour conversion does.
+    return static_cast<uint32_t>(*v) & 0xFFFFFFu;
 }
 
 } // namespace

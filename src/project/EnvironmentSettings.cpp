@@ -217,10 +217,11 @@ bool ReadFractalSettings(const TIniFile& ini, TFractalBlock& fractal, std::strin
     ReadInt(ini, "Fractal", "BaseTerrainBias", f.BaseTerrainBias);
     ReadInt(ini, "Fractal", "TerrainSurfaceCount", f.TerrainSurfaceCount);
     ReadInt(ini, "Fractal", "TerrainSurfaceNextID", f.TerrainSurfaceNextID);
-    // The three band surfaces are addressed by position, and the count sizes an allocation.
-    if (f.TerrainSurfaceCount < 3 || f.TerrainSurfaceCount > MaxIniSurfaceCount) {
+    // The count sizes an allocation: only a count no list can have is refused. A short list is
+    // taken as it stands and its band surfaces made whole below.
+    if (f.TerrainSurfaceCount < 0 || f.TerrainSurfaceCount > MaxIniSurfaceCount) {
         error = "The Fractal section asks for " + std::to_string(f.TerrainSurfaceCount) +
-                " terrain surfaces; at least 3 and at most " + std::to_string(MaxIniSurfaceCount) + " are possible";
+                " terrain surfaces; at most " + std::to_string(MaxIniSurfaceCount) + " are possible";
         return false;
     }
     const size_t before = f.TerrainSurfaces.size();
@@ -247,6 +248,7 @@ bool ReadFractalSettings(const TIniFile& ini, TFractalBlock& fractal, std::strin
             id = it->second;
         }
     }
+    CompleteBandSurfaces(f);
     fractal = std::move(f);
     return true;
 }
@@ -347,23 +349,18 @@ bool TProject::ImportEnvironmentSettings(const std::string& fileName)
     TIniFile ini;
     if (!LoadIni(fileName, ini))
         return false;
-    // All four sections are read into copies first, so an unusable one applies nothing at all.
-    TAtmosphereBlock atmosphere = Atmosphere;
-    TLightingBlock lighting = Lighting;
-    TCloudsBlock clouds = Clouds;
-    TFractalBlock fractal = Fractal;
-    TWaterBlock water = Water;
+    // Each section applies on its own: a refused one is reported and never stops the others.
     std::string error;
-    ReadAtmosphereSettings(ini, atmosphere, lighting);
-    if (!ReadCloudSettings(ini, clouds, error) || !ReadFractalSettings(ini, fractal, error)) {
+    ReadAtmosphereSettings(ini, Atmosphere, Lighting);
+    bool complete = true;
+    if (!ReadCloudSettings(ini, Clouds, error)) {
         ShowError(error);
-        return false;
+        complete = false;
     }
-    ReadWaterSettings(ini, water);
-    Atmosphere = atmosphere;
-    Lighting = lighting;
-    Clouds = std::move(clouds);
-    Fractal = std::move(fractal);
-    Water = water;
-    return true;
+    if (!ReadFractalSettings(ini, Fractal, error)) {
+        ShowError(error);
+        complete = false;
+    }
+    ReadWaterSettings(ini, Water);
+    return complete;
 }

@@ -205,6 +205,31 @@ void DefaultTerrainSurface(TTerrainSurface& surface)
     surface.Bumpiness = 10.0;
 }
 
+void CompleteBandSurfaces(TFractalBlock& block)
+{
+    auto& surfaces = block.TerrainSurfaces;
+    if (surfaces.size() >= 3)
+        return;
+    TFractalBlock defaults;
+    InitFractalBlock(defaults);
+    int32_t nextID = block.TerrainSurfaceNextID;
+    for (const TTerrainSurface& s : surfaces)
+        nextID = std::max(nextID, s.SurfaceID == INT32_MAX ? s.SurfaceID : s.SurfaceID + 1);
+    while (surfaces.size() < 3) {
+        TTerrainSurface s;
+        if (surfaces.size() < defaults.TerrainSurfaces.size())
+            s = defaults.TerrainSurfaces[surfaces.size()];
+        else
+            DefaultTerrainSurface(s);
+        s.SurfaceID = nextID < INT32_MAX ? nextID++ : nextID;
+        s.ParentID = -1;
+        s.Deleted = 0;
+        surfaces.push_back(s);
+    }
+    block.TerrainSurfaceNextID = nextID;
+    block.TerrainSurfaceCount = static_cast<int32_t>(surfaces.size());
+}
+
 void InitFractalBlock(TFractalBlock& block)
 {
     block = {};

@@ -176,3 +176,7 @@ void InitModelBlock(TModelBlock& block);
 void InitTerrainLineBlock(TTerrainLineBlock& block);
 void InitUrbanBlock(TUrbanBlock& block);
 void DefaultTerrainSurface(TTerrainSurface& surface);
+// The three band surfaces are addressed by position: a list shorter than three gets the missing
+// ones from the defaults, with fresh IDs and no parent (what loading a project and reading
+// settings both do).
+void CompleteBandSurfaces(TFractalBlock& block);

@@ -82,3 +82,10 @@ std::string CutShortString(const std::string& text, size_t maxBytes)
         --n;
     return text.substr(0, n);
 }
+
+std::string FileInDirectory(const std::string& folder, const std::string& name)
+{
+    if (folder.empty() || folder.back() == '/' || folder.back() == '\\')
+        return folder + name;
+    return folder + '/' + name;
+}

@@ -17,3 +17,7 @@ std::string TrimWord(const std::string& text);
 
 // UTF-8 text cut to at most `maxBytes` bytes without splitting a character (short strings hold 255).
 std::string CutShortString(const std::string& text, size_t maxBytes = 255);
+
+// A file `name` in `folder` as the user typed the folder: with or without a trailing separator
+// ('/' or '\\'); an empty folder gives the name alone.
+std::string FileInDirectory(const std::string& folder, const std::string& name);

@@ -1084,28 +1084,7 @@ void MakeSane(TProject& p)
         p.Clouds.Count = 1;
     }
 
-    // The three band surfaces are addressed by position: supply missing ones from the defaults.
-    auto& surfaces = p.Fractal.TerrainSurfaces;
-    if (surfaces.size() < 3) {
-        TFractalBlock defaults;
-        InitFractalBlock(defaults);
-        int32_t nextID = p.Fractal.TerrainSurfaceNextID;
-        for (const TTerrainSurface& s : surfaces)
-            nextID = std::max(nextID, s.SurfaceID == INT32_MAX ? s.SurfaceID : s.SurfaceID + 1);
-        while (surfaces.size() < 3) {
-            TTerrainSurface s;
-            if (surfaces.size() < defaults.TerrainSurfaces.size())
-                s = defaults.TerrainSurfaces[surfaces.size()];
-            else
-                DefaultTerrainSurface(s);
-            s.SurfaceID = nextID < INT32_MAX ? nextID++ : nextID;
-            s.ParentID = -1;
-            s.Deleted = 0;
-            surfaces.push_back(s);
-        }
-        p.Fractal.TerrainSurfaceNextID = nextID;
-        p.Fractal.TerrainSurfaceCount = static_cast<int32_t>(surfaces.size());
-    }
+    CompleteBandSurfaces(p.Fractal);
 }
 
 } // namespace

@@ -25,6 +25,13 @@ std::vector<TMessageForm>& messageForms()
 }
 
 int renderLocks = 0;
+int projectLoads = 0;
+
+std::function<void()>& projectChangedHandler()
+{
+    static std::function<void()> handler;
+    return handler;
+}
 
 void forget(QObject* owner)
 {
@@ -84,6 +91,22 @@ bool SendToMainForm(TAppMessage& message)
     }
     return false;
 }
+
+// ---- Unsaved changes --------------------------------------------------------------------------
+
+void ProjectChanged()
+{
+    if (projectLoads > 0)
+        return;
+    if (auto& handler = projectChangedHandler())
+        handler();
+}
+
+void SetProjectChangedHandler(std::function<void()> handler) { projectChangedHandler() = std::move(handler); }
+
+TProjectLoadScope::TProjectLoadScope() { ++projectLoads; }
+TProjectLoadScope::~TProjectLoadScope() { --projectLoads; }
+bool ProjectLoading() { return projectLoads > 0; }
 
 // ---- TFBaseForm ----------------------------------------------------------------------------------
 

@@ -108,6 +108,25 @@ private:
     TChildKind kind_ = TChildKind::Landscape;
 };
 
+// ---- Unsaved changes -------------------------------------------------------------------------------
+// Every command that changes the project (editor controls, map and placement tools, undo,
+// interpolation, imports, templates, plug-in services) calls ProjectChanged; the main window then
+// marks the project modified. Loading controls from the project is not a change: while a
+// TProjectLoadScope lives (RefreshFromProject, a file being read), ProjectChanged does nothing,
+// so signals fired while controls are filled never mark the project.
+void ProjectChanged();
+// Installed by the main window (an empty function removes it).
+void SetProjectChangedHandler(std::function<void()> handler);
+class TProjectLoadScope {
+public:
+    TProjectLoadScope();
+    ~TProjectLoadScope();
+    TProjectLoadScope(const TProjectLoadScope&) = delete;
+    TProjectLoadScope& operator=(const TProjectLoadScope&) = delete;
+};
+// True while a TProjectLoadScope lives.
+bool ProjectLoading();
+
 // ---- Progress and the long-operation guard -------------------------------------------------------
 // The main window's progress meter: 0 clears it; other values draw that many percent.
 void SetProgress(int percent);

@@ -174,6 +174,7 @@ TMainForm::TMainForm(const TMainFormOptions& options, QWidget* parent) : QMainWi
     BuildMenus();
     BuildStatusBar();
     RegisterMessageForm(this, [this](TAppMessage& message) { AppMessage(message); }, true);
+    SetProjectChangedHandler([this] { Modified = 1; });
     if (options_.InstallStatusSink) {
         sink_ = new TMainStatusSink(*this);
         previousSink_ = SetStatusSink(sink_);
@@ -217,8 +218,10 @@ TMainForm::~TMainForm()
     if (sinkInstalled_)
         SetStatusSink(previousSink_);
     delete sink_;
-    if (MainForm == this)
+    if (MainForm == this) {
         MainForm = nullptr;
+        SetProjectChangedHandler({});
+    }
 }
 
 void TMainForm::BuildMenus()
@@ -363,6 +366,8 @@ void TMainForm::BuildOutBar()
     OutBar->setObjectName(QStringLiteral("OutBar"));
     OutBar->setMinimumWidth(150);
     OutBar->SmoothSpeed = 24;
+    // Plug-in items stand for their plug-in and built-in items for their command: none may go or move.
+    OutBar->ItemsFixed = true;
     // Commands 0 to 13 for the editors and renderers, 15 for plug-ins.
     OutBar->SetLargeImages(OutBarImages({"R", "O", "L", "C", "A", "C", "T", "W", "L", "P", "V", "E", "U", "O", "", "P"}));
     const TBarItem basics[] = {
@@ -392,11 +397,11 @@ void TMainForm::BuildOutBar()
         TOutItem* item = OutBar->GetSelectedItem();
         if (!item)
             return;
-        // Items of the built-in commands 0 .. 13; anything else is a plug-in's, by its position.
+        // Items of the built-in commands 0 .. 13; anything else is a plug-in's, whose index it carries.
         if (item->ImageIndex() >= 0 && item->ImageIndex() <= 13)
             OutBarClick(item->ImageIndex());
         else
-            RunPluginByIndex(item->Index());
+            RunPluginByIndex(item->Tag);
     });
     dock->setWidget(OutBar);
     addDockWidget(Qt::LeftDockWidgetArea, dock);
@@ -599,7 +604,10 @@ bool TMainForm::OpenProjectFile(const std::string& fileName, bool addToRecent)
         TBusyScope busy(Busy);
         THourglass hourglass;
         // On failure the loader has shown its message and left the project as it was: so do we.
-        loaded = CurrentProject->LoadFromFile(fileName);
+        {
+            TProjectLoadScope reading;
+            loaded = CurrentProject->LoadFromFile(fileName);
+        }
         if (loaded) {
             FileName = fileName;
             CurrentProject->ShadowsOutOfDate = 1;
@@ -888,7 +896,10 @@ TFBaseForm* TMainForm::OpenChildWindow(TChildKind kind)
     window->show();
     form->SetProject(&CurrentProject);
     if (!isRenderer(kind)) {
-        form->RefreshFromProject();
+        {
+            TProjectLoadScope filling;
+            form->RefreshFromProject();
+        }
         Modified = 1;
     }
     return ChildWindow(kind);
@@ -911,6 +922,7 @@ void TMainForm::OutBarClick(int command)
 
 void TMainForm::UpdateAllEditors()
 {
+    TProjectLoadScope filling; // reloading the controls changes nothing
     for (QMdiSubWindow* window : MdiArea->subWindowList(QMdiArea::CreationOrder)) {
         QPointer<TFBaseForm> form = qobject_cast<TFBaseForm*>(window->widget());
         if (!form)
@@ -943,6 +955,7 @@ void TMainForm::AppMessage(TAppMessage& message)
         break;
     case WM_RESETPATHS: PreferencesMenuItemClick(); break;
     case WM_FRACTALDEPTHCHANGED:
+        ProjectChanged(); // the renderer or the fractal editor changed the depth or the models switch
         eachChild([](TFBaseForm& form) {
             if (form.Kind() == TChildKind::FractalParameters)
                 form.RefreshFractalDepth();
@@ -1050,6 +1063,7 @@ void TMainForm::ScanPlugins()
             TOutItem* item = page->AddItem();
             item->SetCaption(QString::fromStdString(name));
             item->SetImageIndex(15);
+            item->Tag = PluginMenu->actions().size() - 1; // the plug-in's index, as for its menu item
         }
         OutBar->EndUpdate();
     };

@@ -15,6 +15,13 @@ namespace {
 
 bool g_projectChanged = false;
 
+// A service changed the project: the host's own record, and the main window's unsaved mark.
+void markChanged()
+{
+    g_projectChanged = true;
+    ProjectChanged();
+}
+
 TProject& Current()
 {
     if (!CurrentProject)
@@ -145,7 +152,7 @@ void SetProjectInfo(void*, PluginProjectInfo* info)
         p.Actors.Directory = GetText(info->PlantsDirectory);
         p.Models.Directory = GetText(info->ModelsDirectory);
         p.ShadowsOutOfDate = 1;
-        g_projectChanged = true;
+        markChanged();
     });
 }
 
@@ -176,7 +183,7 @@ void SetCamera(void*, PluginCamera* camera)
         p.Lighting.LightAltitude = camera->SunElevation;
         p.Lighting.LightAzimuth = camera->SunAzimuth;
         p.ShadowsOutOfDate = 1; // the sun may have moved
-        g_projectChanged = true;
+        markChanged();
     });
 }
 
@@ -189,7 +196,7 @@ uint8_t NewHeightGrid(void*, int32_t columns, int32_t rows, float spacingX, floa
         if (!p.NewGrid(columns, rows, spacingX, spacingY))
             return 0;
         p.ShadowsOutOfDate = 1;
-        g_projectChanged = true;
+        markChanged();
         return 1;
     });
 }
@@ -210,7 +217,7 @@ void SetHeight(void*, int32_t x, int32_t y, double height)
             return;
         p.Grid.Cells[x][y].Height = height;
         p.ShadowsOutOfDate = 1;
-        g_projectChanged = true;
+        markChanged();
     });
 }
 
@@ -229,7 +236,7 @@ void SetCellFlag(void*, int32_t x, int32_t y, uint8_t flag)
         if (!InGrid(p, x, y))
             return;
         p.Grid.Cells[x][y].Flooded = Stored(flag);
-        g_projectChanged = true;
+        markChanged();
     });
 }
 
@@ -271,7 +278,7 @@ uint8_t SetHeightGrid(void*, int32_t count, float* buffer)
         p.Grid.MaxHeight = highest;
         p.Grid.MinHeight = lowest;
         p.ShadowsOutOfDate = 1;
-        g_projectChanged = true;
+        markChanged();
         return 1;
     });
 }
@@ -416,7 +423,7 @@ uint8_t SetItem(Block TProject::*block, int32_t index, const Record* rec, FromRe
         if (index < 0 || index >= Used(b))
             return 0;
         fromRecord(*rec, b.Items[index]);
-        g_projectChanged = true;
+        markChanged();
         return 1;
     });
 }
@@ -437,7 +444,7 @@ int32_t AddItem(Block TProject::*block, Record* rec, FromRecord fromRecord)
         b.Count = count + 1;
         ++b.NextID;
         rec->ID = b.Items.back().ID;
-        g_projectChanged = true;
+        markChanged();
         return count;
     });
 }
@@ -472,7 +479,7 @@ uint8_t DeleteLayerItems(Block TProject::*block, int32_t layer)
         for (int32_t i = 0; i < Used(b); ++i)
             if (b.Items[i].TerrainLayerID == id && !b.Items[i].Deleted) {
                 b.Items[i].Deleted = 1;
-                g_projectChanged = true;
+                markChanged();
             }
         return 1;
     });
@@ -551,7 +558,7 @@ uint8_t AddPoly(Block TProject::*block, int (TProject::*append)(int32_t), Plugin
         entry.PointCount = info->PointCount;
         entry.Points = std::move(points);
         info->ID = entry.ID;
-        g_projectChanged = true;
+        markChanged();
         return 1;
     });
 }
@@ -596,7 +603,7 @@ uint8_t AddModel(void*, PluginModel* rec)
         m.Position = TVector3{static_cast<float>(fx), 0.0f, static_cast<float>(fy)};
         m.Size = rec->Size;
         m.Rotation = rec->Rotation;
-        g_projectChanged = true;
+        markChanged();
         return 1;
     });
 }

@@ -397,6 +397,39 @@ TEST_F(OutBarTest, MarkedItemsMoveIntoTheActivePage)
     EXPECT_FALSE(first->Marked());
 }
 
+TEST_F(OutBarTest, FixedItemsCannotBeDeletedDraggedOrMoved)
+{
+    Build(3);
+    bar->ItemsFixed = true;
+    TOutItem* first = Item(0);
+    int asked = 0;
+    QObject::connect(bar.get(), &TCustomOutBar::OnDeleteItem, [&](TOutItem*, bool&) { ++asked; });
+    Page(0)->SetSelectedItem(first);
+    Key(Qt::Key_Delete);
+    bar->DeleteItem(Item(1));
+    EXPECT_EQ(asked, 0);
+    EXPECT_EQ(Page(0)->Count(), 3);
+    // Marked and moved to another page: nothing moves.
+    bar->MarkItem(first);
+    bar->SetActivePageIndex(2);
+    Key(Qt::Key_Insert, Qt::ShiftModifier);
+    EXPECT_EQ(first->Page(), Page(0));
+    EXPECT_EQ(Item(0), first);
+    // Held on an item for the delay: no drag starts.
+    bar->SetActivePageIndex(0);
+    bar->LayoutBar();
+    QTest::mouseMove(bar.get(), IconOf(first));
+    QTest::mousePress(bar.get(), Qt::LeftButton, Qt::NoModifier, IconOf(first));
+    bar->DelayMessage(1, reinterpret_cast<quintptr>(first));
+    EXPECT_TRUE(bar->drags.empty());
+    QTest::mouseRelease(bar.get(), Qt::LeftButton, Qt::NoModifier, IconOf(first));
+    // The same bar unfixed edits again.
+    bar->ItemsFixed = false;
+    bar->DeleteItem(Item(2));
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(Page(0)->Count(), 2);
+}
+
 TEST_F(OutBarTest, DelayedMessagesActOnlyWhileTheirTagStillHolds)
 {
     Build(12, 300);

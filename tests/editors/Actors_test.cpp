@@ -215,6 +215,17 @@ TEST_F(ActorsEditorTest, FileButtonsAcceptOnlyFilesOfThePlantsFolder)
     ASSERT_EQ(files.openStarts.size(), 1u);
     EXPECT_EQ(files.openStarts[0], folder + "birchf.ls");
     EXPECT_EQ(a.FarActorSource, "birchf.ls");
+
+    // A plants folder typed without its trailing separator: the same start, the same files taken.
+    project->Actors.Directory = folder.substr(0, folder.size() - 1);
+    files.openStarts.clear();
+    files.errors.clear();
+    files.openNames = {folder + "oak.ls"};
+    QTest::mouseClick(editor.FarFileButton, Qt::LeftButton);
+    ASSERT_EQ(files.openStarts.size(), 1u);
+    EXPECT_EQ(files.openStarts[0], folder + "birchf.ls");
+    EXPECT_EQ(a.FarActorSource, "oak.ls");
+    EXPECT_TRUE(files.errors.empty());
 }
 
 TEST_F(ActorsEditorTest, ColourButtonsWriteTheColourOfTheirNumber)

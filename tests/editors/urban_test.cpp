@@ -154,6 +154,18 @@ TEST_F(UrbanEditorTest, FileButtonsTakeBitmapsOfTheModelsFolderAndShowThem)
     EXPECT_TRUE(editor.PlanWallColorImage->pixmap().isNull());
 }
 
+TEST_F(UrbanEditorTest, PicturesAreFoundWhenTheModelsFolderHasNoTrailingSeparator)
+{
+    Bitmap("wall.bmp", 3, 5);
+    project->Models.Directory = models.substr(0, models.size() - 1); // typed without the '/'
+    AddUrbanPlan(project->Urban);
+    project->Urban.Items[0].PlanWallColorSource = "wall.bmp";
+    editor.RefreshFromProject();
+    editor.PlanListBox->setCurrentRow(0);
+    EXPECT_TRUE(files.errors.empty());
+    EXPECT_EQ(editor.PlanWallColorImage->pixmap().size(), QSize(3, 5));
+}
+
 TEST_F(UrbanEditorTest, APictureThatCannotBeLoadedIsReportedAndTheRestIsShown)
 {
     Bitmap("wall.bmp", 3, 3);

@@ -4,12 +4,14 @@
 
 #include "heightgrid/HeightDataFixture.h"
 #include "support/FileSyncRecorder.h"
+#include "support/MessageLog.h"
 #include "support/TestSupport.h"
 
 #include <QImage>
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <sstream>
 
 namespace {
@@ -91,6 +93,66 @@ TEST(HeightExport, BMPGreysAndAFlatGrid)
     ASSERT_TRUE(ExportBMP(flat, dir.file("f.bmp")).Ok);
     QImage f(QString::fromStdString(dir.file("f.bmp")));
     EXPECT_EQ(f.pixel(1, 1), qRgb(0, 0, 0));
+}
+
+TEST(HeightExport, BMPGreyIsTheTruncOfTheScaledHeight)
+{
+    qxtest::TempDir dir;
+    struct TCase {
+        double height;
+        int grey; // 255 also for white
+    };
+    // Range 0 .. 255: the scaled value is the height itself.
+    const TCase cases[] = {
+        {-0.5, 0},     // just below MinHeight: Trunc(-0.5) = 0, black
+        {-0.999, 0},   // still above -1
+        {-1.0, 255},   // -1: outside 0 .. 255, white
+        {-7.0, 255},
+        {0.0, 0},
+        {127.9, 127},
+        {254.99, 254},
+        {255.0, 255},
+        {255.5, 255},  // Trunc 255
+        {256.0, 255},  // outside: white
+    };
+    const int n = int(std::size(cases));
+    TGridBlock g = MakeGrid(n, 1, [&](int x, int) { return cases[x].height; });
+    g.MinHeight = 0.0;
+    g.MaxHeight = 255.0;
+    ASSERT_TRUE(ExportBMP(g, dir.file("t.bmp")).Ok);
+    QImage img(QString::fromStdString(dir.file("t.bmp")));
+    ASSERT_EQ(img.width(), n);
+    for (int x = 0; x < n; ++x)
+        EXPECT_EQ(img.pixel(x, 0), qRgb(cases[x].grey, cases[x].grey, cases[x].grey)) << cases[x].height;
+}
+
+TEST(HeightExport, EveryExportShowsTheHourglassWhileItWrites)
+{
+    qxtest::TempDir dir;
+    struct TBusyLog : qxtest::TStatusLog {
+        std::string file;
+        std::vector<bool> calls;
+        bool writtenWhileBusy = false;
+        void SetBusyCursor(bool busy) override
+        {
+            calls.push_back(busy);
+            if (!busy)
+                writtenWhileBusy = std::filesystem::exists(file);
+        }
+    } log;
+    IStatusSink* old = SetStatusSink(&log);
+    int k = 0;
+    for (TExportFormat f : {TExportFormat::Text, TExportFormat::DXF, TExportFormat::BMP, TExportFormat::XYZ,
+                            TExportFormat::PGM, TExportFormat::NTF, TExportFormat::Terragen, TExportFormat::Vistapro}) {
+        log.file = dir.file("e" + std::to_string(k++));
+        log.calls.clear();
+        log.writtenWhileBusy = false;
+        TGridBlock g = MakeGrid(4, 4, [](int x, int y) { return 10.0 * x + y; }, 30.0);
+        EXPECT_TRUE(ExportHeightData(f, g, log.file).Ok) << int(f);
+        EXPECT_EQ(log.calls, (std::vector<bool>{true, false})) << int(f);
+        EXPECT_TRUE(log.writtenWhileBusy) << int(f);
+    }
+    SetStatusSink(old);
 }
 
 TEST(HeightExport, DXFMeshCountsFollowTheVertexOrder)

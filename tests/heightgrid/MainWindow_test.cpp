@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QSettings>
+#include <QSpinBox>
 
 #include <gtest/gtest.h>
 
@@ -80,3 +81,25 @@ TEST_F(LandscapeInMainWindow, MenuOpensOneEditorThatFollowsNewProjects)
 }
 
 } // namespace
+
+TEST_F(LandscapeInMainWindow, MapEditsUndoAndHeightRangeMarkTheProjectModified)
+{
+    main->MenuItemOf(TChildKind::Landscape)->trigger();
+    auto* editor = qobject_cast<TFLandscape*>(main->ChildWindow(TChildKind::Landscape));
+    ASSERT_NE(editor, nullptr);
+    const double before = CurrentProject->Grid.Cells[3][3].Height;
+    const std::vector<std::pair<const char*, std::function<void()>>> edits = {
+        {"spot height", [&] { editor->Map->Tools.SpotHeight(3, 3, HeightActionSet, 50.0, 0.0); }},
+        {"undo", [&] { editor->Map->UndoLast(); }},
+        {"maximum height", [&] { editor->MaxHeightSpin->setValue(editor->MaxHeightSpin->value() + 5); }},
+    };
+    for (const auto& [name, edit] : edits) {
+        SCOPED_TRACE(name);
+        main->Modified = 0;
+        main->UpdateAllEditors();
+        EXPECT_EQ(main->Modified, 0);
+        edit();
+        EXPECT_EQ(main->Modified, 1);
+    }
+    EXPECT_EQ(CurrentProject->Grid.Cells[3][3].Height, before); // the undo took the spot height back
+}

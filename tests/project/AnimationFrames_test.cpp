@@ -57,6 +57,31 @@ TEST(AnimationFrames, LightAndCloudEntries)
     EXPECT_EQ(f.p.Camera.Eye.Y, 1.0f);
 }
 
+TEST(AnimationFrames, LightColoursAboveTwentyFourBitsAreMasked)
+{
+    struct Case {
+        const char* value;
+        float r, g, b;
+    } cases[] = {
+        {"33488896", 0.0f, 0.0f, 1.0f}, // 0x1FF0000: 0xFF0000, full blue
+        {"16777216", 0.0f, 0.0f, 0.0f}, // 0x1000000: black
+        {"16777471", 1.0f, 0.0f, 0.0f}, // 0x10000FF: full red
+        {"16777215", 1.0f, 1.0f, 1.0f}, // the largest 24-bit value as it stands
+    };
+    for (const Case& c : cases) {
+        Fixture f;
+        const std::string text = std::string("[Path Data]\nFRAME-0=1:2:3:4:5:6:7:8:9\nLIGHT-0=10:20:") + c.value + ":" +
+                                 c.value + ":0.1:0.2:0.3:0.4:0.5\n";
+        ASSERT_EQ(ApplyAnimationFrame(TIniFile(text), 0, f.p), R::Applied) << c.value;
+        for (const TFloatColor& colour : {f.p.Atmosphere.SkyColor, f.p.Atmosphere.HorizonColor}) {
+            EXPECT_EQ(colour.R, c.r) << c.value;
+            EXPECT_EQ(colour.G, c.g) << c.value;
+            EXPECT_EQ(colour.B, c.b) << c.value;
+        }
+        EXPECT_EQ(f.p.Atmosphere.ShadowDepth, 0.5) << c.value; // the fields after the colours apply too
+    }
+}
+
 TEST(AnimationFrames, MissingAndMalformedFramesChangeNothing)
 {
     struct Case {
@@ -70,8 +95,6 @@ TEST(AnimationFrames, MissingAndMalformedFramesChangeNothing)
         {"no section", "FRAME-0=1:2:3:4:5:6:7:8:9\n", R::Missing},
         {"not a number", "[Path Data]\nFRAME-0=1:2:3:4:x:6:7:8:9\n", R::Malformed},
         {"negative colour", "[Path Data]\nFRAME-0=1:2:3:4:5:6:7:8:9\nLIGHT-0=10:20:-1:0:0:0:0:0:0\n", R::Malformed},
-        {"colour beyond 24 bits", "[Path Data]\nFRAME-0=1:2:3:4:5:6:7:8:9\nLIGHT-0=10:20:16777216:0:0:0:0:0:0\n",
-         R::Malformed},
         {"real cloud cover", "[Path Data]\nFRAME-0=1:2:3:4:5:6:7:8:9\nCLOUDS-0=1:2:3.5:4:5\n", R::Malformed},
     };
     for (const Case& c : cases) {

@@ -143,7 +143,7 @@ TEST(EnvironmentSettings, SurfaceCountShortensOrGrowsTheList)
     EXPECT_EQ(p.Fractal.TerrainSurfaces[4].Coverage, 0.0);
 }
 
-TEST(EnvironmentSettings, UnusableFractalSectionsApplyNothing)
+TEST(EnvironmentSettings, UnusableFractalSectionsApplyNothingButTheOtherSectionsApply)
 {
     RecordingPrompt prompt;
     qxtest::TempDir dir;
@@ -151,7 +151,6 @@ TEST(EnvironmentSettings, UnusableFractalSectionsApplyNothing)
         const char* name;
         const char* fractal;
     } cases[] = {
-        {"too few surfaces", "TerrainSurfaceCount=2\n"},
         {"negative count", "TerrainSurfaceCount=-1\n"},
         {"huge count", "TerrainSurfaceCount=2000000000\n"},
         {"own parent", "0-ParentID=0\n"},
@@ -160,13 +159,53 @@ TEST(EnvironmentSettings, UnusableFractalSectionsApplyNothing)
     for (const Case& c : cases) {
         qxtest::WriteFileText(dir.file("f.ini"), std::string("[Atmosphere]\nAmbient=0.99\n[Fractal]\nTreeLine=5\n") +
                                                      c.fractal);
-        TProject p, untouched;
+        TProject p, expected;
+        expected.Atmosphere.Ambient = 0.99; // the refused Fractal section does not stop the Atmosphere
         prompt.shown.clear();
         EXPECT_FALSE(p.ImportEnvironmentSettings(dir.file("f.ini"))) << c.name;
         EXPECT_FALSE(p.ImportFractalSettings(dir.file("f.ini"))) << c.name;
         EXPECT_EQ(prompt.shown.size(), 2u) << c.name;
-        EXPECT_EQ(Encode(p), Encode(untouched)) << c.name;
+        EXPECT_EQ(Encode(p), Encode(expected)) << c.name;
     }
+}
+
+TEST(EnvironmentSettings, TwoSurfacesAreTakenAndTheBandSurfacesMadeWhole)
+{
+    RecordingPrompt prompt;
+    qxtest::TempDir dir;
+    std::string text = "[Atmosphere]\nAmbient=0.42\n[Fractal]\nTreeLine=7\nTerrainSurfaceCount=2\nTerrainSurfaceNextID=9\n";
+    for (int i = 0; i < 5; ++i)
+        text += std::to_string(i) + "-SurfaceName=From file " + std::to_string(i) + "\n" + std::to_string(i) +
+                "-SurfaceID=" + std::to_string(i) + "\n" + std::to_string(i) + "-ParentID=-1\n";
+    text += "[Water]\nWaterTurbulance=61\n";
+    qxtest::WriteFileText(dir.file("t.ini"), text);
+
+    TProject p;
+    TFractalBlock defaults;
+    InitFractalBlock(defaults);
+    EXPECT_TRUE(p.ImportEnvironmentSettings(dir.file("t.ini")));
+    EXPECT_TRUE(prompt.shown.empty());
+    EXPECT_EQ(p.Atmosphere.Ambient, 0.42);
+    EXPECT_EQ(p.Fractal.TreeLine, 7);
+    EXPECT_EQ(p.Water.WaterTurbulance, 61);
+    // The list takes the two surfaces it holds (the keys of 2 to 4 are ignored); the third band
+    // surface comes from the defaults with the next free ID, as for a loaded project.
+    const auto& surfaces = p.Fractal.TerrainSurfaces;
+    ASSERT_EQ(surfaces.size(), 3u);
+    EXPECT_EQ(p.Fractal.TerrainSurfaceCount, 3);
+    EXPECT_EQ(surfaces[0].SurfaceName, "From file 0");
+    EXPECT_EQ(surfaces[1].SurfaceName, "From file 1");
+    EXPECT_EQ(surfaces[2].SurfaceName, defaults.TerrainSurfaces[2].SurfaceName);
+    EXPECT_EQ(surfaces[2].SurfaceID, 9);
+    EXPECT_EQ(surfaces[2].ParentID, -1);
+    EXPECT_EQ(p.Fractal.TerrainSurfaceNextID, 10);
+
+    // A count of 0 gives the three default bands.
+    qxtest::WriteFileText(dir.file("z.ini"), "[Fractal]\nTerrainSurfaceCount=0\n");
+    TProject q;
+    EXPECT_TRUE(q.ImportFractalSettings(dir.file("z.ini")));
+    ASSERT_EQ(q.Fractal.TerrainSurfaces.size(), 3u);
+    EXPECT_EQ(q.Fractal.TerrainSurfaces[0].SurfaceName, defaults.TerrainSurfaces[0].SurfaceName);
 }
 
 TEST(EnvironmentSettings, SectionImportsReadTheirOwnSections)

@@ -50,4 +50,17 @@ TEST(StrStuff, CutShortStringKeepsWholeCharacters)
     EXPECT_EQ(CutShortString("\xE2\x82\xAC\xE2\x82\xAC", 4), "\xE2\x82\xAC");
 }
 
+TEST(StrStuff, FileInDirectoryWithOrWithoutTheSeparator)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"/data/plants", "/data/plants/oak.ls"},
+        {"/data/plants/", "/data/plants/oak.ls"},
+        {"C:\\Plants\\", "C:\\Plants\\oak.ls"},
+        {"C:\\Plants", "C:\\Plants/oak.ls"},
+        {"", "oak.ls"},
+    };
+    for (const auto& [folder, path] : cases)
+        EXPECT_EQ(FileInDirectory(folder, "oak.ls"), path) << folder;
+}
+
 } // namespace

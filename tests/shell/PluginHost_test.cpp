@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QTest>
 
 #include <filesystem>
 
@@ -377,3 +378,56 @@ TEST_F(PluginServicesTest, WithoutAProjectEveryServiceFailsQuietly)
 }
 
 } // namespace
+
+TEST_F(ShellTest, ServiceCalledOutsideARunMarksTheProjectAndExitAsks)
+{
+    TMainForm& main = Start();
+    prompt.saveNames = {dir.file("saved.qx2")};
+    ASSERT_TRUE(main.SaveProjectAsMenuItemClick());
+    ASSERT_EQ(main.Modified, 0);
+    // A plug-in with a window of its own calls the services long after its run ended.
+    PluginHostTable table;
+    FillPluginHostTable(table, &table);
+    const PluginHostEntry& setHeight = table.Entries[psSetHeight];
+    reinterpret_cast<PluginSetHeightFn>(setHeight.Code)(setHeight.Data, 1, 1, 42.0);
+    EXPECT_EQ(CurrentProject->Grid.Cells[1][1].Height, 42.0);
+    EXPECT_EQ(main.Modified, 1);
+    prompt.answers = {TAnswer::Cancel};
+    EXPECT_FALSE(main.close());
+    EXPECT_EQ(prompt.questions, (std::vector<std::string>{"Save changes to project?"}));
+    TakePluginProjectChanged();
+}
+
+TEST_F(ShellTest, APluginItemRunsItsOwnPluginWhereverItStands)
+{
+    TPluginFolder folder;
+    folder.Add("twin1", "a.qxl"); // adds 1 to the first cell
+    folder.Add("twin2", "b.qxl"); // adds 10
+    TMainFormOptions options = Options();
+    options.PluginFolder = folder.Path();
+    form = std::make_unique<TMainForm>(options);
+    TMainForm& main = *form;
+    TOutBar* bar = main.OutBar;
+    TOutPage* page = bar->Pages()->GetPage(TMainForm::PluginsPage);
+    ASSERT_EQ(page->Count(), 2);
+    bar->SetActivePageIndex(TMainForm::PluginsPage);
+    auto height = [] { return CurrentProject->Grid.Cells[0][0].Height; };
+
+    // The Delete key leaves plug-in and built-in items alone.
+    page->SetSelectedItem(page->Item(0));
+    bar->setFocus();
+    QTest::keyClick(bar, Qt::Key_Delete);
+    EXPECT_EQ(page->Count(), 2);
+    bar->DeleteItem(bar->Pages()->GetPage(TMainForm::BasicsPage)->Item(0));
+    EXPECT_EQ(bar->Pages()->GetPage(TMainForm::BasicsPage)->Count(), 7);
+
+    // Even an item moved by a program runs its own plug-in.
+    TOutItem* second = page->Item(1);
+    page->MoveItem(second, 0);
+    ASSERT_EQ(page->Item(0), second);
+    const double start = height();
+    bar->ItemClick(second);
+    EXPECT_EQ(height(), start + 10);
+    bar->ItemClick(page->Item(1));
+    EXPECT_EQ(height(), start + 11);
+}

@@ -13,6 +13,14 @@
 #include <string>
 #include <vector>
 
+// The hourglass through the status interface while an importer reads or an exporter writes.
+struct THourglassScope {
+    THourglassScope() { StatusSink().SetBusyCursor(true); }
+    ~THourglassScope() { StatusSink().SetBusyCursor(false); }
+    THourglassScope(const THourglassScope&) = delete;
+    THourglassScope& operator=(const THourglassScope&) = delete;
+};
+
 class TProject;
 
 // Largest grid an import may ask for (cells), checked before anything is allocated.

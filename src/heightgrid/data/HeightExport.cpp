@@ -197,7 +197,8 @@ TExportResult ExportBMP(const TGridBlock& grid, const std::string& fileName)
             if (!IsNull(h)) {
                 // A flat range maps its one height to black rather than dividing by zero.
                 const double t = range > 0 ? (h - grid.MinHeight) / range * 255.0 : (h == grid.MinHeight ? 0.0 : -1.0);
-                if (t >= 0.0 && t < 256.0)
+                // Trunc: a height just below MinHeight (t above -1) is still black.
+                if (t > -1.0 && t < 256.0)
                     g = int(t);
             }
             line[3 * x] = line[3 * x + 1] = line[3 * x + 2] = uchar(g);
@@ -507,6 +508,7 @@ TExportResult ExportVistaDEM(const TGridBlock& grid, const std::string& fileName
 
 TExportResult ExportHeightData(TExportFormat format, const TGridBlock& grid, const std::string& fileName)
 {
+    THourglassScope hourglass;
     switch (format) {
     case TExportFormat::Text: return ExportText(grid, fileName);
     case TExportFormat::DXF: return ExportDXF(grid, fileName);

@@ -24,10 +24,7 @@ constexpr int32_t kTrackStartMax = -2147483647;
 constexpr int32_t kTrackStartMin = 2147483647;
 
 // Hourglass for the duration of one import.
-struct TBusy {
-    TBusy() { StatusSink().SetBusyCursor(true); }
-    ~TBusy() { StatusSink().SetBusyCursor(false); }
-};
+using TBusy = THourglassScope;
 
 TImportResult Fail(std::string message)
 {
@@ -419,12 +416,36 @@ TImportResult ImportPGM(const std::string& fileName, const TPGMImportOptions& op
 
 // ---- BMP -------------------------------------------------------------------------------------
 
+namespace {
+
+bool DecodePicture(std::string_view data, QImage& picture)
+{
+    return data.size() <= size_t(std::numeric_limits<int>::max())
+           && picture.loadFromData(reinterpret_cast<const uchar*>(data.data()), int(data.size()));
+}
+
+} // namespace
+
 TImportResult ImportBMPData(std::string_view data, const TBMPImportOptions& opt)
 {
     QImage picture;
-    if (data.size() > size_t(std::numeric_limits<int>::max()) ||
-        !picture.loadFromData(reinterpret_cast<const uchar*>(data.data()), int(data.size())))
+    if (!DecodePicture(data, picture))
         return Fail(kMsgCannotRead);
+    return ImportBMPPicture(picture, opt);
+}
+
+bool LoadBMPPicture(const std::string& fileName, QImage& picture)
+{
+    TBusy busy;
+    std::string data;
+    return ReadWholeFile(fileName, data) && DecodePicture(data, picture);
+}
+
+TImportResult ImportBMPPicture(const QImage& source, const TBMPImportOptions& opt)
+{
+    if (source.isNull())
+        return Fail(kMsgCannotRead);
+    QImage picture = source;
     TImportResult res;
     THeightImport& g = res.Grid;
     if (!StartNewGrid(g, picture.width(), picture.height(), opt.XSpacing, opt.YSpacing))

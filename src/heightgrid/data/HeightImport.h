@@ -5,6 +5,8 @@
 #include "heightgrid/data/HeightData.h"
 #include "heightgrid/data/ImportOptions.h"
 
+#include <QImage>
+
 #include <string>
 #include <string_view>
 
@@ -30,6 +32,10 @@ TImportResult ImportPGMData(std::string_view data, const TPGMImportOptions& opti
 // A picture whose pixels encode heights (24-bit values in the chosen channel order).
 TImportResult ImportBMP(const std::string& fileName, const TBMPImportOptions& options);
 TImportResult ImportBMPData(std::string_view data, const TBMPImportOptions& options);
+// The two halves the import command runs on either side of its options dialog: the picture is
+// loaded first (false: not a picture, refused before any question), then its pixels are taken.
+bool LoadBMPPicture(const std::string& fileName, QImage& picture);
+TImportResult ImportBMPPicture(const QImage& picture, const TBMPImportOptions& options);
 
 // One UK Ordnance Survey NTF Panorama tile (401 x 401 heights).
 TImportResult ImportNTF(const std::string& fileName, const TImportOptions& options, const TGridBlock& current);
