@@ -252,6 +252,9 @@ void TDefineNet::SetMode(uint8_t mode, QMenu* popupMenu)
         FinishContour();
         IgnoreNextPress = true;
     }
+    // No marker of the old tool or layer stays on the map (the repaint below erases them).
+    for (const TPlacementNotice& notice : Placement.DropSelection())
+        BroadcastMessage(TAppMessage{WM_PLACEMENTSELECT, notice.WParam(), 0, 0});
     Mode = mode;
     BroadcastMessage(TAppMessage{WM_EDITMODECHANGED, 0, 0, 0});
     popupMenu_ = popupMenu;

@@ -208,6 +208,9 @@ void TFPlacement::RefreshLayers()
             entry = static_cast<int>(i);
     LayersComboBox->setCurrentIndex(entry);
     loading_ = false;
+    // A current layer that was deleted is dropped with its tools, so nothing is drawn on it.
+    if (entry == 0 && current != -1)
+        LayersComboBoxChange();
     Map->update();
 }
 
@@ -235,7 +238,7 @@ void TFPlacement::rebuildLayerLists()
 
 void TFPlacement::LayersComboBoxChange()
 {
-    Map->Placement.SelectedRegion = -1;
+    // Every selection is cleared by the tool switch below (SetMode), with its notices.
     const int entry = LayersComboBox->currentIndex();
     const TTerrainLayer* layer = nullptr;
     if (hasProject() && entry > 0 && entry < static_cast<int>(LayerIndexMap.size())) {

@@ -178,10 +178,9 @@ void TPlacementTools::ClearSelection()
     SelectedRegion = SelectedLine = SelectedModel = SelectedVertex = -1;
 }
 
-std::vector<TPlacementNotice> TPlacementTools::SelectAt(QPoint at)
+std::vector<TPlacementNotice> TPlacementTools::DropSelection()
 {
     std::vector<TPlacementNotice> notices;
-    Moved = false;
     if (SelectedModel >= 0)
         notices.push_back({0, pkModel});
     if (SelectedRegion >= 0)
@@ -189,6 +188,13 @@ std::vector<TPlacementNotice> TPlacementTools::SelectAt(QPoint at)
     if (SelectedLine >= 0)
         notices.push_back({0, pkLine});
     ClearSelection();
+    return notices;
+}
+
+std::vector<TPlacementNotice> TPlacementTools::SelectAt(QPoint at)
+{
+    Moved = false;
+    std::vector<TPlacementNotice> notices = DropSelection();
     const TProject* p = Project();
     if (!p)
         return notices;

@@ -61,6 +61,8 @@ public:
     // Dragging the selection to p; false when nothing is selected.
     bool DragTo(QPoint p);
     void ClearSelection();
+    // Clears the model, region and line selection; the notices of what was cleared, in order.
+    std::vector<TPlacementNotice> DropSelection();
 
     // ---- Popup commands (nothing selected: nothing happens) ------------------------------------
     void InsertPoint(bool line);

@@ -37,6 +37,13 @@ IPrompt* currentPrompt = &defaultPrompt;
 IStatusSink& StatusSink() { return *currentSink; }
 IPrompt& Prompt() { return *currentPrompt; }
 
+TPromptCaption::TPromptCaption(const std::string& caption) : prompt_(Prompt()), previous_(prompt_.Caption)
+{
+    prompt_.Caption = caption;
+}
+
+TPromptCaption::~TPromptCaption() { prompt_.Caption = previous_; }
+
 IStatusSink* SetStatusSink(IStatusSink* sink)
 {
     IStatusSink* previous = currentSink == &defaultSink ? nullptr : currentSink;

@@ -33,6 +33,22 @@ public:
     virtual std::string ChooseFolder(const std::string& title, const std::string& startDir) = 0;
     // Colour as 24-bit red + 256 x green + 65536 x blue; false when cancelled.
     virtual bool ChooseColor(int& color) = 0;
+
+    // The caption of the boxes shown while it is set; empty: the application's name.
+    std::string Caption;
+};
+
+// Boxes shown during this scope carry the given caption (the one before is restored after).
+class TPromptCaption {
+public:
+    explicit TPromptCaption(const std::string& caption);
+    ~TPromptCaption();
+    TPromptCaption(const TPromptCaption&) = delete;
+    TPromptCaption& operator=(const TPromptCaption&) = delete;
+
+private:
+    IPrompt& prompt_;
+    std::string previous_;
 };
 
 // The installed implementations (never null: defaults are used when none is installed).

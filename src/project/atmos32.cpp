@@ -208,9 +208,10 @@ void AtmosphereColour(const TVector3& Eye, const TVector3& Point, bool Sky, TFlo
 
     const double h = p.CloudHeight;
     const bool crossing = (eye.Z < h && dir.Z > 0) || (eye.Z > h && dir.Z < 0);
-    // The cloud lies between the eye and the point only when the point is on the far side of the
-    // cloud height (a sky ray always reaches it).
-    const bool beyond = Sky || (eye.Z < h ? point.Z > h : point.Z < h);
+    // The cloud is drawn where a ray from below reaches a point above the cloud height, and on
+    // every sky ray that crosses it. Land seen from above the clouds stays clear, and so does a
+    // point that lies above the cloud height on the eye's own side.
+    const bool beyond = Sky || (eye.Z < h && point.Z > h);
     if (crossing && beyond) {
         const double s = (h - eye.Z) / dir.Z;
         const TAtmosVector q{eye.X + s * dir.X, eye.Y + s * dir.Y, h};

@@ -46,6 +46,12 @@ struct TTimerScope {
     ~TTimerScope() { if (timer) timer->stop(); }
 };
 
+void ShowContextError()
+{
+    TPromptCaption caption("OpenGL");
+    ShowMessage("OpenGL Error in wglMakeCurrent");
+}
+
 } // namespace
 
 uint16_t TranslateFlags(TPFDFlags flags)
@@ -80,6 +86,7 @@ TGLPanel::TGLPanel(QWidget* parent, int desktopBitsPerPixel) : QWidget(parent)
         if (bits == 16 || bits == 24 || bits == 32) {
             colorBits_ = static_cast<uint32_t>(bits);
         } else {
+            TPromptCaption caption("OpenGL");
             Prompt().Ask(kDepthMessage, {TAnswer::Ok, TAnswer::Cancel}, TMsgIcon::None);
             usable_ = false;
             return; // no picture and no timer: this panel never draws
@@ -227,7 +234,7 @@ void TGLPanel::WindowPath()
         needContext_ = 0;
         ReGetContext = false;
         if (!CreateContext()) {
-            ShowMessage("OpenGL Error in wglMakeCurrent");
+            ShowContextError();
             needContext_ = 1;
             return;
         }
@@ -266,7 +273,7 @@ void TGLPanel::BitmapPathDraw()
         ~TContextScope() { panel.DestroyContext(); }
     } contextScope{*this};
     if (!CreateContext()) {
-        ShowMessage("OpenGL Error in wglMakeCurrent");
+        ShowContextError();
         // Drawing goes on, but never into some other panel's context.
         if (QOpenGLContext* other = QOpenGLContext::currentContext())
             other->doneCurrent();
@@ -335,12 +342,9 @@ void TGLPanel::paintEvent(QPaintEvent*)
             painter.drawImage(0, 0, shown_);
         return;
     }
-    if (drawing_) {
-        if (!copy_.isNull())
-            painter.drawImage(0, 0, copy_);
-        return;
-    }
-    painter.drawImage(0, 0, picture_);
+    // Before the first partial read-back of a draw the cleared picture is shown, never whatever
+    // the screen held beneath the panel.
+    painter.drawImage(0, 0, drawing_ && !copy_.isNull() ? copy_ : picture_);
 }
 
 void TGLPanel::resizeEvent(QResizeEvent* event)

@@ -197,7 +197,9 @@ TMainForm::TMainForm(const TMainFormOptions& options, QWidget* parent) : QMainWi
     LoadRecentProjects();
     LoadOpenGL();
     MaskFPUExceptions();
-    // 7. Hints go to panel 2 (event()). 8. The first project.
+    // 7. Hints go to panel 2 (event(); eventFilter() gives every control's hint as a status tip).
+    qApp->installEventFilter(this);
+    // 8. The first project.
     CurrentProject = nullptr;
     GuardedCommand([this] { NewProject("Project"); });
     if (!CurrentProject) // out of memory for the grid: a project without cells still beats none
@@ -1003,6 +1005,18 @@ bool TMainForm::event(QEvent* event)
         return true;
     }
     return QMainWindow::event(event);
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event)
+{
+    // Controls carry their hint as a tooltip; the widget announces its status tip when the mouse
+    // enters it (and clears it when the mouse leaves), so a hint without a status tip gets one first.
+    if (event->type() == QEvent::Enter && watched->isWidgetType()) {
+        auto* widget = static_cast<QWidget*>(watched);
+        if (widget->statusTip().isEmpty() && !widget->toolTip().isEmpty() && widget->window() == this)
+            widget->setStatusTip(widget->toolTip());
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 // ---- Help, windows and the shell dialogs ---------------------------------------------------------------

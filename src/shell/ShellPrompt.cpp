@@ -10,7 +10,11 @@ namespace {
 
 QWidget* dialogParent() { return QApplication::activeWindow(); }
 
-QString title() { return QApplication::applicationName(); }
+QString title(const std::string& caption)
+{
+    return caption.empty() ? QApplication::applicationName() : QString::fromStdString(caption);
+}
+
 
 QMessageBox::Icon boxIcon(TMsgIcon icon)
 {
@@ -46,13 +50,13 @@ std::string DefaultSuffixOfFilter(const std::string& filter)
 
 void TQtPrompt::ShowMessage(const std::string& text, TMsgIcon icon)
 {
-    QMessageBox box(boxIcon(icon), title(), QString::fromStdString(text), QMessageBox::Ok, dialogParent());
+    QMessageBox box(boxIcon(icon), title(Caption), QString::fromStdString(text), QMessageBox::Ok, dialogParent());
     box.exec();
 }
 
 TAnswer TQtPrompt::Ask(const std::string& text, const std::vector<TAnswer>& buttons, TMsgIcon icon)
 {
-    QMessageBox box(icon == TMsgIcon::None ? QMessageBox::Question : boxIcon(icon), title(),
+    QMessageBox box(icon == TMsgIcon::None ? QMessageBox::Question : boxIcon(icon), title(Caption),
                     QString::fromStdString(text), QMessageBox::NoButton, dialogParent());
     for (TAnswer answer : buttons)
         box.addButton(boxButton(answer));

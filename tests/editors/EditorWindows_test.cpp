@@ -8,8 +8,11 @@
 #include "editors/Camera.h"
 #include "editors/Clouds.h"
 #include "editors/water.h"
+#include "controls/FloatEdit.h"
+#include "controls/Hemisphere.h"
 
 #include <QMdiSubWindow>
+#include <QEnterEvent>
 #include <QSpinBox>
 
 using namespace shelltest;
@@ -70,4 +73,24 @@ TEST_F(EditorWindowsTest, OpenEditorsFollowAReplacedProject)
     EXPECT_EQ(FCloud->HeightTrackBar->value(), 20);
     FWater->WaterTurbulanceSpinEdit->setValue(77);
     EXPECT_EQ(CurrentProject->Water.WaterTurbulance, 77);
+}
+
+TEST_F(EditorWindowsTest, TheHintOfTheControlUnderTheMouseShowsInTheStepPanel)
+{
+    TMainForm& main = Start();
+    main.OutBarClick(7); // the water editor
+    ASSERT_NE(FWater, nullptr);
+    struct Case {
+        QWidget* control;
+        const char* hint;
+    } cases[] = {{FWater->WaterRoughness, "Non-wave roughness"},
+                 {FWater->WaveDirectionHemisphere, "Wavesfront will be at rightangles"}};
+    for (const Case& c : cases) {
+        QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+        QCoreApplication::sendEvent(c.control, &enter);
+        EXPECT_EQ(main.PanelText(2), c.hint);
+        QEvent leave(QEvent::Leave);
+        QCoreApplication::sendEvent(c.control, &leave);
+        EXPECT_EQ(main.PanelText(2), "");
+    }
 }

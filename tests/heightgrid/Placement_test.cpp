@@ -7,6 +7,7 @@
 #include "heightgrid/PlacementTools.h"
 #include "controls/FloatEdit.h"
 #include "project/Project.h"
+#include "shell/BaseUnit.h"
 
 #include <QComboBox>
 #include <QListWidget>
@@ -288,6 +289,70 @@ TEST_F(PlacementWindowTest, LeavingTheRegionToolWithARegionOpenDeletesIt)
     ASSERT_EQ(project.TerrainPolys.Count, 1);
     window->Map->SetMode(ModeSelect, nullptr);
     EXPECT_EQ(project.TerrainPolys.Items[0].Deleted, 1);
+}
+
+// Records the WParam of every WM_PLACEMENTSELECT broadcast while it lives.
+struct TPlacementSelectLog {
+    QObject owner;
+    std::vector<uint32_t> wparams;
+    TPlacementSelectLog()
+    {
+        RegisterMessageForm(&owner, [this](TAppMessage& m) {
+            if (m.Msg == WM_PLACEMENTSELECT)
+                wparams.push_back(m.WParam);
+        });
+    }
+};
+
+TEST_F(PlacementWindowTest, ToolAndLayerChangesClearEverySelectionAndSayWhatWasCleared)
+{
+    window->LayersComboBox->setCurrentIndex(1); // an area layer
+    TPlacementSelectLog log;
+    TPlacementTools& tools = window->Map->Placement;
+
+    tools.SelectedModel = 0;
+    tools.SelectedVertex = 0;
+    window->Map->SetMode(ModeRegion, nullptr);
+    EXPECT_EQ(log.wparams, (std::vector<uint32_t>{pkModel << 16}));
+    EXPECT_FALSE(tools.HasMarker());
+    EXPECT_EQ(tools.SelectedModel, -1);
+
+    log.wparams.clear();
+    window->Map->SetMode(ModeSelect, nullptr);
+    EXPECT_TRUE(log.wparams.empty()); // nothing selected, nothing to say
+
+    tools.SelectedRegion = 0;
+    tools.SelectedLine = 0;
+    tools.SelectedVertex = 1;
+    window->LayersComboBox->setCurrentIndex(3); // another layer
+    EXPECT_EQ(log.wparams, (std::vector<uint32_t>{pkRegion << 16, pkLine << 16}));
+    EXPECT_EQ(tools.SelectedRegion, -1);
+    EXPECT_EQ(tools.SelectedLine, -1);
+    EXPECT_EQ(tools.SelectedVertex, -1);
+    EXPECT_EQ(window->Map->PopupMenu(), nullptr);
+}
+
+TEST_F(PlacementWindowTest, DeletingTheCurrentLayerLeavesNoLayerAndNoTools)
+{
+    window->LayersComboBox->setCurrentIndex(1);
+    ASSERT_EQ(window->Map->Placement.CurrentLayer, 10);
+    window->Map->SetMode(ModeRegion, nullptr);
+
+    // Another layer deleted: the current one stays with its tools.
+    project.TerrainLayers.Items[2].Deleted = 1;
+    window->RefreshLayers();
+    EXPECT_EQ(window->Map->Placement.CurrentLayer, 10);
+    EXPECT_TRUE(window->TerrainToolButton->isEnabled());
+
+    // The current layer deleted: nothing may be drawn on it any more.
+    project.TerrainLayers.Items[0].Deleted = 1;
+    window->RefreshLayers();
+    EXPECT_EQ(window->LayersComboBox->currentIndex(), 0);
+    EXPECT_EQ(window->Map->Placement.CurrentLayer, -1);
+    EXPECT_EQ(window->Map->Mode, ModeSpotHeight);
+    for (QToolButton* b : {window->SelectToolButton, window->TerrainToolButton, window->ActorToolButton, window->LineToolButton})
+        EXPECT_FALSE(b->isEnabled());
+    EXPECT_FALSE(window->TerrainToolButton->isChecked());
 }
 
 } // namespace

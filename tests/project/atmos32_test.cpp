@@ -186,18 +186,24 @@ TEST_F(Atmosphere, CloudCrossingSplitsTheRay)
     HazeAlongSegment(false, manual, {0, 0, 0}, q, e);
     ExpectColour(split, manual, 1e-6, "two segments");
 
-    // Drawn, the cloud covers what lies beyond it, seen from below or from above...
+    // Drawn, the cloud covers a point above it seen from below...
     AtmosphereParams.CloudDraw = -1;
     TFloatRGB clouded = Ground();
     AtmosphereColour(eye, point, false, clouded);
     EXPECT_GT(clouded.R, split.R + 0.1);
+    // ...but land seen from above the clouds is clear: one haze segment, eye to point.
     TFloatRGB fromAbove = Ground();
     AtmosphereColour(point, eye, false, fromAbove);
-    TFloatRGB clearFromAbove = Ground();
+    TFloatRGB oneSegment = Ground();
+    HazeAlongSegment(false, oneSegment, {0, 0, 0}, e, pt);
+    ExpectColour(fromAbove, oneSegment, 1e-6, "terrain below the clouds from above");
+    // A sky ray from above the clouds still meets them.
+    TFloatRGB skyDown = Ground(), skyDownClear = Ground();
+    AtmosphereColour(point, eye, true, skyDown);
     AtmosphereParams.CloudDraw = 0;
-    AtmosphereColour(point, eye, false, clearFromAbove);
-    EXPECT_GT(fromAbove.R, clearFromAbove.R + 0.1);
-    // ...but not a point on the eye's side of the cloud height.
+    AtmosphereColour(point, eye, true, skyDownClear);
+    EXPECT_GT(skyDown.R, skyDownClear.R + 0.1);
+    // ...and never a point on the eye's side of the cloud height.
     AtmosphereParams.CloudDraw = -1;
     TFloatRGB near = Ground(), nearClear = Ground();
     AtmosphereColour(At(0, 90, 0), At(100, 70, 0), false, near);

@@ -20,11 +20,16 @@ namespace {
 
 class RecordingPrompt : public IPrompt {
 public:
-    std::vector<std::string> shown;
-    void ShowMessage(const std::string& text, TMsgIcon) override { shown.push_back(text); }
+    std::vector<std::string> shown, captions;
+    void ShowMessage(const std::string& text, TMsgIcon) override
+    {
+        shown.push_back(text);
+        captions.push_back(Caption);
+    }
     TAnswer Ask(const std::string& text, const std::vector<TAnswer>& buttons, TMsgIcon) override
     {
         shown.push_back(text);
+        captions.push_back(Caption);
         return buttons.empty() ? TAnswer::Ok : buttons.front();
     }
     std::string OpenFileName(const std::string&, const std::string&, const std::string&) override { return {}; }
@@ -181,9 +186,12 @@ TEST_F(GLPanelTest, UnsupportedDesktopDepthShowsTheMessageAndNeverDraws)
 {
     for (int bits : {8, 15, 4}) {
         prompt.shown.clear();
+        prompt.captions.clear();
         TGLPanel panel(nullptr, bits);
         ASSERT_EQ(prompt.shown.size(), 1u);
         EXPECT_EQ(prompt.shown[0], "Cannot initialize OpenGL at display colour depth.  Please set your display to true or high color");
+        EXPECT_EQ(prompt.captions[0], "OpenGL");
+        EXPECT_EQ(prompt.Caption, ""); // only that box
         EXPECT_FALSE(panel.Usable());
         bool drawn = false;
         panel.OnGLDraw = [&](TGLPanel&) { drawn = true; };
@@ -273,9 +281,11 @@ TEST_F(GLPanelTest, SaveFailureShowsE0058AndKeepsTheOldFile)
     std::filesystem::create_directory(dir.path() / "taken.bmp");
     for (const std::string& target : {dir.file("taken.bmp"), dir.file("missing/picture.bmp")}) {
         prompt.shown.clear();
+        prompt.captions.clear();
         EXPECT_FALSE(panel.SaveImageToFile(target)) << target;
         ASSERT_EQ(prompt.shown.size(), 1u);
         EXPECT_EQ(prompt.shown[0], "E0058 Error saving image to file");
+        EXPECT_EQ(prompt.captions[0], ""); // the program's own caption
     }
     EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "taken.bmp"));
 }
@@ -299,6 +309,29 @@ TEST_F(GLPanelTest, SaveDuringABitmapDrawWritesThePictureAsLastReadBack)
     panel.Redraw();
     EXPECT_EQ(QImage(QString::fromStdString(file)).pixel(4, 4), qRgb(255, 0, 0));
     EXPECT_EQ(panel.Picture().pixel(4, 4), qRgb(0, 255, 0));
+}
+
+TEST_F(GLPanelTest, AFirstBitmapDrawShowsTheClearedPanelUntilItsFirstReadBack)
+{
+    TGLPanel panel;
+    panel.resize(16, 16);
+    panel.SetGLFlags(kBitmapFlags);
+    QImage before, after;
+    panel.OnGLDraw = [&](TGLPanel& p) {
+        GL().glViewport(0, 0, p.width(), p.height());
+        GL().glClearColor(1.0f, 0.0f, 0.0f, 1.0f);
+        GL().glClear(GL_COLOR_BUFFER_BIT);
+        QImage canvas(16, 16, QImage::Format_RGB32);
+        canvas.fill(Qt::black); // what lay beneath the panel
+        p.render(&canvas);
+        before = canvas;
+        p.ShowPartialPicture();
+        p.render(&canvas);
+        after = canvas;
+    };
+    panel.Redraw();
+    EXPECT_EQ(before.pixel(4, 4), qRgb(255, 255, 255));
+    EXPECT_EQ(after.pixel(4, 4), qRgb(255, 0, 0));
 }
 
 TEST_F(GLPanelTest, CopyPutsThePictureOnTheClipboard)
