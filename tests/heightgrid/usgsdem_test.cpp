@@ -241,8 +241,10 @@ TEST(USGSDEM, DamagedFilesAreReported)
     badToken.replace(1024 + 144 + 6 * 10, 6, "  1x34");
     std::string hugeCount = good;
     hugeCount.replace(858, 6, "999999");
+    std::string longDigits = good; // a digit run far past any integer's range
+    longDigits.replace(1024 + 144 + 6 * 10, 24, std::string(24, '6'));
     const std::string cases[] = {std::string(), good.substr(0, 900), good.substr(0, good.size() - 1500), badToken,
-                                 hugeCount};
+                                 hugeCount,     longDigits};
     for (const std::string& c : cases) {
         TImportResult r = ReadUSGSDEMData(c, TImportOptions(), TGridBlock());
         EXPECT_FALSE(r.Ok) << c.size();

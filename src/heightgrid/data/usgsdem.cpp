@@ -180,7 +180,8 @@ private:
             ++p;
         const char* digits = p;
         int64_t v = 0;
-        while (p < e && static_cast<unsigned>(*p - '0') < 10)
+        // More than 18 digits is another shape; stop before the value can overflow.
+        while (p < e && static_cast<unsigned>(*p - '0') < 10 && p - digits < 18)
             v = v * 10 + (*p++ - '0');
         if (p == digits || p - digits > 18 || (p < e && *p != '-' && *p != '+'))
             return false;
