@@ -1,5 +1,6 @@
 #include "project/MathUtils.h"
 
+#include "platform/GLEntryPoints.h"
 #include "platform/NoiseLib.h"
 #include "project/Perlin.h"
 
@@ -348,4 +349,22 @@ void ClearFPUExceptions()
 #else
     std::feclearexcept(FE_ALL_EXCEPT);
 #endif
+}
+
+void SafeGLBegin(const TGLEntryPoints& gl, unsigned int mode)
+{
+    MaskFPUExceptions();
+    gl.glBegin(mode);
+}
+
+void SafeGLEnd(const TGLEntryPoints& gl)
+{
+    gl.glEnd();
+    ClearFPUExceptions();
+}
+
+void SafeGLFlush(const TGLEntryPoints& gl)
+{
+    gl.glFlush();
+    ClearFPUExceptions();
 }

@@ -109,3 +109,10 @@ double MakeNoiseTile(int32_t seed, float (&tile)[65][65], double scale);
 void MaskFPUExceptions();
 // Clears pending floating-point exception flags.
 void ClearFPUExceptions();
+
+// Every glBegin, glEnd and glFlush goes through these, so that an OpenGL implementation that
+// unmasks exceptions or leaves a flag set never turns a later calculation into a fault.
+struct TGLEntryPoints;
+void SafeGLBegin(const TGLEntryPoints& gl, unsigned int mode); // masks, then glBegin(mode)
+void SafeGLEnd(const TGLEntryPoints& gl);                       // glEnd, then clears the flags
+void SafeGLFlush(const TGLEntryPoints& gl);                     // glFlush, then clears the flags

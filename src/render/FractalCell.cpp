@@ -614,15 +614,14 @@ void TFractalRenderEngine::DrawTexturedQuad(const TCellGeometry& q)
     gl.glEnable(GL_TEXTURE_2D);
     gl.glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
     gl.glBindTexture(GL_TEXTURE_2D, kSideTextureBase + CellTextureSide);
-    gl.glBegin(GL_TRIANGLE_FAN);
+    SafeGLBegin(gl, GL_TRIANGLE_FAN);
     gl.glColor4f(1, 1, 1, 1);
     for (int k = 0; k < 4; ++k) {
         gl.glTexCoord2f(static_cast<float>(q.CornerUV[k].X), static_cast<float>(q.CornerUV[k].Y));
         gl.glVertex3f(q.Corners[k].X, q.Corners[k].Y, q.Corners[k].Z);
     }
-    gl.glEnd();
-    gl.glFlush();
-    ClearFPUExceptions();
+    SafeGLEnd(gl);
+    SafeGLFlush(gl);
     gl.glDisable(GL_TEXTURE_2D);
 }
 

@@ -363,10 +363,8 @@ void TFractalRenderEngine::CleanUp()
     } catch (...) {
     }
     try {
-        if (const TGLEntryPoints* gl = GLEntryPoints()) {
-            gl->glFlush();
-            ClearFPUExceptions();
-        }
+        if (const TGLEntryPoints* gl = GLEntryPoints())
+            SafeGLFlush(*gl);
     } catch (...) {
     }
 }
@@ -573,10 +571,10 @@ void TFractalRenderEngine::DrawFlatQuad(const TCellGeometry& geometry)
     gl.glEnable(GL_CULL_FACE);
     gl.glFrontFace(GL_CW);
     gl.glColor4f(0, 0, 0, 1);
-    gl.glBegin(GL_LINE_LOOP);
+    SafeGLBegin(gl, GL_LINE_LOOP);
     for (const TVector3& c : geometry.Corners)
         gl.glVertex3f(c.X, c.Y, c.Z);
-    gl.glEnd();
+    SafeGLEnd(gl);
     // One flush after the traversal makes the outlines visible; none is needed per quad.
     ++QuadCount;
 }

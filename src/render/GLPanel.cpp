@@ -1,6 +1,7 @@
 #include "render/GLPanel.h"
 
 #include "platform/GLEntryPoints.h"
+#include "project/MathUtils.h"
 #include "project/Messages.h"
 #include "project/SafeFile.h"
 #include "project/WinReg.h"
@@ -303,7 +304,7 @@ void TGLPanel::ShowPartialPicture()
     const TGLEntryPoints* gl = GLEntryPoints();
     const bool ours = gl && context_ && QOpenGLContext::currentContext() == context_.get();
     if (ours)
-        gl->glFlush();
+        SafeGLFlush(*gl);
     if (BitmapPath()) {
         if (ours && drawing_) {
             QImage partial = ReadFramebuffer();
@@ -317,7 +318,7 @@ void TGLPanel::ShowPartialPicture()
         repaint();
     }
     if (gl && context_ && QOpenGLContext::currentContext() == context_.get())
-        gl->glFlush();
+        SafeGLFlush(*gl);
 }
 
 void TGLPanel::SwapNow()
@@ -325,7 +326,7 @@ void TGLPanel::SwapNow()
     const TGLEntryPoints* gl = GLEntryPoints();
     if (!gl || !context_ || QOpenGLContext::currentContext() != context_.get())
         return;
-    gl->glFlush();
+    SafeGLFlush(*gl);
     if (DoubleBuffered() && !BitmapPath()) {
         shown_ = ReadFramebuffer();
         update();

@@ -271,11 +271,10 @@ void TUrbanPlan::DrawUrbanPlan(const TUrbanArea& area, int32_t seed, const TVect
     for (const TUrbanFace& face : faces_) {
         const TVector3 n = TriangleNormal(face.Points[0], face.Points[1], face.Points[2]);
         const TFloatRGB c = FaceColour(face.Roof ? roof : wall, n);
-        gl.glBegin(GL_POLYGON);
+        SafeGLBegin(gl, GL_POLYGON);
         gl.glColor3f(c.R, c.G, c.B);
         for (const TVector3& v : face.Points) gl.glVertex3f(v.X, v.Y, v.Z);
-        gl.glEnd();
-        ClearFPUExceptions();
+        SafeGLEnd(gl);
     }
     if (culled) gl.glEnable(GL_CULL_FACE);
 }

@@ -575,7 +575,7 @@ void TML3DS::DrawModel(TRenderEngine& engine, const TVector3& position, double a
                 colours.resize(mesh.Vertices.size());
                 coloured.assign(mesh.Vertices.size(), 0);
                 gl.glDisable(GL_TEXTURE_2D);
-                gl.glBegin(GL_TRIANGLES);
+                SafeGLBegin(gl, GL_TRIANGLES);
                 for (std::size_t k = 0; k < triangles * 3; ++k) {
                     const uint32_t v = group.Indices[k];
                     if (!coloured[v]) {
@@ -585,7 +585,7 @@ void TML3DS::DrawModel(TRenderEngine& engine, const TVector3& position, double a
                     gl.glColor4f(colours[v].R, colours[v].G, colours[v].B, 1.0f);
                     gl.glVertex3f(points[v].X, points[v].Y, points[v].Z);
                 }
-                gl.glEnd();
+                SafeGLEnd(gl);
                 continue;
             }
             // Textured: the texture is lit anew for every triangle at its centre and mean normal.
@@ -647,13 +647,13 @@ void TML3DS::DrawModel(TRenderEngine& engine, const TVector3& position, double a
                     }
                     gl.glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, m.TexWidth, m.TexHeight, GL_RGB, GL_FLOAT, lit.data());
                 }
-                gl.glBegin(GL_TRIANGLES);
+                SafeGLBegin(gl, GL_TRIANGLES);
                 for (int k = 0; k < 3; ++k) {
                     const uint32_t v = tri[k];
                     gl.glTexCoord2f(mesh.TexCoords[2 * v], mesh.TexCoords[2 * v + 1]);
                     gl.glVertex3f(points[v].X, points[v].Y, points[v].Z);
                 }
-                gl.glEnd();
+                SafeGLEnd(gl);
             }
             gl.glBindTexture(GL_TEXTURE_2D, 0);
         }

@@ -199,14 +199,14 @@ void TOverlayRenderEngine::DrawSurface(const TCellGeometry& cell)
     SetSurfaceMaterial(gl);
     TFanVertex fan[6];
     CellFan(Project(), cell, fan);
-    gl.glBegin(GL_TRIANGLE_FAN);
+    SafeGLBegin(gl, GL_TRIANGLE_FAN);
     for (const TFanVertex& v : fan) {
         gl.glNormal3f(v.Normal.X, v.Normal.Y, v.Normal.Z);
         gl.glColor4f(v.Light, v.Light, v.Light, 1.0f);
         gl.glTexCoord2f(static_cast<float>(v.UV.X), static_cast<float>(v.UV.Y));
         gl.glVertex3f(v.Position.X, v.Position.Y, v.Position.Z);
     }
-    gl.glEnd();
+    SafeGLEnd(gl);
 }
 
 void TOverlayRenderEngine::DrawCell(int32_t column, int32_t row)

@@ -413,8 +413,7 @@ void TRenderEngine::DrawSky()
         DrawDome(segments, bands);
         gl.glEnable(GL_CULL_FACE);
     }
-    gl.glFlush();
-    ClearFPUExceptions();
+    SafeGLFlush(gl);
 }
 
 namespace {
@@ -736,10 +735,10 @@ double TRenderEngine::PointVisibility(const TVector3& point, double margin)
     GLint count = 0;
     {
         TFeedbackScope feedback(GL_3D, buffer, 8);
-        gl.glBegin(GL_POINTS);
+        SafeGLBegin(gl, GL_POINTS);
         gl.glVertex3f(point.X, point.Y, point.Z);
         gl.glVertex3f(point.X, static_cast<float>(point.Y + 0.2 * margin), point.Z);
-        gl.glEnd();
+        SafeGLEnd(gl);
         count = feedback.Finish();
     }
     // Only records actually written count; a clipped point writes none.
@@ -769,9 +768,9 @@ bool TRenderEngine::ProjectPoint(const TVector3& point, TVector3& window)
     GLint count = 0;
     {
         TFeedbackScope feedback(GL_3D, buffer, 4);
-        gl.glBegin(GL_POINTS);
+        SafeGLBegin(gl, GL_POINTS);
         gl.glVertex3f(point.X, point.Y, point.Z);
-        gl.glEnd();
+        SafeGLEnd(gl);
         count = feedback.Finish();
     }
     if (count >= 4 && buffer[0] == static_cast<GLfloat>(GL_POINT_TOKEN) && std::isfinite(buffer[1]) &&
@@ -797,10 +796,10 @@ void TRenderEngine::DrawCellTriangles(const TCellGeometry& cell, bool cull)
     else
         gl.glDisable(GL_CULL_FACE);
     const TVector3* c = cell.Corners;
-    gl.glBegin(GL_TRIANGLES);
+    SafeGLBegin(gl, GL_TRIANGLES);
     for (int k : {0, 1, 2, 0, 2, 3})
         gl.glVertex3f(c[k].X, c[k].Y, c[k].Z);
-    gl.glEnd();
+    SafeGLEnd(gl);
 }
 
 bool TRenderEngine::CellScreenSize(const TCellGeometry& cell, bool cull, double& size)

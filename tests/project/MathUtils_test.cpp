@@ -1,4 +1,5 @@
 #include "project/MathUtils.h"
+#include "platform/GLEntryPoints.h"
 #include "project/Perlin.h"
 
 #include <gtest/gtest.h>
@@ -382,6 +383,32 @@ TEST(FloatingPointGuard, ClearRemovesTheFlagsOfBothUnits)
         ClearFPUExceptions();
         EXPECT_EQ(std::fetestexcept(FE_ALL_EXCEPT), 0);
     }
+}
+
+// The OpenGL guards on a stand-in table: glBegin is reached with every exception masked, and
+// whatever flag the implementation leaves behind at glEnd or glFlush is gone after the guard.
+int gTrapsAtBegin = -1;
+void StubBegin(GLenum) { gTrapsAtBegin = fegetexcept(); }
+void StubLeaveFlags() { std::feraiseexcept(FE_INVALID | FE_DIVBYZERO); }
+
+TEST(FloatingPointGuard, GLCallsLeaveNoTrapsAndNoFlags)
+{
+    TGLEntryPoints gl;
+    gl.glBegin = StubBegin;
+    gl.glEnd = StubLeaveFlags;
+    gl.glFlush = StubLeaveFlags;
+    MaskFPUExceptions();
+    std::feclearexcept(FE_ALL_EXCEPT);
+    feenableexcept(FE_DIVBYZERO | FE_OVERFLOW); // as a library might leave them
+    SafeGLBegin(gl, GL_TRIANGLES);
+    EXPECT_EQ(gTrapsAtBegin, 0);
+    EXPECT_EQ(fegetexcept(), 0);
+    SafeGLEnd(gl);
+    EXPECT_EQ(std::fetestexcept(FE_ALL_EXCEPT), 0);
+    StubLeaveFlags();
+    ASSERT_NE(std::fetestexcept(FE_INVALID), 0);
+    SafeGLFlush(gl);
+    EXPECT_EQ(std::fetestexcept(FE_ALL_EXCEPT), 0);
 }
 
 } // namespace

@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cfenv>
+
 #include <chrono>
 #include <cmath>
 #include <filesystem>
@@ -296,7 +298,9 @@ TEST_F(ML3DSTest, DrawnScaledToHeightWithItsLowestPointOnThePosition)
     for (const Case& c : {Case{0, {12, 51, 28, 47}}, Case{90, {22, 41, 28, 47}}, Case{45, {11, 52, 28, 47}}}) {
         const QImage picture = Draw([&] {
             const GLint attrib = Get(GL_ATTRIB_STACK_DEPTH), matrix = Get(GL_MODELVIEW_STACK_DEPTH);
+            std::feraiseexcept(FE_INVALID | FE_DIVBYZERO);
             models.RenderModelAt(engine, {0, -8, 0}, c.angle, 10.0, 1.0);
+            EXPECT_EQ(std::fetestexcept(FE_INVALID | FE_DIVBYZERO), 0); // the guard after glEnd
             EXPECT_EQ(Get(GL_ATTRIB_STACK_DEPTH), attrib);
             EXPECT_EQ(Get(GL_MODELVIEW_STACK_DEPTH), matrix);
         });

@@ -11,6 +11,8 @@
 
 #include <QImage>
 
+#include <cfenv>
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -592,6 +594,42 @@ TEST_F(EngineTest, SkyDomeFillsThePicture)
         EXPECT_NE(picture.pixel(at), qRgb(255, 255, 255)) << at.x() << "," << at.y();
     // Higher up the sky is bluer than at the horizon (less haze).
     EXPECT_LT(qRed(picture.pixel(40, 2)), 255);
+}
+
+// Whatever flag is pending when a drawing call starts, or is left by the implementation, is
+// cleared by the guard after its glEnd or glFlush.
+TEST_F(EngineTest, EveryDrawingCallEndsWithoutAFloatingPointFlag)
+{
+    MakeGrid(16, 16, [](int c, int r) { return 1.0 * c + r; });
+    project->Camera.Eye = {80, 60, 200};
+    project->Camera.Target = {80, 0, 80};
+    project->Fractal.FractalDepth = 1;
+    TCellGeometry cell;
+    cell.Corners[0] = {10, 0, 10};
+    cell.Corners[1] = {20, 0, 10};
+    cell.Corners[2] = {20, 0, 20};
+    cell.Corners[3] = {10, 0, 20};
+    TVector3 window;
+    const struct {
+        const char* name;
+        std::function<void()> draw;
+    } sites[] = {
+        {"cell triangles", [&] { engine.DrawCellTriangles(cell, true); }},
+        {"projected point", [&] { engine.ProjectPoint({80, 0, 80}, window); }},
+        {"point visibility", [&] { engine.PointVisibility({80, 0, 80}, 1.0); }},
+        {"sky", [&] { engine.DrawSky(); }},
+    };
+    WithContext(64, 64, [&] {
+        engine.PrepareScene(64, 64);
+        engine.SetupCamera();
+        engine.SetupLights();
+        for (const auto& site : sites) {
+            SCOPED_TRACE(site.name);
+            std::feraiseexcept(FE_INVALID | FE_DIVBYZERO);
+            site.draw();
+            EXPECT_EQ(std::fetestexcept(FE_INVALID | FE_DIVBYZERO), 0);
+        }
+    });
 }
 
 TEST_F(EngineTest, VisibilityUsesTheDrawnVerticalScale)

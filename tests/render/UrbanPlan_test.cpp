@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cfenv>
+
 #include <cmath>
 #include <functional>
 
@@ -287,7 +289,9 @@ TEST_F(UrbanTest, BuildingAppearsInThePictureInItsColours)
         plan.BuildingType = 2;
         plan.HeightScale = 10; // small enough to stay inside the view
         // The area's centre is (2.5, 7.5): the top of the building is drawn there in the roof colour.
+        std::feraiseexcept(FE_INVALID | FE_DIVBYZERO);
         plan.DrawUrbanPlan(kArea, 12, {}, {}, 1.0, 0.0);
+        EXPECT_EQ(std::fetestexcept(FE_INVALID | FE_DIVBYZERO), 0); // the guard after each face
         gl.glFinish();
         unsigned char centre[4] = {}, corner[4] = {};
         gl.glReadPixels(32 + 2, 32 - 8, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, centre);
