@@ -20,6 +20,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDockWidget>
+#include <QHBoxLayout>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -363,7 +364,12 @@ void TMainForm::BuildOutBar()
     auto* dock = new QDockWidget(this);
     dock->setObjectName(QStringLiteral("OutBarDock"));
     dock->setFeatures(QDockWidget::NoDockWidgetFeatures);
-    dock->setTitleBarWidget(new QWidget(dock));
+    // No title bar: an empty widget with a layout, whose size hint is 0 x 0 (a bare widget's hint
+    // of -1 would make the dock's minimum height negative).
+    auto* noTitle = new QWidget(dock);
+    auto* noTitleLayout = new QHBoxLayout(noTitle);
+    noTitleLayout->setContentsMargins(0, 0, 0, 0);
+    dock->setTitleBarWidget(noTitle);
     OutBar = new TOutBar(dock);
     OutBar->setObjectName(QStringLiteral("OutBar"));
     OutBar->setMinimumWidth(150);

@@ -6,6 +6,8 @@
 
 #include <QMenuBar>
 
+#include <string>
+
 using namespace shelltest;
 
 namespace {
@@ -17,6 +19,13 @@ std::vector<std::string> Captions(const QList<QAction*>& actions, bool visibleOn
         if (!visibleOnly || a->isVisible())
             captions.push_back(a->isSeparator() ? "-" : a->text().toStdString());
     return captions;
+}
+
+std::vector<std::string>* gQtMessages = nullptr;
+void KeepQtMessage(QtMsgType, const QMessageLogContext&, const QString& text)
+{
+    if (gQtMessages)
+        gQtMessages->push_back(text.toStdString());
 }
 
 } // namespace
@@ -53,6 +62,23 @@ TEST_F(StartupTest, MainWindowHasItsMenusPanelsAndBarPages)
 
     EXPECT_EQ(main.ProgressPanel()->width(), 100);
     EXPECT_EQ(main.PanelText(3), "Project");
+}
+
+// Laying out the shown main window makes no complaint from Qt (the bar's dock once asked for a
+// negative minimum height).
+TEST_F(StartupTest, ShowingTheMainWindowGivesNoLayoutWarning)
+{
+    std::vector<std::string> messages;
+    gQtMessages = &messages;
+    const QtMessageHandler previous = qInstallMessageHandler(KeepQtMessage);
+    TMainForm& main = Start();
+    main.resize(1024, 700);
+    main.show();
+    QCoreApplication::processEvents();
+    qInstallMessageHandler(previous);
+    gQtMessages = nullptr;
+    for (const std::string& m : messages)
+        EXPECT_EQ(m.find("Negative sizes"), std::string::npos) << m;
 }
 
 TEST_F(StartupTest, FirstProjectIsTheDefaultLandscape)
