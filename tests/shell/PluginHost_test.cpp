@@ -575,6 +575,9 @@ TEST_F(PluginLibraryServicesTest, CameraPointsAreGeoreferencedXAltitudeYInStored
         EXPECT_FLOAT_EQ(target.X, -c.stored.X);
         EXPECT_FLOAT_EQ(target.Y, -c.stored.Y);
         EXPECT_FLOAT_EQ(target.Z, -c.stored.Z);
+        const TDoublePoint shown = project.GetCameraGeoPosition(); // what the camera editor shows
+        EXPECT_NEAR(shown.X, c.geo[0], 1e-3);
+        EXPECT_NEAR(shown.Y, c.geo[2], 1e-3);
         EXPECT_EQ(project.Camera.Perspective, 45.0);
         EXPECT_EQ(project.Lighting.LightAltitude, 30.0);
         EXPECT_EQ(project.Lighting.LightAzimuth, 200.0);
