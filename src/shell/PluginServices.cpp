@@ -22,6 +22,15 @@ void markChanged()
     ProjectChanged();
 }
 
+// The record a plug-in passed; a null one ends the service with its failure value.
+template <class T>
+T& Rec(T* record)
+{
+    if (!record)
+        throw std::invalid_argument("no record");
+    return *record;
+}
+
 TProject& Current()
 {
     if (!CurrentProject)
@@ -109,9 +118,10 @@ void Guard(F&& body)
 
 // ---- 0 .. 3: project information and camera -----------------------------------------------------
 
-void GetProjectInfo(void*, PluginProjectInfo* info)
+void GetProjectInfo(void*, PluginProjectInfo* record)
 {
     Guard([&] {
+        PluginProjectInfo* const info = &Rec(record);
         const TProject& p = Current();
         const TGridBlock& g = p.Grid;
         info->Columns = g.SizeX;
@@ -135,9 +145,10 @@ void GetProjectInfo(void*, PluginProjectInfo* info)
     });
 }
 
-void SetProjectInfo(void*, PluginProjectInfo* info)
+void SetProjectInfo(void*, PluginProjectInfo* record)
 {
     Guard([&] {
+        const PluginProjectInfo* const info = &Rec(record);
         TProject& p = Current();
         // A non-finite value would poison every later geometry query; it is not taken.
         auto take = [](double& field, double value) {
@@ -156,9 +167,10 @@ void SetProjectInfo(void*, PluginProjectInfo* info)
     });
 }
 
-void GetCamera(void*, PluginCamera* camera)
+void GetCamera(void*, PluginCamera* record)
 {
     Guard([&] {
+        PluginCamera* const camera = &Rec(record);
         const TProject& p = Current();
         const TGeoPoint eye = p.WorldToGeo(p.Camera.Eye), target = p.WorldToGeo(p.Camera.Target);
         camera->Eye[0] = static_cast<float>(eye.X);
@@ -173,15 +185,25 @@ void GetCamera(void*, PluginCamera* camera)
     });
 }
 
-void SetCamera(void*, PluginCamera* camera)
+void SetCamera(void*, PluginCamera* record)
 {
     Guard([&] {
+        const PluginCamera* const camera = &Rec(record);
         TProject& p = Current();
-        p.Camera.Eye = p.GeoToWorld(TGeoPoint{camera->Eye[0], camera->Eye[1], camera->Eye[2]});
-        p.Camera.Target = p.GeoToWorld(TGeoPoint{camera->Target[0], camera->Target[1], camera->Target[2]});
-        p.Camera.Perspective = camera->Perspective;
-        p.Lighting.LightAltitude = camera->SunElevation;
-        p.Lighting.LightAzimuth = camera->SunAzimuth;
+        const TVector3 eye = p.GeoToWorld(TGeoPoint{camera->Eye[0], camera->Eye[1], camera->Eye[2]});
+        const TVector3 target = p.GeoToWorld(TGeoPoint{camera->Target[0], camera->Target[1], camera->Target[2]});
+        const double perspective = camera->Perspective, elevation = camera->SunElevation, azimuth = camera->SunAzimuth;
+        // A camera with a value that is not a number (or no longer fits a single once in world
+        // units) would leave every render and the camera editor without a view: not taken at all.
+        for (double v : {double(eye.X), double(eye.Y), double(eye.Z), double(target.X), double(target.Y),
+                         double(target.Z), perspective, elevation, azimuth})
+            if (!std::isfinite(v))
+                return;
+        p.Camera.Eye = eye;
+        p.Camera.Target = target;
+        p.Camera.Perspective = perspective;
+        p.Lighting.LightAltitude = elevation;
+        p.Lighting.LightAzimuth = azimuth;
         p.ShadowsOutOfDate = 1; // the sun may have moved
         markChanged();
     });
@@ -407,10 +429,11 @@ template <class Block, class Record, class ToRecord>
 uint8_t GetItem(Block TProject::*block, int32_t index, Record* rec, ToRecord toRecord)
 {
     return Guard<uint8_t>(0, [&]() -> uint8_t {
+        Record& out = Rec(rec);
         const Block& b = Current().*block;
         if (index < 0 || index >= Used(b))
             return 0;
-        toRecord(b.Items[index], *rec);
+        toRecord(b.Items[index], out);
         return 1;
     });
 }
@@ -419,10 +442,11 @@ template <class Block, class Record, class FromRecord>
 uint8_t SetItem(Block TProject::*block, int32_t index, const Record* rec, FromRecord fromRecord)
 {
     return Guard<uint8_t>(0, [&]() -> uint8_t {
+        const Record& in = Rec(rec);
         Block& b = Current().*block;
         if (index < 0 || index >= Used(b))
             return 0;
-        fromRecord(*rec, b.Items[index]);
+        fromRecord(in, b.Items[index]);
         markChanged();
         return 1;
     });
@@ -432,18 +456,19 @@ template <class Block, class Record, class FromRecord>
 int32_t AddItem(Block TProject::*block, Record* rec, FromRecord fromRecord)
 {
     return Guard<int32_t>(-1, [&]() -> int32_t {
+        Record& io = Rec(rec);
         Block& b = Current().*block;
         const int32_t count = Used(b);
         if (count == INT32_MAX || b.NextID == INT32_MAX)
             return -1;
         typename decltype(b.Items)::value_type entry{};
         entry.ID = b.NextID;
-        fromRecord(*rec, entry);
+        fromRecord(io, entry);
         b.Items.resize(static_cast<size_t>(count)); // drop entries beyond the count
         b.Items.push_back(std::move(entry));
         b.Count = count + 1;
         ++b.NextID;
-        rec->ID = b.Items.back().ID;
+        io.ID = b.Items.back().ID;
         markChanged();
         return count;
     });
@@ -504,9 +529,10 @@ int32_t StoredPointCount(const TTerrainPoly& poly)
 }
 
 template <class Block>
-uint8_t GetPolyInfo(Block TProject::*block, int32_t index, PluginPolyInfo* info)
+uint8_t GetPolyInfo(Block TProject::*block, int32_t index, PluginPolyInfo* record)
 {
     return Guard<uint8_t>(0, [&]() -> uint8_t {
+        PluginPolyInfo* const info = &Rec(record);
         const TProject& p = Current();
         const TTerrainPoly* poly = LivePoly(p, block, index);
         if (!poly)
@@ -520,9 +546,10 @@ uint8_t GetPolyInfo(Block TProject::*block, int32_t index, PluginPolyInfo* info)
 }
 
 template <class Block>
-uint8_t GetPolyPoints(Block TProject::*block, int32_t index, PluginPolyInfo* info)
+uint8_t GetPolyPoints(Block TProject::*block, int32_t index, PluginPolyInfo* record)
 {
     return Guard<uint8_t>(0, [&]() -> uint8_t {
+        PluginPolyInfo* const info = &Rec(record);
         const TProject& p = Current();
         const TTerrainPoly* poly = LivePoly(p, block, index);
         const int32_t count = poly ? StoredPointCount(*poly) : 0;
@@ -538,9 +565,10 @@ uint8_t GetPolyPoints(Block TProject::*block, int32_t index, PluginPolyInfo* inf
 }
 
 template <class Block>
-uint8_t AddPoly(Block TProject::*block, int (TProject::*append)(int32_t), PluginPolyInfo* info)
+uint8_t AddPoly(Block TProject::*block, int (TProject::*append)(int32_t), PluginPolyInfo* record)
 {
     return Guard<uint8_t>(0, [&]() -> uint8_t {
+        PluginPolyInfo* const info = &Rec(record);
         TProject& p = Current();
         if (!LayerIndexValid(p, info->Layer) || info->PointCount < 2 || !info->Points)
             return 0;
@@ -570,9 +598,10 @@ uint8_t GetLineInfo(void*, int32_t index, PluginPolyInfo* info) { return GetPoly
 uint8_t GetLinePoints(void*, int32_t index, PluginPolyInfo* info) { return GetPolyPoints(&TProject::TerrainLines, index, info); }
 uint8_t AddLine(void*, PluginPolyInfo* info) { return AddPoly(&TProject::TerrainLines, &TProject::AppendLayerLine, info); }
 
-uint8_t GetModel(void*, int32_t index, PluginModel* rec)
+uint8_t GetModel(void*, int32_t index, PluginModel* record)
 {
     return Guard<uint8_t>(0, [&]() -> uint8_t {
+        PluginModel* const rec = &Rec(record);
         const TProject& p = Current();
         if (index < 0 || index >= Used(p.Models) || p.Models.Items[index].Deleted)
             return 0;
@@ -588,9 +617,10 @@ uint8_t GetModel(void*, int32_t index, PluginModel* rec)
     });
 }
 
-uint8_t AddModel(void*, PluginModel* rec)
+uint8_t AddModel(void*, PluginModel* record)
 {
     return Guard<uint8_t>(0, [&]() -> uint8_t {
+        PluginModel* const rec = &Rec(record);
         TProject& p = Current();
         double fx = 0, fy = 0;
         if (!LayerIndexValid(p, rec->Layer) || !ToFraction(p.Grid, rec->X, rec->Y, fx, fy))

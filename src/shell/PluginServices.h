@@ -12,7 +12,9 @@
 // non-zero; bools the host writes into records are 255 / 0 in one-byte fields and -1 / 0 in
 // four-byte fields. Texts are char[256], zero-terminated, UTF-8. Index arguments count every entry
 // of the project's list, deleted ones included. Regions, lines and models are exchanged in
-// georeferenced coordinates; layers are named by their index in the layer list.
+// georeferenced coordinates; layers are named by their index in the layer list. A null record or
+// buffer pointer makes a service fail (false, -1, or no effect); a camera with a value that is not
+// a finite number is not taken.
 #include <cstddef>
 #include <cstdint>
 

@@ -4,12 +4,15 @@
 
 #include "ShellFixture.h"
 #include "controls/uOutBar.h"
+#include "platform/DynamicLibrary.h"
 
 #include <QAction>
 #include <QMenu>
 #include <QTest>
 
+#include <cstring>
 #include <filesystem>
+#include <limits>
 
 using namespace shelltest;
 
@@ -374,6 +377,444 @@ TEST_F(PluginServicesTest, WithoutAProjectEveryServiceFailsQuietly)
     PluginPlantType plant{};
     EXPECT_EQ(Service<PluginAddPlantTypeFn>(psAddPlantType)(Data(), &plant), -1);
     EXPECT_EQ(Service<PluginNewHeightGridFn>(psNewHeightGrid)(Data(), 3, 3, 1, 1), 0);
+    EXPECT_TRUE(prompt.messages.empty());
+}
+
+// ---- Services reached through a loaded plug-in ------------------------------------------------------
+// The test plug-in keeps the table InitPlugin handed it and exports one Call... entry point per
+// service; these tests load it like any plug-in and drive the services from inside the library.
+
+class PluginLibraryServicesTest : public PluginServicesTest {
+protected:
+    void SetUp() override
+    {
+        PluginServicesTest::SetUp();
+        folder.Add("alpha", "services.qxl");
+        host.ScanPlugins(folder.Path());
+        ASSERT_EQ(host.PluginNames(), std::vector<std::string>{"Alpha"});
+        int code = 0;
+        std::string why;
+        library = OpenDynamicLibrary(folder.Path() + "/services.qxl", code, why); // the loaded one
+        ASSERT_NE(library, nullptr) << why;
+        project.Grid.Cells[1][0].Height = 0; // undo what the plug-in's init wrote
+        changes = 0;
+        SetProjectChangedHandler([this] { ++changes; });
+    }
+    void TearDown() override
+    {
+        SetProjectChangedHandler({});
+        if (library)
+            CloseDynamicLibrary(library);
+        PluginServicesTest::TearDown();
+    }
+    template <class Fn>
+    Fn Entry(const char* name) const
+    {
+        void* symbol = DynamicLibrarySymbol(library, name);
+        EXPECT_NE(symbol, nullptr) << name;
+        return reinterpret_cast<Fn>(symbol);
+    }
+    void AddLine(int layerId, std::vector<TMapPoint> points, uint8_t deleted = 0)
+    {
+        TTerrainLineBlock& lines = project.TerrainLines;
+        lines.Items.resize(static_cast<size_t>(lines.Count)); // a new project keeps one unused entry
+        TTerrainLine line;
+        line.ID = project.TerrainLines.NextID++;
+        line.TerrainLayerID = layerId;
+        line.Deleted = deleted;
+        line.PointCount = static_cast<int32_t>(points.size());
+        line.Points = std::move(points);
+        project.TerrainLines.Items.push_back(line);
+        project.TerrainLines.Count = static_cast<int32_t>(project.TerrainLines.Items.size());
+    }
+
+    void* library = nullptr;
+    int changes = 0; // ProjectChanged calls
+};
+
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+constexpr float kInf = std::numeric_limits<float>::infinity();
+
+using InfoFn = void (*)(PluginProjectInfo*);
+using CameraFn = void (*)(PluginCamera*);
+using NewGridFn = uint8_t (*)(int32_t, int32_t, float, float);
+using GetFlagFn = uint8_t (*)(int32_t, int32_t);
+using SetFlagFn = void (*)(int32_t, int32_t, uint8_t);
+using GetPolyFn = uint8_t (*)(int32_t, PluginPolyInfo*);
+using AddPolyFn = uint8_t (*)(PluginPolyInfo*);
+
+TEST_F(PluginLibraryServicesTest, ProjectInfoGoesOutWholeAndOnlyScaleGeoreferenceAndFoldersComeBack)
+{
+    TGridBlock& g = project.Grid;
+    g.SpacingY = 12.5;
+    g.MaxHeight = 250;
+    g.MinHeight = -20;
+    g.VerticalScale = 1.5;
+    AddLayer(0);
+    AddLayer(1);
+    project.Actors.Items.resize(3);
+    project.Actors.Count = 3;
+    project.TerrainPolys.Items.resize(1);
+    project.TerrainPolys.Items[0].Deleted = 1; // deleted entries count too
+    project.TerrainPolys.Count = 1;
+    AddLine(0, {{0, 0}, {1, 1}});
+    AddLine(0, {{0, 0}, {1, 1}}, 1);
+    project.Models.Items.resize(4);
+    project.Models.Count = 4;
+    project.Actors.Directory = "/land/plants/";
+    project.Models.Directory = std::string(300, 'm'); // longer than the record's field holds
+
+    PluginProjectInfo info;
+    std::memset(&info, 0xAB, sizeof info);
+    Entry<InfoFn>("CallGetProjectInfo")(&info);
+    EXPECT_EQ(info.Columns, 5);
+    EXPECT_EQ(info.Rows, 4);
+    EXPECT_EQ(+info.SpacingX, 10.0);
+    EXPECT_EQ(+info.SpacingY, 12.5);
+    EXPECT_EQ(+info.MaxHeight, 250.0);
+    EXPECT_EQ(+info.MinHeight, -20.0);
+    EXPECT_EQ(+info.VerticalScale, 1.5);
+    EXPECT_EQ(+info.GeoX0, 1000.0); // left
+    EXPECT_EQ(+info.GeoY0, 500.0);  // top
+    EXPECT_EQ(+info.GeoX1, 2000.0); // right
+    EXPECT_EQ(+info.GeoY1, 0.0);    // bottom
+    EXPECT_EQ(info.TerrainLayerCount, 2);
+    EXPECT_EQ(info.PlantTypeCount, 3);
+    EXPECT_EQ(info.RegionCount, 1);
+    EXPECT_EQ(info.LineCount, 2);
+    EXPECT_EQ(info.ModelCount, 4);
+    EXPECT_STREQ(info.PlantsDirectory, "/land/plants/");
+    EXPECT_EQ(std::string(info.ModelsDirectory), std::string(255, 'm'));
+    EXPECT_EQ(changes, 0); // reading changes nothing
+
+    // Every field changed; only the vertical scale, the georeference and the folders are taken.
+    info.Columns = info.Rows = 99;
+    info.SpacingX = info.SpacingY = 1;
+    info.MaxHeight = 1e6;
+    info.MinHeight = -1e6;
+    info.VerticalScale = 3;
+    info.GeoX0 = 10;
+    info.GeoY0 = 20;
+    info.GeoX1 = 30;
+    info.GeoY1 = 40;
+    info.TerrainLayerCount = info.PlantTypeCount = info.RegionCount = info.LineCount = info.ModelCount = 50;
+    std::strcpy(info.PlantsDirectory, "/other/plants/");
+    std::memset(info.ModelsDirectory, 'n', sizeof info.ModelsDirectory); // no terminator
+    project.ShadowsOutOfDate = 0;
+    Entry<InfoFn>("CallSetProjectInfo")(&info);
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(g.SizeX, 5);
+    EXPECT_EQ(g.SizeY, 4);
+    EXPECT_EQ(g.Cells.Columns(), 5);
+    EXPECT_EQ(g.SpacingX, 10.0);
+    EXPECT_EQ(g.SpacingY, 12.5);
+    EXPECT_EQ(g.MaxHeight, 250.0);
+    EXPECT_EQ(g.MinHeight, -20.0);
+    EXPECT_EQ(g.VerticalScale, 3.0);
+    EXPECT_EQ(g.LeftGeo, 10.0);
+    EXPECT_EQ(g.TopGeo, 20.0);
+    EXPECT_EQ(g.RightGeo, 30.0);
+    EXPECT_EQ(g.BottomGeo, 40.0);
+    EXPECT_EQ(project.TerrainLayers.Count, 2);
+    EXPECT_EQ(project.Models.Count, 4);
+    EXPECT_EQ(project.Actors.Directory, "/other/plants/");
+    EXPECT_EQ(project.Models.Directory, std::string(255, 'n'));
+    EXPECT_EQ(project.ShadowsOutOfDate, 1); // the vertical scale shapes the shadows
+
+    PluginProjectInfo again{};
+    Entry<InfoFn>("CallGetProjectInfo")(&again);
+    EXPECT_EQ(+again.VerticalScale, 3.0);
+    EXPECT_EQ(+again.GeoY0, 20.0);
+    EXPECT_EQ(+again.GeoX1, 30.0);
+    EXPECT_EQ(again.Columns, 5);
+    EXPECT_STREQ(again.PlantsDirectory, "/other/plants/");
+}
+
+TEST_F(PluginLibraryServicesTest, CameraPointsAreGeoreferencedXAltitudeYInStoredUnitsAndComeBackAsSet)
+{
+    // The 5 x 4 grid of spacing 10 spans 40 by 30 stored units, centred on the origin; the fixture's
+    // georeference runs from 1000 to 2000 in X and from 500 down to 0 in Y.
+    struct TCase {
+        double left, top, right, bottom; // the georeference
+        float geo[3];                    // a point as the plug-in gives it: X, altitude, Y
+        TVector3 stored;                 // the project's camera point: X, altitude, Z
+    };
+    const TCase cases[] = {
+        {1000, 500, 2000, 0, {1250, 77, 125}, {-10, 77, 7.5f}},
+        {1000, 500, 2000, 0, {2000, -3.5f, 500}, {20, -3.5f, -15}},
+        {0, 0, 40, 30, {0, 200, 30}, {-20, 200, 15}}, // a new grid's georeference
+        {-100, -50, 100, 50, {50, 0, -25}, {10, 0, -7.5f}},
+    };
+    auto getCamera = Entry<CameraFn>("CallGetCamera");
+    auto setCamera = Entry<CameraFn>("CallSetCamera");
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << "geo " << c.geo[0] << ", " << c.geo[1] << ", " << c.geo[2]);
+        TGridBlock& g = project.Grid;
+        g.LeftGeo = c.left;
+        g.TopGeo = c.top;
+        g.RightGeo = c.right;
+        g.BottomGeo = c.bottom;
+        const int before = changes;
+        project.ShadowsOutOfDate = 0;
+
+        // The eye takes the case's point, the target its mirror through the centre of the map.
+        PluginCamera cam{};
+        const float mirror[3] = {float(c.left + c.right - c.geo[0]), -c.geo[1], float(c.top + c.bottom - c.geo[2])};
+        std::memcpy(cam.Eye, c.geo, sizeof cam.Eye);
+        std::memcpy(cam.Target, mirror, sizeof cam.Target);
+        cam.Perspective = 45;
+        cam.SunElevation = 30;
+        cam.SunAzimuth = 200;
+        setCamera(&cam);
+        EXPECT_EQ(changes, before + 1);
+        EXPECT_EQ(project.ShadowsOutOfDate, 1); // the sun may have moved
+        const TVector3 eye = project.Camera.Eye, target = project.Camera.Target;
+        EXPECT_FLOAT_EQ(eye.X, c.stored.X);
+        EXPECT_FLOAT_EQ(eye.Y, c.stored.Y);
+        EXPECT_FLOAT_EQ(eye.Z, c.stored.Z);
+        EXPECT_FLOAT_EQ(target.X, -c.stored.X);
+        EXPECT_FLOAT_EQ(target.Y, -c.stored.Y);
+        EXPECT_FLOAT_EQ(target.Z, -c.stored.Z);
+        const TDoublePoint shown = project.GetCameraGeoPosition(); // what the camera editor shows
+        EXPECT_NEAR(shown.X, c.geo[0], 1e-3);
+        EXPECT_NEAR(shown.Y, c.geo[2], 1e-3);
+        EXPECT_EQ(project.Camera.Perspective, 45.0);
+        EXPECT_EQ(project.Lighting.LightAltitude, 30.0);
+        EXPECT_EQ(project.Lighting.LightAzimuth, 200.0);
+
+        PluginCamera back;
+        std::memset(&back, 0xAB, sizeof back);
+        getCamera(&back);
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_FLOAT_EQ(back.Eye[k], c.geo[k]) << k;
+            EXPECT_FLOAT_EQ(back.Target[k], mirror[k]) << k;
+        }
+        EXPECT_EQ(+back.Perspective, 45.0);
+        EXPECT_EQ(+back.SunElevation, 30.0);
+        EXPECT_EQ(+back.SunAzimuth, 200.0);
+        EXPECT_EQ(changes, before + 1);
+    }
+
+    // A camera the project already holds goes out the same way.
+    project.Camera.Eye = {20, 5, 15}; // the last case's right, bottom corner
+    project.Lighting.LightAltitude = 12;
+    PluginCamera cam{};
+    getCamera(&cam);
+    EXPECT_FLOAT_EQ(cam.Eye[0], 100);
+    EXPECT_FLOAT_EQ(cam.Eye[1], 5);
+    EXPECT_FLOAT_EQ(cam.Eye[2], 50);
+    EXPECT_EQ(+cam.SunElevation, 12.0);
+
+    // A camera with a value that is no number, or that overflows a single in world units, is
+    // not taken at all.
+    project.Grid.RightGeo = project.Grid.LeftGeo + 1; // a small georeference: large world values
+    project.Grid.BottomGeo = project.Grid.TopGeo + 1;
+    const TVector3 eye = project.Camera.Eye;
+    const double perspective = project.Camera.Perspective;
+    const int before = changes;
+    PluginCamera good{{0.5f, 0, 0.5f}, {0, 0, 0}, 70, 20, 90};
+    int spoilt = 0;
+    for (auto spoil : std::initializer_list<void (*)(PluginCamera&)>{
+             [](PluginCamera& c) { c.Eye[0] = kNaN; },
+             [](PluginCamera& c) { c.Target[1] = -kInf; },
+             [](PluginCamera& c) { c.Target[2] = 3e38f; }, // huge once scaled to the map
+             [](PluginCamera& c) { c.Perspective = kNaN; },
+             [](PluginCamera& c) { c.SunElevation = kInf; },
+             [](PluginCamera& c) { c.SunAzimuth = kNaN; }}) {
+        SCOPED_TRACE(spoilt++);
+        PluginCamera bad = good;
+        spoil(bad);
+        setCamera(&bad);
+        EXPECT_EQ(project.Camera.Eye.X, eye.X);
+        EXPECT_EQ(project.Camera.Perspective, perspective);
+        EXPECT_EQ(project.Lighting.LightAltitude, 12.0);
+        EXPECT_EQ(project.Lighting.LightAzimuth, 200.0);
+    }
+    EXPECT_EQ(changes, before);
+}
+
+TEST_F(PluginLibraryServicesTest, NewHeightGridReplacesTheGridOrRefusesAndKeepsIt)
+{
+    auto newGrid = Entry<NewGridFn>("CallNewHeightGrid");
+    struct TRefused {
+        int32_t columns, rows;
+        float sx, sy;
+    };
+    for (const TRefused& r : {TRefused{0, 4, 1, 1}, {4, 0, 1, 1}, {-3, 4, 1, 1}, {4, INT32_MIN, 1, 1},
+                              {INT32_MAX, INT32_MAX, 1, 1}, {4, 4, 0, 1}, {4, 4, 1, -2}, {4, 4, kNaN, 1}, {4, 4, 1, kInf}}) {
+        SCOPED_TRACE(testing::Message() << r.columns << " x " << r.rows << " by " << r.sx << ", " << r.sy);
+        EXPECT_EQ(newGrid(r.columns, r.rows, r.sx, r.sy), 0);
+        EXPECT_EQ(project.Grid.SizeX, 5);
+        EXPECT_EQ(project.Grid.Cells.Rows(), 4);
+        EXPECT_EQ(project.Grid.LeftGeo, 1000.0);
+    }
+    EXPECT_EQ(changes, 0);
+
+    project.ShadowsOutOfDate = 0;
+    EXPECT_EQ(newGrid(3, 2, 2.5f, 4.0f), 1);
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(project.ShadowsOutOfDate, 1);
+    const TGridBlock& g = project.Grid;
+    EXPECT_EQ(g.SpacingX, 2.5);
+    EXPECT_EQ(g.SpacingY, 4.0);
+    ASSERT_EQ(g.Cells.Columns(), 3);
+    ASSERT_EQ(g.Cells.Rows(), 2);
+    for (int c = 0; c < 3; ++c)
+        for (int r = 0; r < 2; ++r)
+            EXPECT_EQ(g.Cells[c][r].Height, -1001.0);
+
+    // The plug-in sees the new grid and its own georeference.
+    PluginProjectInfo info{};
+    Entry<InfoFn>("CallGetProjectInfo")(&info);
+    EXPECT_EQ(info.Columns, 3);
+    EXPECT_EQ(info.Rows, 2);
+    EXPECT_EQ(+info.GeoX0, 0.0);
+    EXPECT_EQ(+info.GeoX1, 5.0); // (columns - 1) x spacing
+    EXPECT_EQ(+info.GeoY1, 4.0);
+    EXPECT_EQ(Entry<GetFlagFn>("CallGetCellFlag")(2, 1), 0);
+    EXPECT_EQ(Entry<GetFlagFn>("CallGetCellFlag")(3, 0), 0); // beyond the new grid
+}
+
+TEST_F(PluginLibraryServicesTest, CellFlagsAreTheFloodedFlagsOfCellsInsideTheGrid)
+{
+    auto getFlag = Entry<GetFlagFn>("CallGetCellFlag");
+    auto setFlag = Entry<SetFlagFn>("CallSetCellFlag");
+    for (auto [x, y] : {std::pair{-1, 0}, {5, 0}, {0, -1}, {0, 4}, {INT32_MIN, 2}, {2, INT32_MAX}}) {
+        SCOPED_TRACE(testing::Message() << x << ", " << y);
+        setFlag(x, y, 1);
+        EXPECT_EQ(getFlag(x, y), 0);
+    }
+    EXPECT_EQ(changes, 0);
+    for (int c = 0; c < 5; ++c)
+        for (int r = 0; r < 4; ++r)
+            EXPECT_EQ(project.Grid.Cells[c][r].Flooded, 0);
+
+    struct TCase {
+        uint8_t given, stored, read;
+    };
+    for (const TCase& k : {TCase{1, 1, 1}, {0, 0, 0}, {255, 1, 1}, {2, 1, 1}, {0, 0, 0}}) {
+        SCOPED_TRACE(int(k.given));
+        const int before = changes;
+        setFlag(4, 3, k.given);
+        EXPECT_EQ(project.Grid.Cells[4][3].Flooded, k.stored);
+        EXPECT_EQ(getFlag(4, 3), k.read);
+        EXPECT_EQ(changes, before + 1);
+    }
+    EXPECT_EQ(project.Grid.Cells[3][4 - 1].Flooded, 0); // the neighbour is left alone
+    project.Grid.Cells[0][0].Flooded = 2; // only 1 counts as flooded
+    EXPECT_EQ(getFlag(0, 0), 0);
+}
+
+TEST_F(PluginLibraryServicesTest, LinesAreAddedAndReadInGeoreferencedCoordinatesByTheirOwnServices)
+{
+    AddLayer(40); // layer IDs differ from their indices
+    const int layer = AddLayer(41);
+    auto info = Entry<GetPolyFn>("CallGetLineInfo");
+    auto points = Entry<GetPolyFn>("CallGetLinePoints");
+    auto add = Entry<AddPolyFn>("CallAddLine");
+
+    float given[] = {1000, 500, 1750, 100, 2000, 0};
+    PluginPolyInfo rec{-5, 0, layer, 3, given};
+    ASSERT_EQ(add(&rec), 1); // the first line of an empty list
+    EXPECT_EQ(changes, 1);
+    ASSERT_EQ(project.TerrainLines.Count, 1);
+    EXPECT_EQ(project.TerrainPolys.Count, 0); // a line, not a region
+    const TTerrainLine& line = project.TerrainLines.Items[0];
+    EXPECT_EQ(rec.ID, line.ID);
+    EXPECT_EQ(line.TerrainLayerID, 41);
+    EXPECT_EQ(line.Deleted, 0);
+    ASSERT_EQ(line.PointCount, 3);
+    EXPECT_DOUBLE_EQ(line.Points[0].X, 0.0);
+    EXPECT_DOUBLE_EQ(line.Points[1].X, 0.75);
+    EXPECT_EQ(line.Points[1].Y, double(0.8f)); // rounded to single before it is stored
+    EXPECT_DOUBLE_EQ(line.Points[2].Y, 1.0);
+
+    // Refused additions leave the list and the project as they were.
+    PluginPolyInfo refused[] = {
+        {0, 0, layer, 1, given},   // one point is no line
+        {0, 0, 2, 3, given},       // the layer count itself
+        {0, 0, -1, 3, given},
+        {0, 0, layer, 3, nullptr}, // no points
+    };
+    for (PluginPolyInfo& r : refused) {
+        SCOPED_TRACE(testing::Message() << "layer " << r.Layer << ", " << r.PointCount << " points");
+        EXPECT_EQ(add(&r), 0);
+        EXPECT_EQ(r.ID, 0);
+    }
+    EXPECT_EQ(project.TerrainLines.Count, 1);
+
+    PluginPolyInfo read{};
+    ASSERT_EQ(info(0, &read), 1);
+    EXPECT_EQ(read.ID, line.ID);
+    EXPECT_EQ(read.Layer, layer);
+    EXPECT_EQ(read.PointCount, 3);
+    EXPECT_EQ(read.Points, nullptr); // untouched
+
+    float back[6] = {};
+    read.Points = back;
+    read.PointCount = 2; // too small
+    EXPECT_EQ(points(0, &read), 0);
+    EXPECT_EQ(back[0], 0.0f);
+    read.PointCount = 3;
+    read.ID = -1;
+    ASSERT_EQ(points(0, &read), 1);
+    EXPECT_EQ(read.ID, line.ID);
+    for (int k = 0; k < 6; ++k)
+        EXPECT_FLOAT_EQ(back[k], given[k]) << k;
+
+    // Indices outside the list, and a deleted line, are refused by both readers.
+    AddLine(1, {{0, 0}, {1, 1}}, 1);
+    for (int32_t index : {-1, 2, INT32_MAX, 1}) {
+        SCOPED_TRACE(index);
+        PluginPolyInfo r{7, 7, 7, 3, back};
+        EXPECT_EQ(info(index, &r), 0);
+        EXPECT_EQ(points(index, &r), 0);
+        EXPECT_EQ(r.ID, 7);
+    }
+    EXPECT_EQ(changes, 1);
+}
+
+TEST_F(PluginLibraryServicesTest, NullRecordsFailQuietlyAndChangeNothing)
+{
+    AddLayer(0);
+    AddLine(0, {{0, 0}, {1, 1}});
+    const double scale = project.Grid.VerticalScale;
+    const float eyeX = project.Camera.Eye.X;
+    const int32_t plants = project.Actors.Count, plans = project.Urban.Count;
+    // Through the plug-in's own entry points.
+    Entry<InfoFn>("CallGetProjectInfo")(nullptr);
+    Entry<InfoFn>("CallSetProjectInfo")(nullptr);
+    Entry<CameraFn>("CallGetCamera")(nullptr);
+    Entry<CameraFn>("CallSetCamera")(nullptr);
+    EXPECT_EQ(Entry<GetPolyFn>("CallGetLineInfo")(0, nullptr), 0);
+    EXPECT_EQ(Entry<GetPolyFn>("CallGetLinePoints")(0, nullptr), 0);
+    EXPECT_EQ(Entry<AddPolyFn>("CallAddLine")(nullptr), 0);
+    // And every other service that takes a record, straight from the table.
+    for (int slot : {psGetTerrainLayer, psSetTerrainLayer, psGetPlantType, psSetPlantType, psGetUrbanPlan,
+                     psSetUrbanPlan, psGetRegionInfo, psGetRegionPoints, psGetModel}) {
+        SCOPED_TRACE(slot);
+        EXPECT_EQ(Service<uint8_t (*)(void*, int32_t, void*)>(slot)(Data(), 0, nullptr), 0);
+    }
+    for (int slot : {psAddTerrainLayer, psAddPlantType, psAddUrbanPlan}) {
+        SCOPED_TRACE(slot);
+        EXPECT_EQ(Service<int32_t (*)(void*, void*)>(slot)(Data(), nullptr), -1);
+    }
+    for (int slot : {psAddRegion, psAddModel}) {
+        SCOPED_TRACE(slot);
+        EXPECT_EQ(Service<uint8_t (*)(void*, void*)>(slot)(Data(), nullptr), 0);
+    }
+    EXPECT_EQ(Service<PluginHeightGridFn>(psGetHeightGrid)(Data(), 20, nullptr), 0);
+    EXPECT_EQ(Service<PluginHeightGridFn>(psSetHeightGrid)(Data(), 20, nullptr), 0);
+
+    EXPECT_EQ(changes, 0);
+    EXPECT_EQ(project.Grid.VerticalScale, scale);
+    EXPECT_EQ(project.Camera.Eye.X, eyeX);
+    EXPECT_EQ(project.TerrainLayers.Count, 1);
+    EXPECT_EQ(project.Actors.Count, plants);
+    EXPECT_EQ(project.Urban.Count, plans);
+    EXPECT_EQ(project.TerrainLines.Count, 1);
+    EXPECT_EQ(project.TerrainPolys.Count, 0);
+    EXPECT_EQ(project.Models.Count, 0);
     EXPECT_TRUE(prompt.messages.empty());
 }
 
