@@ -264,7 +264,8 @@ void SetCellFlag(void*, int32_t x, int32_t y, uint8_t flag)
 
 bool GridCountMatches(const TProject& p, int32_t count, const float* buffer)
 {
-    return buffer && InGrid(p, 0, 0) &&
+    // Both corners: the copy walks the declared size, which the cell array must hold.
+    return buffer && InGrid(p, 0, 0) && InGrid(p, p.Grid.SizeX - 1, p.Grid.SizeY - 1) &&
            static_cast<int64_t>(count) == static_cast<int64_t>(p.Grid.SizeX) * p.Grid.SizeY;
 }
 

@@ -220,6 +220,12 @@ TEST_F(PluginServicesTest, HeightsOutsideTheGridAndWholeGridCopiesAreChecked)
     EXPECT_EQ(project.Grid.MaxHeight, 19.0);
     EXPECT_EQ(Cell(2, 1), -1001.0);
     EXPECT_EQ(project.ShadowsOutOfDate, 1);
+
+    // A declared size the cell array does not hold is refused, not copied past the cells.
+    project.Grid.SizeY = 5;
+    std::vector<float> larger(25, 1.0f);
+    EXPECT_EQ(Service<PluginHeightGridFn>(psGetHeightGrid)(Data(), 25, larger.data()), 0);
+    EXPECT_EQ(Service<PluginHeightGridFn>(psSetHeightGrid)(Data(), 25, larger.data()), 0);
 }
 
 TEST_F(PluginServicesTest, LayerRecordsCarryOneMaterialAndFourPlantSlots)
