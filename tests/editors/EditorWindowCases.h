@@ -1,6 +1,10 @@
 #pragma once
 // The editors' windows opened through the main window's commands: each command opens its editor
 // once, into its global and on the project variable, with its menu item disabled while it is open.
+#include "editors/Atmosphere.h"
+#include "editors/Camera.h"
+#include "editors/Clouds.h"
+#include "editors/water.h"
 #include "shell/BaseUnit.h"
 #include "shell/Main.h"
 
@@ -12,6 +16,15 @@
 #include <vector>
 
 namespace editortest {
+
+// The four environment editors, as the program registers them.
+inline void RegisterEnvironmentEditors()
+{
+    TMainForm::RegisterChildWindow(TChildKind::Camera, [] { return new TFCamera; });
+    TMainForm::RegisterChildWindow(TChildKind::Atmosphere, [] { return new TFAtmosphere; });
+    TMainForm::RegisterChildWindow(TChildKind::Cloud, [] { return new TFCloud; });
+    TMainForm::RegisterChildWindow(TChildKind::Water, [] { return new TFWater; });
+}
 
 struct TEditorCommand {
     int command;

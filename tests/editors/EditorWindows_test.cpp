@@ -24,10 +24,7 @@ protected:
     void SetUp() override
     {
         ShellTest::SetUp();
-        TMainForm::RegisterChildWindow(TChildKind::Camera, [] { return new TFCamera; });
-        TMainForm::RegisterChildWindow(TChildKind::Atmosphere, [] { return new TFAtmosphere; });
-        TMainForm::RegisterChildWindow(TChildKind::Cloud, [] { return new TFCloud; });
-        TMainForm::RegisterChildWindow(TChildKind::Water, [] { return new TFWater; });
+        editortest::RegisterEnvironmentEditors();
     }
 };
 

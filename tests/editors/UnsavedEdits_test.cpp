@@ -1,6 +1,7 @@
 // An edit typed into an editor that is already open, after the project was saved, is a change the
 // main window asks about before Exit, New or Open throws it away; reloading the editors is not.
 #include "shell/ShellFixture.h"
+#include "EditorWindowCases.h"
 
 #include "editors/Atmosphere.h"
 #include "editors/Camera.h"
@@ -27,10 +28,7 @@ protected:
     void SetUp() override
     {
         ShellTest::SetUp();
-        TMainForm::RegisterChildWindow(TChildKind::Camera, [] { return new TFCamera; });
-        TMainForm::RegisterChildWindow(TChildKind::Atmosphere, [] { return new TFAtmosphere; });
-        TMainForm::RegisterChildWindow(TChildKind::Cloud, [] { return new TFCloud; });
-        TMainForm::RegisterChildWindow(TChildKind::Water, [] { return new TFWater; });
+        editortest::RegisterEnvironmentEditors();
         TMainForm::RegisterChildWindow(TChildKind::FractalParameters, [] { return new TFFractalParameters; });
     }
 };
