@@ -274,6 +274,13 @@ int CompareWindowWithEngine(TProject* project, int width, int height, int repeat
         std::printf("run %d: engine %.3f s, window %.3f s\n", k, engineTimes.back(), windowTimes.back());
         std::fflush(stdout);
     }
+    const auto stages = [](const char* title, const TFractalRenderEngine& e) {
+        std::printf("%s stages, last run (texels shaded %lld):\n", title, static_cast<long long>(e.TexelsShaded));
+        for (const auto& [name, seconds] : e.StageTimes)
+            std::printf("  %-22s %9.3f s\n", name.c_str(), seconds);
+    };
+    stages("engine", engine);
+    stages("window", window->Engine());
     std::printf("engine: %s\n", engine.LastError.empty() ? engine.CompletionText.c_str() : ("failed: " + engine.LastError).c_str());
     std::printf("window: %s%s\n", main.PanelText(1).c_str(), windowOk ? "" : " (the window reported a failure)");
     const int64_t differ = DifferentPixels(panel.Picture(), window->MainGLPanel->Picture());
