@@ -15,7 +15,8 @@
 // window inside a main window (its message pumping, status bar, progress and partial pictures, the
 // read-back of the finished picture) and through the engine alone, alternately, N times each after
 // one warm-up of each; it prints both median times, whether the two pictures agree, and ends with
-// the line "window / engine = R". Settings are kept in a temporary folder, never the user's.
+// the line "window / engine = R". The window draws as a new installation does (off the window);
+// --out saves its picture. Settings are kept in a temporary folder, never the user's.
 #include "editors/Actors.h"
 #include "editors/EditorPattern.h"
 #include "platform/GLEntryPoints.h"
@@ -33,11 +34,11 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <functional>
