@@ -1,12 +1,12 @@
 #include "render/FractalRender.h"
 
 #include "platform/GLEntryPoints.h"
+#include "platform/VectorState.h"
 #include "project/Messages.h"
 #include "project/Project.h"
 #include "project/WinReg.h"
 #include "render/FractalRendererEngine.h"
 #include "render/GLPanel.h"
-#include "render/VectorState.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
