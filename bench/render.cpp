@@ -4,27 +4,37 @@
 // Needs a display (run under xvfb-run).
 //
 //   render [PROJECT.qx2 | --synthetic N] [--depth D] [--size WxH] [--out FILE.bmp]
-//          [--repeat N] [--plants] [--shipped-plants]
+//          [--repeat N] [--plants] [--shipped-plants] [--window]
 //
 // --repeat N renders N times in one process and prints each render's peak resident memory.
 // --plants plants a wood of our own tree over half the land, renders without and then with the
 // plants (N times each) and ends with the ratio of the two render times.
 // --shipped-plants grows every plant type of the plants folder beside the program on the synthetic
 // landscape, each in a strip of its own terrain layer, and counts the triangles each type adds.
+// --window renders the same project at the same depth and size through the fractal renderer
+// window inside a main window (its message pumping, status bar, progress and partial pictures, the
+// read-back of the finished picture) and through the engine alone, alternately, N times each after
+// one warm-up of each; it prints both median times, whether the two pictures agree, and ends with
+// the line "window / engine = R". The window draws as a new installation does (off the window);
+// --out saves its picture. Settings are kept in a temporary folder, never the user's.
 #include "editors/Actors.h"
 #include "editors/EditorPattern.h"
 #include "platform/GLEntryPoints.h"
 #include "project/Project.h"
 #include "project/WinReg.h"
+#include "render/FractalRender.h"
 #include "render/FractalRendererEngine.h"
 #include "render/GLPanel.h"
 #include "render/SyntheticLandscape.h"
+#include "shell/Main.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QOpenGLContext>
+#include <QSettings>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -45,7 +55,7 @@ using TDrawArrays = void (*)(GLenum, GLint, GLsizei);
 int Usage()
 {
     std::fprintf(stderr, "usage: render [PROJECT.qx2 | --synthetic N] [--depth D] [--size WxH] [--out FILE.bmp]"
-                         " [--repeat N] [--plants] [--shipped-plants]\n");
+                         " [--repeat N] [--plants] [--shipped-plants] [--window]\n");
     return 2;
 }
 
@@ -176,6 +186,123 @@ void BuildFloorMesh(TProject& p, int64_t quads, std::vector<float>& xyz, std::ve
     }
 }
 
+double Median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
+}
+
+// Pixels that differ between two pictures of the same size (-1 when the sizes differ).
+int64_t DifferentPixels(const QImage& a, const QImage& b)
+{
+    if (a.size() != b.size() || a.isNull())
+        return -1;
+    const QImage x = a.convertToFormat(QImage::Format_RGB32), y = b.convertToFormat(QImage::Format_RGB32);
+    int64_t differ = 0;
+    for (int row = 0; row < x.height(); ++row) {
+        const auto* p = reinterpret_cast<const QRgb*>(x.constScanLine(row));
+        const auto* q = reinterpret_cast<const QRgb*>(y.constScanLine(row));
+        for (int col = 0; col < x.width(); ++col)
+            differ += (p[col] & 0xFFFFFF) != (q[col] & 0xFFFFFF);
+    }
+    return differ;
+}
+
+// The --window mode. Takes over the project (the main window frees it).
+int CompareWindowWithEngine(TProject* project, int width, int height, int repeat, const std::string& outFile)
+{
+    // The main window reads and writes settings: keep them away from the user's.
+    QTemporaryDir settingsFolder, pluginFolder;
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsFolder.path());
+    QSettings::setPath(QSettings::IniFormat, QSettings::SystemScope, settingsFolder.path());
+
+    TMainFormOptions options;
+    options.ShowAboutBox = false;
+    options.LoadOpenGL = [](const std::string&, std::string*) { return true; }; // loaded already
+    options.UnloadOpenGL = [] {};
+    options.PluginFolder = pluginFolder.path().toStdString();
+    TMainForm::RegisterChildWindow(TChildKind::FractalRender, [] { return new TFFractalRender; });
+    TMainForm main(options);
+    main.show();
+    delete CurrentProject;
+    CurrentProject = project;
+    auto* window = dynamic_cast<TFFractalRender*>(main.OpenChildWindow(TChildKind::FractalRender));
+    if (!window) {
+        std::fprintf(stderr, "cannot open the fractal renderer window\n");
+        return 1;
+    }
+    QCoreApplication::processEvents();
+    window->SetRenderSize(width, height);
+    // The main window's status bar while the window renders; none (as in the plain benchmark)
+    // while the engine renders alone.
+    IStatusSink* mainSink = SetStatusSink(nullptr);
+
+    TFractalRenderEngine engine;
+    engine.SetProject(&CurrentProject);
+    TGLPanel panel;
+    panel.resize(window->MainGLPanel->width(), window->MainGLPanel->height());
+    panel.GLObjectLoaded = true;
+    panel.OnGLDraw = [&](TGLPanel& p) { engine.Render(p); };
+
+    const auto timed = [](const std::function<void()>& body) {
+        const auto start = std::chrono::steady_clock::now();
+        body();
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    const auto engineRender = [&] {
+        CurrentProject->ShadowsOutOfDate = 1;
+        return timed([&] { panel.Redraw(); });
+    };
+    bool windowOk = true;
+    const auto windowRender = [&] {
+        CurrentProject->ShadowsOutOfDate = 1;
+        SetStatusSink(mainSink);
+        const double seconds = timed([&] { windowOk = window->RenderPicture() && windowOk; });
+        SetStatusSink(nullptr);
+        return seconds;
+    };
+    std::printf("size %d x %d, fractal depth %d\n", panel.width(), panel.height(), CurrentProject->Fractal.FractalDepth);
+    // The first render of each path also pays for starting the driver: not counted.
+    engineRender();
+    windowRender();
+    std::vector<double> engineTimes, windowTimes;
+    for (int k = 1; k <= repeat; ++k) {
+        engineTimes.push_back(engineRender());
+        windowTimes.push_back(windowRender());
+        std::printf("run %d: engine %.3f s, window %.3f s\n", k, engineTimes.back(), windowTimes.back());
+        std::fflush(stdout);
+    }
+    const auto stages = [](const char* title, const TFractalRenderEngine& e) {
+        std::printf("%s stages, last run (texels shaded %lld):\n", title, static_cast<long long>(e.TexelsShaded));
+        for (const auto& [name, seconds] : e.StageTimes)
+            std::printf("  %-22s %9.3f s\n", name.c_str(), seconds);
+    };
+    stages("engine", engine);
+    stages("window", window->Engine());
+    std::printf("engine: %s\n", engine.LastError.empty() ? engine.CompletionText.c_str() : ("failed: " + engine.LastError).c_str());
+    std::printf("window: %s%s\n", main.PanelText(1).c_str(), windowOk ? "" : " (the window reported a failure)");
+    const int64_t differ = DifferentPixels(panel.Picture(), window->MainGLPanel->Picture());
+    if (differ == 0)
+        std::printf("pictures: the same\n");
+    else if (differ < 0)
+        std::printf("pictures: of different sizes\n");
+    else
+        std::printf("pictures: %lld pixels differ\n", static_cast<long long>(differ));
+    if (!outFile.empty() && !window->MainGLPanel->SaveImageToFile(outFile))
+        std::fprintf(stderr, "cannot write %s\n", outFile.c_str());
+    SetStatusSink(mainSink);
+
+    const double engineMedian = Median(engineTimes), windowMedian = Median(windowTimes);
+    std::printf("engine median %.3f s, window median %.3f s (%d runs each)\n", engineMedian, windowMedian, repeat);
+    std::printf("window / engine = %.2f\n", engineMedian > 0 ? windowMedian / engineMedian : 0.0);
+    std::fflush(stdout);
+    main.Modified = 0; // nothing to ask about on closing
+    return windowOk && engine.LastError.empty() ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -183,7 +310,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     std::string projectFile, outFile;
     int synthetic = 258, depth = -1, width = 640, height = 480, repeat = 1;
-    bool plants = false, shippedPlants = false;
+    bool plants = false, shippedPlants = false, windowMode = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto next = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
@@ -210,6 +337,8 @@ int main(int argc, char** argv)
             plants = true;
         } else if (a == "--shipped-plants") {
             shippedPlants = true;
+        } else if (a == "--window") {
+            windowMode = true;
         } else if (!a.empty() && a[0] != '-') {
             projectFile = a;
         } else {
@@ -265,6 +394,9 @@ int main(int argc, char** argv)
         if (!LoadPlantColors(tree, (plantFolder.path() + "/kit_colors.ini").toStdString(), &error))
             std::fprintf(stderr, "plant colours: %s\n", error.c_str());
     }
+
+    if (windowMode)
+        return CompareWindowWithEngine(project, width, height, repeat, outFile);
 
     TFractalRenderEngine engine;
     engine.SetProject(&project);

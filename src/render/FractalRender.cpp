@@ -1,6 +1,7 @@
 #include "render/FractalRender.h"
 
 #include "platform/GLEntryPoints.h"
+#include "platform/VectorState.h"
 #include "project/Messages.h"
 #include "project/Project.h"
 #include "project/WinReg.h"
@@ -24,6 +25,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <chrono>
 #include <exception>
 #include <functional>
 #include <filesystem>
@@ -43,6 +45,89 @@ void Load(Control* control, Setter&& set)
     set(control);
     control->blockSignals(blocked);
 }
+
+// While a render runs, its status reports reach the main window through this. The engine asks for
+// messages after every cell (the shadow pass after every vertex) and moves the meter every line;
+// here messages run at most every PumpInterval and the meter moves at most every
+// ProgressInterval, which keeps Abort, the status texts and the partial pictures as prompt as the
+// user can tell. Every hand-over to the window system ends with the vector state cleared (see
+// VectorState.h).
+class TRenderFeedback final : public IStatusSink {
+public:
+    using TClock = std::chrono::steady_clock;
+    static constexpr std::chrono::milliseconds PumpInterval{10};
+    static constexpr std::chrono::milliseconds ProgressInterval{100};
+
+    TRenderFeedback() : inner_(StatusSink()) { previous_ = SetStatusSink(this); }
+    ~TRenderFeedback() override
+    {
+        FlushProgress();
+        SetStatusSink(previous_);
+    }
+    TRenderFeedback(const TRenderFeedback&) = delete;
+    TRenderFeedback& operator=(const TRenderFeedback&) = delete;
+
+    void SetOperationText(const std::string& text) override
+    {
+        inner_.SetOperationText(text);
+        ClearUpperVectorState();
+    }
+    void SetStepText(const std::string& text) override
+    {
+        inner_.SetStepText(text);
+        ClearUpperVectorState();
+    }
+    void SetProgress(int percent) override
+    {
+        const TClock::time_point now = TClock::now();
+        // Clearing the meter is never held back; a new value waits for its turn.
+        if (percent == 0 || now - lastProgress_ >= ProgressInterval) {
+            pending_ = -1;
+            ShowProgress(percent, now);
+        } else {
+            pending_ = percent;
+        }
+    }
+    void SetBusyCursor(bool busy) override
+    {
+        inner_.SetBusyCursor(busy);
+        ClearUpperVectorState();
+    }
+    void ProcessMessages() override
+    {
+        const TClock::time_point now = TClock::now();
+        if (pumped_ && now - lastPump_ < PumpInterval)
+            return;
+        pumped_ = true;
+        lastPump_ = now;
+        if (pending_ >= 0 && now - lastProgress_ >= ProgressInterval)
+            FlushProgress();
+        inner_.ProcessMessages();
+        ClearUpperVectorState();
+    }
+
+private:
+    void ShowProgress(int percent, TClock::time_point now)
+    {
+        lastProgress_ = now;
+        inner_.SetProgress(percent);
+        ClearUpperVectorState();
+    }
+    void FlushProgress()
+    {
+        if (pending_ < 0)
+            return;
+        const int percent = pending_;
+        pending_ = -1;
+        ShowProgress(percent, TClock::now());
+    }
+
+    IStatusSink& inner_;
+    IStatusSink* previous_ = nullptr;
+    TClock::time_point lastPump_{}, lastProgress_{};
+    bool pumped_ = false;
+    int pending_ = -1; // a value not shown yet
+};
 
 // The window's frame loop adapter.
 class TWindowFrames : public IFrameRenderer {
@@ -205,6 +290,7 @@ bool TFFractalRender::RenderPicture()
     SetRenderingState(true);
     std::string failure;
     try {
+        TRenderFeedback feedback;
         MainGLPanel->Redraw();
     } catch (const std::exception& error) {
         failure = error.what();

@@ -315,6 +315,10 @@ void TGLPanel::ShowPartialPicture()
         StatusSink().ProcessMessages();
     } else if (DoubleBuffered() && ours) {
         shown_ = ReadFramebuffer();
+        // The framebuffer follows the panel's size, so what has been drawn so far is shown even
+        // in the first draw after a resize, instead of the white of the resize.
+        if (!shown_.isNull())
+            sizeChanged_ = 0;
         repaint();
     }
     if (gl && context_ && QOpenGLContext::currentContext() == context_.get())
@@ -329,6 +333,8 @@ void TGLPanel::SwapNow()
     SafeGLFlush(*gl);
     if (DoubleBuffered() && !BitmapPath()) {
         shown_ = ReadFramebuffer();
+        if (!shown_.isNull())
+            sizeChanged_ = 0;
         update();
     }
 }

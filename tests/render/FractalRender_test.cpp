@@ -6,6 +6,7 @@
 #include "project/WinReg.h"
 #include "render/FractalRendererEngine.h"
 #include "render/GLPanel.h"
+#include "render/SyntheticLandscape.h"
 #include "shell/ShellFixture.h"
 #include "support/TestSupport.h"
 
@@ -25,6 +26,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -60,10 +62,11 @@ public:
 
 class TRecordingSink : public IStatusSink {
 public:
-    std::vector<std::string> operations;
+    std::vector<std::string> operations, steps;
+    std::vector<int> progress;
     void SetOperationText(const std::string& text) override { operations.push_back(text); }
-    void SetStepText(const std::string&) override {}
-    void SetProgress(int) override {}
+    void SetStepText(const std::string& text) override { steps.push_back(text); }
+    void SetProgress(int percent) override { progress.push_back(percent); }
     void SetBusyCursor(bool) override {}
     void ProcessMessages() override { QCoreApplication::processEvents(); }
 };
@@ -269,6 +272,114 @@ TEST_F(FractalRenderTest, ClosingIsRefusedUntilTheAbortedRenderEnds)
     EXPECT_TRUE(window.close());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(alive);
+}
+
+// The same project rendered by an engine alone into a bare panel of the given size.
+QImage EngineAlonePicture(TProject*& project, int width, int height)
+{
+    TFractalRenderEngine engine;
+    engine.SetProject(&project);
+    TGLPanel panel;
+    panel.resize(width, height);
+    panel.GLObjectLoaded = true;
+    panel.OnGLDraw = [&](TGLPanel& p) { engine.Render(p); };
+    project->ShadowsOutOfDate = 1;
+    panel.Redraw();
+    EXPECT_TRUE(engine.LastError.empty()) << engine.LastError;
+    return panel.Picture().convertToFormat(QImage::Format_RGB32);
+}
+
+TEST_F(FractalRenderTest, WindowShowsThePictureTheEngineDrawsAlone)
+{
+    TSyntheticLandscapeOptions options;
+    options.Size = 18;
+    options.FractalDepth = 2;
+    project = MakeSyntheticLandscape(options);
+    ASSERT_TRUE(project);
+    current = project.get();
+    // Water mirrors the colours that the render before left on the grid: every compared render
+    // follows one of the same picture.
+    EngineAlonePicture(current, 160, 120);
+    const QImage alone = EngineAlonePicture(current, 160, 120);
+    ASSERT_EQ(alone.size(), QSize(160, 120));
+    // A picture worth comparing: land, water and sky, not one cleared colour.
+    std::vector<QRgb> colours(reinterpret_cast<const QRgb*>(alone.constBits()),
+                              reinterpret_cast<const QRgb*>(alone.constBits()) + 160 * 120);
+    std::sort(colours.begin(), colours.end());
+    EXPECT_GT(std::unique(colours.begin(), colours.end()) - colours.begin(), 50);
+
+    for (const bool toWindow : {false, true}) {
+        SCOPED_TRACE(toWindow ? "drawn to the window" : "drawn to a bitmap");
+        TWinRegistry(QuarlexBaseKey).WriteBool("OpenGL", "RenderToWindow", toWindow);
+        TFFractalRender& window = Open();
+        engine->body = nullptr;
+        window.SetRenderSize(160, 120);
+        current->ShadowsOutOfDate = 1;
+        ASSERT_TRUE(window.RenderPicture());
+        const QImage shown = window.MainGLPanel->Picture().convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(shown.size(), alone.size());
+        int differ = 0;
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x)
+                differ += (shown.pixel(x, y) & 0xFFFFFF) != (alone.pixel(x, y) & 0xFFFFFF);
+        EXPECT_EQ(differ, 0);
+    }
+}
+
+TEST_F(FractalRenderTest, StatusReportsOfAWindowRenderAreTheEnginesInOrder)
+{
+    TSyntheticLandscapeOptions options;
+    options.Size = 18;
+    options.FractalDepth = 1;
+    project = MakeSyntheticLandscape(options);
+    ASSERT_TRUE(project);
+    current = project.get();
+    EngineAlonePicture(current, 64, 48);
+    const TRecordingSink alone = sink;
+    ASSERT_FALSE(alone.progress.empty());
+
+    sink.operations.clear();
+    sink.steps.clear();
+    sink.progress.clear();
+    TFFractalRender& window = Open();
+    engine->body = nullptr;
+    window.SetRenderSize(64, 48);
+    current->ShadowsOutOfDate = 1;
+    ASSERT_TRUE(window.RenderPicture());
+    // Every text, the completion text last; the meter may skip values but never invents one,
+    // never goes back, and is cleared at the end.
+    EXPECT_EQ(sink.operations, alone.operations);
+    EXPECT_EQ(sink.steps, alone.steps);
+    ASSERT_FALSE(sink.operations.empty());
+    EXPECT_EQ(sink.operations.back().rfind("Completed: ", 0), 0u) << sink.operations.back();
+    ASSERT_FALSE(sink.progress.empty());
+    EXPECT_EQ(sink.progress.back(), 0);
+    auto from = alone.progress.begin();
+    for (int percent : sink.progress) {
+        from = std::find(from, alone.progress.end(), percent);
+        ASSERT_NE(from, alone.progress.end()) << "meter value " << percent << " out of order or made up";
+        ++from;
+    }
+}
+
+TEST_F(FractalRenderTest, AbortReachesARenderThatPumpsThroughTheStatusInterface)
+{
+    TFFractalRender& window = Open();
+    int pumps = 0;
+    engine->body = [&](TScriptedEngine& e, TGLPanel&) {
+        e.Aborted = 0;
+        QTimer::singleShot(0, [&] { window.AbortToolButton->click(); });
+        // As the engine asks between cells: far more often than messages need to run.
+        for (; pumps < 100000 && !e.Aborted; ++pumps) {
+            StatusSink().ProcessMessages();
+            if (pumps % 100 == 99)
+                QThread::msleep(1);
+        }
+    };
+    EXPECT_TRUE(window.RenderPicture());
+    EXPECT_EQ(engine->Aborted, 1);
+    EXPECT_LT(pumps, 100000);
+    EXPECT_TRUE(Idle(window));
 }
 
 TEST_F(FractalRenderTest, FailedRenderIsNotTakenForAFinishedOne)

@@ -334,6 +334,31 @@ TEST_F(GLPanelTest, AFirstBitmapDrawShowsTheClearedPanelUntilItsFirstReadBack)
     EXPECT_EQ(after.pixel(4, 4), qRgb(255, 0, 0));
 }
 
+TEST_F(GLPanelTest, PartialPicturesAreShownInTheFirstDrawAfterAResize)
+{
+    for (TPFDFlags flags : {kWindowFlags, kBitmapFlags}) {
+        SCOPED_TRACE(flags);
+        TGLPanel panel;
+        panel.SetGLFlags(flags);
+        panel.resize(32, 24);
+        panel.OnGLDraw = [](TGLPanel& p) { DrawQuartered(p); };
+        panel.show(); // resized as a window on the screen is: the resize event comes at once
+        panel.Redraw();
+        panel.resize(64, 48); // the next draw is the first at this size
+        QCoreApplication::processEvents();
+        QImage partial;
+        panel.OnGLDraw = [&](TGLPanel& p) {
+            DrawQuartered(p);
+            p.ShowPartialPicture();
+            partial = QImage(64, 48, QImage::Format_RGB32);
+            partial.fill(Qt::black);
+            p.render(&partial);
+        };
+        panel.Redraw();
+        ExpectQuartered(partial);
+    }
+}
+
 TEST_F(GLPanelTest, CopyPutsThePictureOnTheClipboard)
 {
     TGLPanel panel;
