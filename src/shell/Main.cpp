@@ -1,6 +1,7 @@
 #include "shell/Main.h"
 
 #include "platform/GLEntryPoints.h"
+#include "platform/VectorState.h"
 #include "project/MathUtils.h"
 #include "project/Project.h"
 #include "project/StrStuff.h"
@@ -89,9 +90,23 @@ private:
 class TMainStatusSink final : public IStatusSink {
 public:
     explicit TMainStatusSink(TMainForm& form) : form_(form) {}
-    void SetOperationText(const std::string& text) override { form_.SetPanelText(1, text); }
-    void SetStepText(const std::string& text) override { form_.SetPanelText(2, text); }
-    void SetProgress(int percent) override { form_.SetProgress(percent); }
+    // Each report paints or pumps; the long operation that made it goes on at full speed only
+    // once the wide vector registers the painting used are cleared.
+    void SetOperationText(const std::string& text) override
+    {
+        form_.SetPanelText(1, text);
+        ClearUpperVectorState();
+    }
+    void SetStepText(const std::string& text) override
+    {
+        form_.SetPanelText(2, text);
+        ClearUpperVectorState();
+    }
+    void SetProgress(int percent) override
+    {
+        form_.SetProgress(percent);
+        ClearUpperVectorState();
+    }
     void SetBusyCursor(bool busy) override
     {
         if (busy) {
@@ -101,8 +116,13 @@ public:
             QApplication::restoreOverrideCursor();
             --depth_;
         }
+        ClearUpperVectorState();
     }
-    void ProcessMessages() override { QCoreApplication::processEvents(); }
+    void ProcessMessages() override
+    {
+        QCoreApplication::processEvents();
+        ClearUpperVectorState();
+    }
     ~TMainStatusSink() override
     {
         while (depth_-- > 0)
