@@ -17,6 +17,9 @@ constexpr double InstantHaze = 1e30;
 // Bounds the light march through a cloud for absurd fractal depths (depth 14 and below are exact).
 constexpr int MaxCloudLightSteps = 1000;
 
+// Off while a TQuietHazeRecord lives on this thread.
+thread_local bool tRecordHaze = true;
+
 double Channel(const TFloatRGB& c, int ch) { return ch == 0 ? c.R : ch == 1 ? c.G : c.B; }
 float& Channel(TFloatRGB& c, int ch) { return ch == 0 ? c.R : ch == 1 ? c.G : c.B; }
 
@@ -46,8 +49,9 @@ double Distance(const TAtmosVector& a, const TAtmosVector& b) { return Length(b.
 // The octaves of the cloud noise depend on the layer size only: worked out again when it changes.
 const TOctaves& CloudOctaves(double size)
 {
-    static TOctaves octaves;
-    static bool ready = false;
+    // One per thread: rays are coloured on several threads at once.
+    thread_local TOctaves octaves;
+    thread_local bool ready = false;
     if (!ready || octaves.MaxFreq != size) {
         SetOctaves(octaves, size);
         ready = true;
@@ -91,6 +95,9 @@ void CloudAt(const TAtmosVector& q, const TFloatRGB& light, TFloatRGB& colour)
 } // namespace
 
 void AtmosphereInit() {}
+
+TQuietHazeRecord::TQuietHazeRecord() : outer_(tRecordHaze) { tRecordHaze = false; }
+TQuietHazeRecord::~TQuietHazeRecord() { tRecordHaze = outer_; }
 
 void SetSunAngles(double Azimuth, double Altitude)
 {
@@ -178,8 +185,10 @@ void HazeAlongSegment(bool Sky, TFloatRGB& Colour, const TFloatRGB& Light, const
         const double weight = skyWeight + f;
         const double haze = weight != 0 ? (skyWeight * Channel(p.HorizonColour, ch) + f * fogColour) / weight : double(c);
         c = float(c + (haze - c) * opacity);
-        Channel(p.LastHazeColour, ch) = float(haze);
-        Channel(p.LastHazeOpacity, ch) = float(opacity);
+        if (tRecordHaze) {
+            Channel(p.LastHazeColour, ch) = float(haze);
+            Channel(p.LastHazeOpacity, ch) = float(opacity);
+        }
     }
 }
 

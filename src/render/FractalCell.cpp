@@ -4,15 +4,18 @@
 // Sub-quads are projected in software with the matrices of the drawing (the same window
 // coordinates feedback mode would give). Their texels go into a shared atlas and their triangles
 // into one vertex array, both handed to OpenGL only when the atlas is full or the surface is done:
-// one upload and one draw call for thousands of sub-quads. Texels are still shaded in drawing
-// order, so the global random sequence the colour mix draws from, and so the picture, stay the
-// same from run to run.
+// one upload and one draw call for thousands of sub-quads. The texels of the pending sub-quads are
+// shaded together just before that, on every core: each sub-quad from the state the global random
+// sequence would have had in drawing order (the generator is moved on by a jump as each sub-quad is
+// met), so the picture is bit for bit the one of shading them one by one.
 #include "render/FractalRendererEngine.h"
 
 #include "platform/GLEntryPoints.h"
 #include "platform/NoiseLib.h"
 #include "project/Project.h"
 #include "project/ProjectSurface.h"
+#include "project/atmos32.h"
+#include "render/ParallelFor.h"
 
 #include <algorithm>
 #include <cmath>
@@ -415,26 +418,29 @@ bool TFractalRenderEngine::CellOutsideView(const TCellGeometry& cell) const
 
 // ---- Texels ------------------------------------------------------------------------------------
 
-void TFractalRenderEngine::ComputeCellTexels(const TCellGeometry& q, const double (&roughness)[4], bool water)
+void TFractalRenderEngine::CornerReflections(const TCellGeometry& q, TFloatRGB (&sky)[4],
+                                             TFloatRGB (&reflected)[4]) const
 {
-    TProject& p = Project();
-    const int side = CellTextureSide;
-    const double step = 1.0 / (side - 1); // side is at least 2
+    const TProject& p = Project();
+    for (int k = 0; k < 4; ++k) {
+        TTexelPoint t;
+        t.X = q.Corners[k].X;
+        t.Y = q.Corners[k].Y;
+        t.Z = q.Corners[k].Z;
+        p.WaterReflectionColour(t);
+        sky[k] = {t.Color.R, t.Color.G, t.Color.B};
+        reflected[k] = {t.Colors[1].R, t.Colors[1].G, t.Colors[1].B};
+    }
+}
 
-    // Water reflects what the four corners see; blended across the sub-quad.
-    TFloatRGB sky[4], reflected[4];
-    if (water)
-        for (int k = 0; k < 4; ++k) {
-            TTexelPoint t;
-            t.X = q.Corners[k].X;
-            t.Y = q.Corners[k].Y;
-            t.Z = q.Corners[k].Z;
-            p.WaterReflectionColour(t);
-            sky[k] = {t.Color.R, t.Color.G, t.Color.B};
-            reflected[k] = {t.Colors[1].R, t.Colors[1].G, t.Colors[1].B};
-        }
+TFloatRGB TFractalRenderEngine::ShadeTexels(const TCellGeometry& q, const double (&roughness)[4], bool water,
+                                            int side, const TFloatRGB (&sky)[4], const TFloatRGB (&reflected)[4],
+                                            const TPlantShadowView* plantShadows, float* out) const
+{
+    const TProject& p = Project();
+    const double step = 1.0 / (side - 1); // side is at least 2
     const TSurfaceMaterial& waterMaterial = p.Water.Surface;
-    const bool plantShadows = HasPlantShadows(), modelShadows = HasModelShadows();
+    const bool modelShadows = HasModelShadows();
     const auto& surfaces = p.Fractal.TerrainSurfaces;
     const int surfaceCount = std::clamp<int>(p.Fractal.TerrainSurfaceCount, 0, static_cast<int>(surfaces.size()));
     const int layerCount = std::clamp<int>(p.TerrainLayers.Count, 0, static_cast<int>(p.TerrainLayers.Items.size()));
@@ -469,57 +475,113 @@ void TFractalRenderEngine::ComputeCellTexels(const TCellGeometry& q, const doubl
             if (modelShadows)
                 ModelShadowsOnTexel(position.X, position.Z, light);
             if (plantShadows)
-                PlantShadowsOnTexel(position.X, position.Z, light);
+                plantShadows->Apply(position.X, position.Z, light);
             if (!water) {
                 double selfLight = 0;
                 if (t.Kind >= 1 && t.Kind <= 3 && t.Kind - 1 < surfaceCount)
                     selfLight = surfaces[t.Kind - 1].Material.Emission / 100.0;
                 else if (t.Kind == 5 && t.LayerIndex >= 0 && t.LayerIndex < layerCount)
                     selfLight = p.TerrainLayers.Items[t.LayerIndex].Emission / 100.0;
-                PointColour(true, colour, position, normal, 0.0, selfLight, light, result);
+                result = PointColourOf(true, colour, position, normal, 0.0, selfLight, light);
             } else {
-                SkyColour(true, Blend(sky, w), Blend(reflected, w), position, normal, 0.0,
-                          waterMaterial.Emission / 100.0, waterMaterial.Specularity / 100.0, waterMaterial.Shininess,
-                          light, result);
+                result = SkyColourOf(true, Blend(sky, w), Blend(reflected, w), position, normal, 0.0,
+                                     waterMaterial.Emission / 100.0, waterMaterial.Specularity / 100.0,
+                                     waterMaterial.Shininess, light);
             }
-            float* out = Texels + (i * side + j) * 3;
-            out[0] = result.R;
-            out[1] = result.G;
-            out[2] = result.B;
-            ++TexelsShaded;
+            float* texel = out + (i * side + j) * 3;
+            texel[0] = result.R;
+            texel[1] = result.G;
+            texel[2] = result.B;
         }
     }
+    return result;
+}
 
+void TFractalRenderEngine::KeepTexelResult(const TCellGeometry& q, bool water, const TFloatRGB& last)
+{
     // The cell's vertex keeps the last texel's colour and the sub-quad's height, for the water
     // reflections and the placed models.
+    TProject& p = Project();
     const int c = q.Column, r = q.Row;
     if (c >= 0 && r >= 0 && c < VertexColumns(p) && r < VertexRows(p)) {
         TGridCell& cell = p.Grid.Cells[c][r];
         if (!water)
-            cell.Color = result;
+            cell.Color = last;
         cell.SurfaceHeight = q.Centre.Y;
     }
+    CurrentColour = last;
+}
+
+void TFractalRenderEngine::ComputeCellTexels(const TCellGeometry& q, const double (&roughness)[4], bool water)
+{
+    // Water reflects what the four corners see; blended across the sub-quad.
+    TFloatRGB sky[4], reflected[4];
+    if (water)
+        CornerReflections(q, sky, reflected);
+    TPlantShadowView shadows;
+    const bool plantShadows = HasPlantShadows();
+    if (plantShadows)
+        shadows = LivePlantShadows();
+    const int side = CellTextureSide;
+    const TFloatRGB last = ShadeTexels(q, roughness, water, side, sky, reflected, plantShadows ? &shadows : nullptr, Texels);
+    TexelsShaded += static_cast<int64_t>(side) * side;
+    KeepTexelResult(q, water, last);
 }
 
 void TFractalRenderEngine::BatchCellTexture(const TCellGeometry& q, const double (&roughness)[4], bool water)
 {
-    ComputeCellTexels(q, roughness, water);
     const int side = CellTextureSide;
+    const bool deferred = ThreadCount != 1;
+    if (deferred && PendingTexels.size() >= MaxPendingTexelJobs)
+        DrawAtlas();
+    if (!deferred)
+        ComputeCellTexels(q, roughness, water);
     TTexelAtlas::TSlot slot;
     if (!Atlas.Allocate(side, slot)) {
         DrawAtlas();
         if (!Atlas.Allocate(side, slot))
             return; // cannot happen for the sides of the table: an empty atlas holds any slot
     }
-    for (int i = 0; i < side; ++i)
-        for (int j = 0; j < side; ++j) {
-            const float* in = Texels + (i * side + j) * 3;
-            uint8_t* out = Atlas.Texel(slot, i, j);
-            out[0] = ToByte(in[0]);
-            out[1] = ToByte(in[1]);
-            out[2] = ToByte(in[2]);
+    if (deferred) {
+        // The texels are shaded when the atlas is drawn. Everything that runs before then sees
+        // what it would have seen had they been shaded now: the generator moves on by the draws
+        // they take, and the shading counter counts them.
+        TTexelJob& job = PendingTexels.emplace_back();
+        job.Quad = q;
+        std::copy(roughness, roughness + 4, job.Roughness);
+        job.Water = water;
+        job.Side = side;
+        job.Slot = slot;
+        job.Seed = RandSeed();
+        if (!water)
+            SetRandSeed(RandSeedAfter(job.Seed, static_cast<uint64_t>(side) * side * SurfaceColourDraws));
+        if (HasPlantShadows()) {
+            // The gathered shadows belong to the cell being drawn and are gone by the time the
+            // texels are shaded: the sub-quads of the cell share one copy.
+            if (PendingPlantShadows.empty() || PendingPlantShadowsVersion != PlantShadowVersion) {
+                BuildPlantShadowGrid();
+                TPlantShadowSet& copy = PendingPlantShadows.emplace_back();
+                copy.Discs = PlantShadows;
+                std::copy(PlantShadowBox, PlantShadowBox + 4, copy.Box);
+                copy.Factor = PlantShadowFactor;
+                copy.Offsets = PlantShadowOffsets;
+                copy.Indices = PlantShadowIndices;
+                PendingPlantShadowsVersion = PlantShadowVersion;
+            }
+            job.PlantShadows = static_cast<int32_t>(PendingPlantShadows.size()) - 1;
         }
-    Atlas.CloseSlot(slot);
+        TexelsShaded += static_cast<int64_t>(side) * side;
+    } else {
+        for (int i = 0; i < side; ++i)
+            for (int j = 0; j < side; ++j) {
+                const float* in = Texels + (i * side + j) * 3;
+                uint8_t* out = Atlas.Texel(slot, i, j);
+                out[0] = ToByte(in[0]);
+                out[1] = ToByte(in[1]);
+                out[2] = ToByte(in[2]);
+            }
+        Atlas.CloseSlot(slot);
+    }
     // The fan (0, 1, 2, 3) as the triangles (0, 1, 2) and (0, 2, 3).
     for (int k : {0, 1, 2, 0, 2, 3}) {
         float s, t;
@@ -529,8 +591,57 @@ void TFractalRenderEngine::BatchCellTexture(const TCellGeometry& q, const double
     }
 }
 
+void TFractalRenderEngine::ShadePendingTexels()
+{
+    if (PendingTexels.empty())
+        return;
+    std::vector<TTexelJob>& jobs = PendingTexels;
+    auto shade = [&](TTexelJob& job) {
+        // Each job draws from a generator of its own, started where the sequence in drawing order
+        // would have been, and leaves the shared haze record alone.
+        TLocalRandom generator(job.Seed);
+        TQuietHazeRecord quiet;
+        float texels[TTexelAtlas::MaxSide * TTexelAtlas::MaxSide * 3];
+        TPlantShadowView shadows;
+        if (job.PlantShadows >= 0)
+            shadows = PendingPlantShadows[job.PlantShadows].View();
+        job.Last = ShadeTexels(job.Quad, job.Roughness, job.Water, job.Side, job.Sky, job.Reflected,
+                               job.PlantShadows >= 0 ? &shadows : nullptr, texels);
+        const int side = job.Side;
+        for (int i = 0; i < side; ++i)
+            for (int j = 0; j < side; ++j) {
+                const float* in = texels + (i * side + j) * 3;
+                uint8_t* out = Atlas.Texel(job.Slot, i, j);
+                out[0] = ToByte(in[0]);
+                out[1] = ToByte(in[1]);
+                out[2] = ToByte(in[2]);
+            }
+        Atlas.CloseSlot(job.Slot);
+    };
+    // Land first: no land texel reads what another texel leaves behind.
+    std::vector<size_t> land, water;
+    for (size_t k = 0; k < jobs.size(); ++k)
+        (jobs[k].Water ? water : land).push_back(k);
+    ParallelFor(ThreadCount, land.size(), [&](size_t k) { shade(jobs[land[k]]); });
+    // Then, in drawing order, what each sub-quad leaves in its vertex; a water sub-quad looks at
+    // its reflections just where it would have in order, after the vertices drawn before it.
+    for (TTexelJob& job : jobs) {
+        if (job.Water)
+            CornerReflections(job.Quad, job.Sky, job.Reflected);
+        // A water sub-quad leaves only its height, which no texel reads: it can be kept before
+        // its texels are shaded.
+        KeepTexelResult(job.Quad, job.Water, job.Last);
+    }
+    ParallelFor(ThreadCount, water.size(), [&](size_t k) { shade(jobs[water[k]]); });
+    // The shading scratch colour ends as the last texel's, as it would in order.
+    CurrentColour = jobs.back().Last;
+    jobs.clear();
+    PendingPlantShadows.clear();
+}
+
 void TFractalRenderEngine::DrawAtlas()
 {
+    ShadePendingTexels();
     if (Atlas.Empty() || BatchVertices.empty()) {
         Atlas.Reset();
         BatchVertices.clear();
@@ -635,6 +746,8 @@ void TFractalRenderEngine::FlushCellBatches()
 void TFractalRenderEngine::ReleaseCellTextures()
 {
     // Pending sub-quads of a render that failed are dropped with their textures.
+    PendingTexels.clear();
+    PendingPlantShadows.clear();
     Atlas.Reset();
     BatchVertices.clear();
     CellProjector.reset();

@@ -59,6 +59,32 @@ struct TPlantShadow {
     double X = 0, Z = 0, RadiusSquared = 0;
 };
 
+// Plant shadows as the texels read them: the discs, their box (min x, min z, max x, max z), the
+// light kept in a shadow and the discs sorted into a grid of buckets over the box (offsets and
+// disc indices).
+struct TPlantShadowView {
+    const TPlantShadow* Discs = nullptr;
+    size_t Count = 0;
+    const double* Box = nullptr;
+    double Factor = 1;
+    const int32_t* Offsets = nullptr;
+    const int32_t* Indices = nullptr;
+    // Lowers lightFactor for a texel at (x, z) in a shadow.
+    void Apply(double x, double z, double& lightFactor) const;
+};
+
+// A copy of the plant shadows of one cell, grid and all.
+struct TPlantShadowSet {
+    std::vector<TPlantShadow> Discs;
+    double Box[4] = {0, 0, 0, 0};
+    double Factor = 1;
+    std::vector<int32_t> Offsets, Indices;
+    TPlantShadowView View() const
+    {
+        return {Discs.data(), Discs.size(), Box, Factor, Offsets.data(), Indices.data()};
+    }
+};
+
 // Pure tables of the renderer, callable without a window or a GL context.
 namespace FractalTables {
 // Sub-quads per cell side at a level: 1 at level 0, 2^level + 1 above.
@@ -228,6 +254,14 @@ public:
     // The fractal depth of the current render, clamped to 1 .. 4.
     int32_t RenderDepth = 1;
 
+    // Threads the texels of batched sub-quads are shaded on: 0 one per core; 1 one after the other
+    // on the render thread as each sub-quad is met, the reference the parallel way is checked
+    // against. The picture, the vertex colours and the random sequence are the same either way.
+    int ThreadCount = 0;
+    // Pending sub-quads whose texels are shaded together at the latest (more are shaded earlier,
+    // which changes nothing but the memory held).
+    static constexpr size_t MaxPendingTexelJobs = 16384;
+
     // Sub-quads get a texture of their own each, uploaded and drawn at once, instead of sharing
     // the atlas and being drawn in batches. Slow; kept as the reference the batches are checked
     // against.
@@ -277,4 +311,42 @@ private:
     void DrawTexturedQuad(const TCellGeometry& q);
     void BatchCellTexture(const TCellGeometry& q, const double (&roughness)[4], bool water);
     void DrawAtlas();
+
+    // What one sub-quad's texels depend on besides the project, and where they go.
+    struct TTexelJob {
+        TCellGeometry Quad;
+        double Roughness[4] = {0, 0, 0, 0};
+        bool Water = false;
+        int Side = 2;
+        TTexelAtlas::TSlot Slot;
+        uint32_t Seed = 0;         // the generator's state where the sub-quad's draws begin
+        int32_t PlantShadows = -1; // index into PendingPlantShadows; -1 none
+        TFloatRGB Sky[4], Reflected[4]; // water: what the corners reflect
+        TFloatRGB Last;            // the colour of the last texel, once shaded
+    };
+    // Shades the side x side texels of a sub-quad into out (row-major, three floats per texel) and
+    // returns the colour of the last one. Reads only what no texel writes; draws from the calling
+    // thread's generator, so several sub-quads can be shaded at once.
+    TFloatRGB ShadeTexels(const TCellGeometry& q, const double (&roughness)[4], bool water, int side,
+                          const TFloatRGB (&sky)[4], const TFloatRGB (&reflected)[4], const TPlantShadowView* plantShadows,
+                          float* out) const;
+    // What the four corners of a water sub-quad reflect (reads the colours earlier texels left).
+    void CornerReflections(const TCellGeometry& q, TFloatRGB (&sky)[4], TFloatRGB (&reflected)[4]) const;
+    // Leaves the last texel's colour and the sub-quad's height in the cell's vertex.
+    void KeepTexelResult(const TCellGeometry& q, bool water, const TFloatRGB& last);
+    // The texels of the batched sub-quads not shaded yet, shaded on every thread into their atlas
+    // slots with everything they leave behind applied in drawing order.
+    void ShadePendingTexels();
+    std::vector<TTexelJob> PendingTexels;
+    // Copies of the plant shadows of the cells pending sub-quads belong to.
+    std::vector<TPlantShadowSet> PendingPlantShadows;
+    // PlantShadowVersion when the last copy was taken.
+    uint64_t PendingPlantShadowsVersion = 0;
+public:
+    // Changes whenever the gathered plant shadows change.
+    uint64_t PlantShadowVersion = 1;
+    // Builds the bucket grid of the gathered plant shadows when it is not up to date.
+    void BuildPlantShadowGrid() const;
+    // The gathered plant shadows, grid built; valid until they change.
+    TPlantShadowView LivePlantShadows() const;
 };
