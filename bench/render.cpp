@@ -4,13 +4,14 @@
 // Needs a display (run under xvfb-run).
 //
 //   render [PROJECT.qx2 | --synthetic N] [--depth D] [--size WxH] [--out FILE.bmp]
-//          [--repeat N] [--plants] [--shipped-plants]
+//          [--repeat N] [--plants] [--shipped-plants] [--threads N]
 //
 // --repeat N renders N times in one process and prints each render's peak resident memory.
 // --plants plants a wood of our own tree over half the land, renders without and then with the
 // plants (N times each) and ends with the ratio of the two render times.
 // --shipped-plants grows every plant type of the plants folder beside the program on the synthetic
 // landscape, each in a strip of its own terrain layer, and counts the triangles each type adds.
+// --threads N shades the texels on N threads (1: one by one in drawing order; default: every core).
 #include "editors/Actors.h"
 #include "editors/EditorPattern.h"
 #include "platform/GLEntryPoints.h"
@@ -18,6 +19,7 @@
 #include "project/WinReg.h"
 #include "render/FractalRendererEngine.h"
 #include "render/GLPanel.h"
+#include "render/ParallelFor.h"
 #include "render/SyntheticLandscape.h"
 
 #include <QApplication>
@@ -45,7 +47,7 @@ using TDrawArrays = void (*)(GLenum, GLint, GLsizei);
 int Usage()
 {
     std::fprintf(stderr, "usage: render [PROJECT.qx2 | --synthetic N] [--depth D] [--size WxH] [--out FILE.bmp]"
-                         " [--repeat N] [--plants] [--shipped-plants]\n");
+                         " [--repeat N] [--plants] [--shipped-plants] [--threads N]\n");
     return 2;
 }
 
@@ -182,7 +184,7 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     std::string projectFile, outFile;
-    int synthetic = 258, depth = -1, width = 640, height = 480, repeat = 1;
+    int synthetic = 258, depth = -1, width = 640, height = 480, repeat = 1, threads = 0;
     bool plants = false, shippedPlants = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -206,6 +208,9 @@ int main(int argc, char** argv)
         } else if (a == "--repeat") {
             const char* v = next();
             if (!v || (repeat = std::atoi(v)) <= 0) return Usage();
+        } else if (a == "--threads") {
+            const char* v = next();
+            if (!v || (threads = std::atoi(v)) < 0) return Usage();
         } else if (a == "--plants") {
             plants = true;
         } else if (a == "--shipped-plants") {
@@ -268,6 +273,7 @@ int main(int argc, char** argv)
 
     TFractalRenderEngine engine;
     engine.SetProject(&project);
+    engine.ThreadCount = threads;
     TGLPanel panel;
     panel.resize(width, height);
     panel.GLObjectLoaded = true; // keep the finished picture for --out
@@ -335,6 +341,7 @@ int main(int argc, char** argv)
     if (surface > 0)
         std::printf("texels shaded %lld (%.0f per second of surface)\n", static_cast<long long>(engine.TexelsShaded),
                     engine.TexelsShaded / surface);
+    std::printf("texel shading threads: %d\n", threads > 0 ? threads : MachineThreads());
     if (!outFile.empty() && !panel.SaveImageToFile(outFile))
         std::fprintf(stderr, "cannot write %s\n", outFile.c_str());
 

@@ -192,7 +192,12 @@ void HazeAlongSegment(bool Sky, TFloatRGB& Colour, const TFloatRGB& Light, const
     }
 }
 
-void AtmosphereColour(const TVector3& Eye, const TVector3& Point, bool Sky, TFloatRGB& Colour)
+namespace {
+
+// AtmosphereColour with the cloud-draw flag and the glow given rather than read from the record,
+// which is then only read: a scaled ray never disturbs rays coloured on other threads.
+void RayColour(const TVector3& Eye, const TVector3& Point, bool Sky, TFloatRGB& Colour, int32_t cloudDraw,
+               float glowing)
 {
     const TAtmosphereParams& p = AtmosphereParams;
     const TAtmosVector eye = ToUnitFrame(Eye), point = ToUnitFrame(Point);
@@ -206,12 +211,12 @@ void AtmosphereColour(const TVector3& Eye, const TVector3& Point, bool Sky, TFlo
     const double angle = std::max(std::acos(cosine), MinGlowAngle);
     const double nearSun = std::sqrt(0.1 / angle);
     if (Sky) {
-        const double glow = nearSun * p.Glowing;
+        const double glow = nearSun * glowing;
         Colour.R = float(Colour.R + p.PrimaryLight.R * glow);
         Colour.G = float(Colour.G + p.PrimaryLight.G * glow);
         Colour.B = float(Colour.B + p.PrimaryLight.B * glow);
     }
-    const double scatter = (1 - std::exp(-std::sqrt(nearSun))) * p.Glowing;
+    const double scatter = (1 - std::exp(-std::sqrt(nearSun))) * glowing;
     TFloatRGB light{float(p.PrimaryLight.R * scatter), float(p.PrimaryLight.G * scatter),
                     float(p.PrimaryLight.B * scatter)};
 
@@ -225,7 +230,7 @@ void AtmosphereColour(const TVector3& Eye, const TVector3& Point, bool Sky, TFlo
         const double s = (h - eye.Z) / dir.Z;
         const TAtmosVector q{eye.X + s * dir.X, eye.Y + s * dir.Y, h};
         HazeAlongSegment(Sky, Colour, light, point, q);
-        if (p.CloudDraw != 0)
+        if (cloudDraw != 0)
             CloudAt(q, light, Colour);
         HazeAlongSegment(false, Colour, light, q, eye);
     } else {
@@ -233,14 +238,15 @@ void AtmosphereColour(const TVector3& Eye, const TVector3& Point, bool Sky, TFlo
     }
 }
 
+} // namespace
+
+void AtmosphereColour(const TVector3& Eye, const TVector3& Point, bool Sky, TFloatRGB& Colour)
+{
+    RayColour(Eye, Point, Sky, Colour, AtmosphereParams.CloudDraw, AtmosphereParams.Glowing);
+}
+
 void ScaledRayAtmosphere(const TVector3& Eye, const TVector3& Point, bool Sky, TFloatRGB& Colour,
                          bool CloudFlag, double GlowFactor)
 {
-    const int32_t cloudDraw = AtmosphereParams.CloudDraw;
-    const float glowing = AtmosphereParams.Glowing;
-    AtmosphereParams.CloudDraw = CloudFlag ? -1 : 0;
-    AtmosphereParams.Glowing = float(glowing * GlowFactor);
-    AtmosphereColour(Eye, Point, Sky, Colour);
-    AtmosphereParams.CloudDraw = cloudDraw;
-    AtmosphereParams.Glowing = glowing;
+    RayColour(Eye, Point, Sky, Colour, CloudFlag ? -1 : 0, float(AtmosphereParams.Glowing * GlowFactor));
 }

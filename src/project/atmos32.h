@@ -70,7 +70,7 @@ TFloatRGB SkyBaseColour();
 void AtmosphereColour(const TVector3& Eye, const TVector3& Point, bool Sky, TFloatRGB& Colour);
 
 // AtmosphereColour with the cloud-draw flag set from CloudFlag and Glowing multiplied by GlowFactor
-// for this one call; both are restored afterwards.
+// for this one call; AtmosphereParams itself is only read.
 void ScaledRayAtmosphere(const TVector3& Eye, const TVector3& Point, bool Sky, TFloatRGB& Colour,
                          bool CloudFlag, double GlowFactor);
 

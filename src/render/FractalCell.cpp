@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <future>
 #include <limits>
 
 namespace {
@@ -509,7 +510,6 @@ void TFractalRenderEngine::KeepTexelResult(const TCellGeometry& q, bool water, c
             cell.Color = last;
         cell.SurfaceHeight = q.Centre.Y;
     }
-    CurrentColour = last;
 }
 
 void TFractalRenderEngine::ComputeCellTexels(const TCellGeometry& q, const double (&roughness)[4], bool water)
@@ -526,27 +526,29 @@ void TFractalRenderEngine::ComputeCellTexels(const TCellGeometry& q, const doubl
     const TFloatRGB last = ShadeTexels(q, roughness, water, side, sky, reflected, plantShadows ? &shadows : nullptr, Texels);
     TexelsShaded += static_cast<int64_t>(side) * side;
     KeepTexelResult(q, water, last);
+    CurrentColour = last;
 }
 
 void TFractalRenderEngine::BatchCellTexture(const TCellGeometry& q, const double (&roughness)[4], bool water)
 {
     const int side = CellTextureSide;
     const bool deferred = ThreadCount != 1;
-    if (deferred && PendingTexels.size() >= MaxPendingTexelJobs)
-        DrawAtlas();
+    if (TexelBatches[FillingBatch].Vertices.size() >= std::max<size_t>(TexelBatchLimit, 1) * 6 * kVertexFloats)
+        HandOverBatch();
     if (!deferred)
         ComputeCellTexels(q, roughness, water);
     TTexelAtlas::TSlot slot;
-    if (!Atlas.Allocate(side, slot)) {
-        DrawAtlas();
-        if (!Atlas.Allocate(side, slot))
+    if (!TexelBatches[FillingBatch].Atlas.Allocate(side, slot)) {
+        HandOverBatch();
+        if (!TexelBatches[FillingBatch].Atlas.Allocate(side, slot))
             return; // cannot happen for the sides of the table: an empty atlas holds any slot
     }
+    TTexelBatch& batch = TexelBatches[FillingBatch];
     if (deferred) {
-        // The texels are shaded when the atlas is drawn. Everything that runs before then sees
+        // The texels are shaded later, on other threads. Everything that runs before then sees
         // what it would have seen had they been shaded now: the generator moves on by the draws
         // they take, and the shading counter counts them.
-        TTexelJob& job = PendingTexels.emplace_back();
+        TTexelJob& job = batch.Jobs.emplace_back();
         job.Quad = q;
         std::copy(roughness, roughness + 4, job.Roughness);
         job.Water = water;
@@ -558,44 +560,42 @@ void TFractalRenderEngine::BatchCellTexture(const TCellGeometry& q, const double
         if (HasPlantShadows()) {
             // The gathered shadows belong to the cell being drawn and are gone by the time the
             // texels are shaded: the sub-quads of the cell share one copy.
-            if (PendingPlantShadows.empty() || PendingPlantShadowsVersion != PlantShadowVersion) {
+            if (batch.PlantShadows.empty() || batch.PlantShadowsVersion != PlantShadowVersion) {
                 BuildPlantShadowGrid();
-                TPlantShadowSet& copy = PendingPlantShadows.emplace_back();
+                TPlantShadowSet& copy = batch.PlantShadows.emplace_back();
                 copy.Discs = PlantShadows;
                 std::copy(PlantShadowBox, PlantShadowBox + 4, copy.Box);
                 copy.Factor = PlantShadowFactor;
                 copy.Offsets = PlantShadowOffsets;
                 copy.Indices = PlantShadowIndices;
-                PendingPlantShadowsVersion = PlantShadowVersion;
+                batch.PlantShadowsVersion = PlantShadowVersion;
             }
-            job.PlantShadows = static_cast<int32_t>(PendingPlantShadows.size()) - 1;
+            job.PlantShadows = static_cast<int32_t>(batch.PlantShadows.size()) - 1;
         }
         TexelsShaded += static_cast<int64_t>(side) * side;
     } else {
         for (int i = 0; i < side; ++i)
             for (int j = 0; j < side; ++j) {
                 const float* in = Texels + (i * side + j) * 3;
-                uint8_t* out = Atlas.Texel(slot, i, j);
+                uint8_t* out = batch.Atlas.Texel(slot, i, j);
                 out[0] = ToByte(in[0]);
                 out[1] = ToByte(in[1]);
                 out[2] = ToByte(in[2]);
             }
-        Atlas.CloseSlot(slot);
+        batch.Atlas.CloseSlot(slot);
     }
     // The fan (0, 1, 2, 3) as the triangles (0, 1, 2) and (0, 2, 3).
     for (int k : {0, 1, 2, 0, 2, 3}) {
         float s, t;
         TTexelAtlas::TexCoord(slot, static_cast<float>(q.CornerUV[k].X), static_cast<float>(q.CornerUV[k].Y), s, t);
         const TVector3& v = q.Corners[k];
-        BatchVertices.insert(BatchVertices.end(), {s, t, v.X, v.Y, v.Z});
+        batch.Vertices.insert(batch.Vertices.end(), {s, t, v.X, v.Y, v.Z});
     }
 }
 
-void TFractalRenderEngine::ShadePendingTexels()
+void TFractalRenderEngine::ShadeBatch(TTexelBatch& batch)
 {
-    if (PendingTexels.empty())
-        return;
-    std::vector<TTexelJob>& jobs = PendingTexels;
+    std::vector<TTexelJob>& jobs = batch.Jobs;
     auto shade = [&](TTexelJob& job) {
         // Each job draws from a generator of its own, started where the sequence in drawing order
         // would have been, and leaves the shared haze record alone.
@@ -604,19 +604,19 @@ void TFractalRenderEngine::ShadePendingTexels()
         float texels[TTexelAtlas::MaxSide * TTexelAtlas::MaxSide * 3];
         TPlantShadowView shadows;
         if (job.PlantShadows >= 0)
-            shadows = PendingPlantShadows[job.PlantShadows].View();
+            shadows = batch.PlantShadows[job.PlantShadows].View();
         job.Last = ShadeTexels(job.Quad, job.Roughness, job.Water, job.Side, job.Sky, job.Reflected,
                                job.PlantShadows >= 0 ? &shadows : nullptr, texels);
         const int side = job.Side;
         for (int i = 0; i < side; ++i)
             for (int j = 0; j < side; ++j) {
                 const float* in = texels + (i * side + j) * 3;
-                uint8_t* out = Atlas.Texel(job.Slot, i, j);
+                uint8_t* out = batch.Atlas.Texel(job.Slot, i, j);
                 out[0] = ToByte(in[0]);
                 out[1] = ToByte(in[1]);
                 out[2] = ToByte(in[2]);
             }
-        Atlas.CloseSlot(job.Slot);
+        batch.Atlas.CloseSlot(job.Slot);
     };
     // Land first: no land texel reads what another texel leaves behind.
     std::vector<size_t> land, water;
@@ -624,27 +624,77 @@ void TFractalRenderEngine::ShadePendingTexels()
         (jobs[k].Water ? water : land).push_back(k);
     ParallelFor(ThreadCount, land.size(), [&](size_t k) { shade(jobs[land[k]]); });
     // Then, in drawing order, what each sub-quad leaves in its vertex; a water sub-quad looks at
-    // its reflections just where it would have in order, after the vertices drawn before it.
-    for (TTexelJob& job : jobs) {
-        if (job.Water)
-            CornerReflections(job.Quad, job.Sky, job.Reflected);
-        // A water sub-quad leaves only its height, which no texel reads: it can be kept before
-        // its texels are shaded.
-        KeepTexelResult(job.Quad, job.Water, job.Last);
+    // its reflections just where it would have in order, after the vertices drawn before it. (Its
+    // own vertex gets only its height, which no texel reads.)
+    {
+        TQuietHazeRecord quiet;
+        for (TTexelJob& job : jobs) {
+            if (job.Water)
+                CornerReflections(job.Quad, job.Sky, job.Reflected);
+            KeepTexelResult(job.Quad, job.Water, job.Last);
+        }
     }
     ParallelFor(ThreadCount, water.size(), [&](size_t k) { shade(jobs[water[k]]); });
-    // The shading scratch colour ends as the last texel's, as it would in order.
-    CurrentColour = jobs.back().Last;
-    jobs.clear();
-    PendingPlantShadows.clear();
+    if (!jobs.empty())
+        batch.Last = jobs.back().Last;
 }
 
-void TFractalRenderEngine::DrawAtlas()
+void TFractalRenderEngine::HandOverBatch()
 {
-    ShadePendingTexels();
+    DrawHandedBatch();
+    TTexelBatch& batch = TexelBatches[FillingBatch];
+    if (batch.Vertices.empty()) {
+        batch.Clear();
+        return;
+    }
+    // Drawn when the next batch is handed over (or at the end), whichever way its texels are
+    // shaded, so that OpenGL sees the same commands in the same order either way.
+    HandedBatch = FillingBatch;
+    FillingBatch = 1 - FillingBatch;
+    if (!batch.Jobs.empty())
+        HandedShading = std::async(std::launch::async, [this, &batch] { ShadeBatch(batch); });
+}
+
+void TFractalRenderEngine::DrawHandedBatch()
+{
+    if (HandedBatch < 0)
+        return;
+    TTexelBatch& batch = TexelBatches[HandedBatch];
+    HandedBatch = -1;
+    if (HandedShading.valid()) {
+        try {
+            HandedShading.get();
+        } catch (...) {
+            batch.Clear();
+            throw;
+        }
+        // The shading scratch colour ends as the last texel's, as it would in order.
+        if (!batch.Jobs.empty())
+            CurrentColour = batch.Last;
+    }
+    DrawAtlas(batch);
+}
+
+void TFractalRenderEngine::WaitForHandedBatch()
+{
+    if (HandedShading.valid())
+        HandedShading.wait();
+}
+
+void TFractalRenderEngine::TTexelBatch::Clear()
+{
+    Atlas.Reset();
+    Vertices.clear();
+    Jobs.clear();
+    PlantShadows.clear();
+}
+
+void TFractalRenderEngine::DrawAtlas(TTexelBatch& batch)
+{
+    TTexelAtlas& Atlas = batch.Atlas;
+    std::vector<float>& BatchVertices = batch.Vertices;
     if (Atlas.Empty() || BatchVertices.empty()) {
-        Atlas.Reset();
-        BatchVertices.clear();
+        batch.Clear();
         return;
     }
     const TGLEntryPoints& gl = GL();
@@ -694,8 +744,7 @@ void TFractalRenderEngine::DrawAtlas()
         gl.glDisableClientState(GL_VERTEX_ARRAY);
     }
     ClearFPUExceptions();
-    Atlas.Reset();
-    BatchVertices.clear();
+    batch.Clear();
 }
 
 void TFractalRenderEngine::UploadCellTexture(const TCellGeometry& q, const double (&roughness)[4], bool water)
@@ -739,17 +788,20 @@ void TFractalRenderEngine::DrawTexturedQuad(const TCellGeometry& q)
 
 void TFractalRenderEngine::FlushCellBatches()
 {
-    DrawAtlas();
+    HandOverBatch();
+    DrawHandedBatch();
     CellProjector.reset();
 }
 
 void TFractalRenderEngine::ReleaseCellTextures()
 {
     // Pending sub-quads of a render that failed are dropped with their textures.
-    PendingTexels.clear();
-    PendingPlantShadows.clear();
-    Atlas.Reset();
-    BatchVertices.clear();
+    WaitForHandedBatch();
+    HandedShading = {};
+    HandedBatch = -1;
+    for (TTexelBatch& batch : TexelBatches)
+        batch.Clear();
+    FillingBatch = 0;
     CellProjector.reset();
     const TGLEntryPoints* gl = GLEntryPoints();
     for (int k = 0; k < 2; ++k) {

@@ -149,7 +149,11 @@ std::string FailureText(const std::exception_ptr& failure)
 } // namespace
 
 TFractalRenderEngine::TFractalRenderEngine() { BuildDetailTiles(); }
-TFractalRenderEngine::~TFractalRenderEngine() = default;
+TFractalRenderEngine::~TFractalRenderEngine()
+{
+    // Texels still being shaded write into the engine's batches.
+    WaitForHandedBatch();
+}
 
 void TFractalRenderEngine::BuildDetailTiles()
 {

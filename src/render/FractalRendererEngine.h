@@ -18,6 +18,7 @@
 #include "project/ProjectGeometry.h"
 
 #include <cstdint>
+#include <future>
 #include <optional>
 #include <memory>
 #include <string>
@@ -258,9 +259,10 @@ public:
     // on the render thread as each sub-quad is met, the reference the parallel way is checked
     // against. The picture, the vertex colours and the random sequence are the same either way.
     int ThreadCount = 0;
-    // Pending sub-quads whose texels are shaded together at the latest (more are shaded earlier,
-    // which changes nothing but the memory held).
-    static constexpr size_t MaxPendingTexelJobs = 16384;
+    // Sub-quads drawn together at most (fewer when the atlas fills first). Batches are drawn in
+    // order whatever their size, so the limit changes nothing but the memory held and how soon
+    // other threads can start on the texels.
+    size_t TexelBatchLimit = 16384;
 
     // Sub-quads get a texture of their own each, uploaded and drawn at once, instead of sharing
     // the atlas and being drawn in batches. Slow; kept as the reference the batches are checked
@@ -287,10 +289,8 @@ private:
     float Texels[TTexelAtlas::MaxSide * TTexelAtlas::MaxSide * 3] = {};
     // Per-side textures of the per-quad way (names 1100 + side).
     uint8_t TextureAllocated[33] = {};
-    // Batched way: the texels of pending sub-quads and their triangles (s, t, x, y, z per vertex).
-    // Two atlas textures taken in turn, so filling one never waits for the drawing of the other.
-    TTexelAtlas Atlas;
-    std::vector<float> BatchVertices;
+    // Batched way: two atlas textures taken in turn, so filling one never waits for the drawing
+    // of the other.
     bool AtlasTextureMade[2] = {false, false};
     int AtlasTextureInUse = 0;
     // The projection of the pending sub-quads, read at the first cell after a flush; the matrices
@@ -310,7 +310,6 @@ private:
     void UploadCellTexture(const TCellGeometry& q, const double (&roughness)[4], bool water);
     void DrawTexturedQuad(const TCellGeometry& q);
     void BatchCellTexture(const TCellGeometry& q, const double (&roughness)[4], bool water);
-    void DrawAtlas();
 
     // What one sub-quad's texels depend on besides the project, and where they go.
     struct TTexelJob {
@@ -324,6 +323,19 @@ private:
         TFloatRGB Sky[4], Reflected[4]; // water: what the corners reflect
         TFloatRGB Last;            // the colour of the last texel, once shaded
     };
+    // Sub-quads drawn together: their texels in an atlas, their triangles (s, t, x, y, z per
+    // vertex) and, when the texels are shaded later, what they depend on.
+    struct TTexelBatch {
+        TTexelAtlas Atlas;
+        std::vector<float> Vertices;
+        std::vector<TTexelJob> Jobs;
+        // Copies of the plant shadows of the cells the jobs belong to, and PlantShadowVersion
+        // when the last one was taken.
+        std::vector<TPlantShadowSet> PlantShadows;
+        uint64_t PlantShadowsVersion = 0;
+        TFloatRGB Last; // the colour of the last texel of the last job, once shaded
+        void Clear();
+    };
     // Shades the side x side texels of a sub-quad into out (row-major, three floats per texel) and
     // returns the colour of the last one. Reads only what no texel writes; draws from the calling
     // thread's generator, so several sub-quads can be shaded at once.
@@ -334,14 +346,19 @@ private:
     void CornerReflections(const TCellGeometry& q, TFloatRGB (&sky)[4], TFloatRGB (&reflected)[4]) const;
     // Leaves the last texel's colour and the sub-quad's height in the cell's vertex.
     void KeepTexelResult(const TCellGeometry& q, bool water, const TFloatRGB& last);
-    // The texels of the batched sub-quads not shaded yet, shaded on every thread into their atlas
-    // slots with everything they leave behind applied in drawing order.
-    void ShadePendingTexels();
-    std::vector<TTexelJob> PendingTexels;
-    // Copies of the plant shadows of the cells pending sub-quads belong to.
-    std::vector<TPlantShadowSet> PendingPlantShadows;
-    // PlantShadowVersion when the last copy was taken.
-    uint64_t PendingPlantShadowsVersion = 0;
+    // The texels of a batch's jobs, shaded on every thread into its atlas, with what they leave in
+    // the vertices applied in drawing order.
+    void ShadeBatch(TTexelBatch& batch);
+    // Draws the batch handed over before (once its texels are shaded), then hands over the one
+    // being filled: its texels are shaded on other threads while the next one fills.
+    void HandOverBatch();
+    void DrawHandedBatch();
+    void WaitForHandedBatch();
+    void DrawAtlas(TTexelBatch& batch);
+    TTexelBatch TexelBatches[2];
+    int FillingBatch = 0;
+    int HandedBatch = -1; // handed over, not drawn yet
+    std::future<void> HandedShading;
 public:
     // Changes whenever the gathered plant shadows change.
     uint64_t PlantShadowVersion = 1;

@@ -946,22 +946,28 @@ TEST_F(StandingOnTheRidgeTest, TexelsShadedOnEveryCoreMatchTheOneByOnePicture)
                 }
             return out;
         };
-        const TRenderOutcome serial = render(1);
-        ASSERT_GT(serial.Texels, 0);
-        for (int threads : {0, 3}) {
-            SCOPED_TRACE(threads);
-            const TRenderOutcome parallel = render(threads);
-            ASSERT_EQ(parallel.Picture.size(), serial.Picture.size());
-            int differing = 0;
-            for (int y = 0; y < serial.Picture.height(); ++y)
-                for (int x = 0; x < serial.Picture.width(); ++x)
-                    differing += parallel.Picture.pixel(x, y) != serial.Picture.pixel(x, y);
-            EXPECT_EQ(differing, 0);
-            EXPECT_TRUE(parallel.Vertices == serial.Vertices);
-            EXPECT_EQ(parallel.Seed, serial.Seed);
-            EXPECT_EQ(parallel.Texels, serial.Texels);
-            EXPECT_EQ(std::memcmp(&parallel.LastColour, &serial.LastColour, sizeof(TFloatRGB)), 0);
+        // Many small batches as well: a batch's texels are shaded while the next one fills.
+        for (size_t limit : {size_t(16384), size_t(37)}) {
+            SCOPED_TRACE(limit);
+            engine->TexelBatchLimit = limit;
+            const TRenderOutcome serial = render(1);
+            ASSERT_GT(serial.Texels, 0);
+            for (int threads : {0, 3}) {
+                SCOPED_TRACE(threads);
+                const TRenderOutcome parallel = render(threads);
+                ASSERT_EQ(parallel.Picture.size(), serial.Picture.size());
+                int differing = 0;
+                for (int y = 0; y < serial.Picture.height(); ++y)
+                    for (int x = 0; x < serial.Picture.width(); ++x)
+                        differing += parallel.Picture.pixel(x, y) != serial.Picture.pixel(x, y);
+                EXPECT_EQ(differing, 0);
+                EXPECT_TRUE(parallel.Vertices == serial.Vertices);
+                EXPECT_EQ(parallel.Seed, serial.Seed);
+                EXPECT_EQ(parallel.Texels, serial.Texels);
+                EXPECT_EQ(std::memcmp(&parallel.LastColour, &serial.LastColour, sizeof(TFloatRGB)), 0);
+            }
         }
+        engine->TexelBatchLimit = 16384;
         engine->ThreadCount = 0;
     }
 }
