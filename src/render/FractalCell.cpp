@@ -21,6 +21,8 @@
 #include <cmath>
 #include <future>
 #include <limits>
+#include <cstring>
+#include <memory>
 
 namespace {
 
@@ -165,9 +167,9 @@ double TFractalRenderEngine::WaveOffset(double x, double z, double amplitude) co
 
 // ---- Subdivision -------------------------------------------------------------------------------
 
-void TFractalRenderEngine::BuildSubVertices(const TCellGeometry& jittered, const TCellGeometry&, bool water)
+void TFractalRenderEngine::BuildSubVertices(const TSubVertexArrays& a, int n, const TCellGeometry& jittered,
+                                            bool water) const
 {
-    const int n = CellSubdivision;
     for (int i = 0; i <= n; ++i) {
         const double u = static_cast<double>(i) / n;
         for (int j = 0; j <= n; ++j) {
@@ -177,11 +179,11 @@ void TFractalRenderEngine::BuildSubVertices(const TCellGeometry& jittered, const
             double roughness = 0;
             const double d = DisplacementAt(jittered, position.X, position.Z, water, roughness);
             position.Y = static_cast<float>(position.Y + d);
-            SubVertices[i + 1][j + 1] = position;
-            SubNormals[i + 1][j + 1] = Blend(jittered.CornerNormals, w);
-            SubLight[i + 1][j + 1] = Blend(jittered.CornerLight, w);
-            SubUV[i + 1][j + 1] = {u, v};
-            SubRoughness[i + 1][j + 1] = roughness;
+            a.Vertices[i + 1][j + 1] = position;
+            a.Normals[i + 1][j + 1] = Blend(jittered.CornerNormals, w);
+            a.Light[i + 1][j + 1] = Blend(jittered.CornerLight, w);
+            a.UV[i + 1][j + 1] = {u, v};
+            a.Roughness[i + 1][j + 1] = roughness;
         }
     }
 }
@@ -190,10 +192,10 @@ void TFractalRenderEngine::BuildSubVertices(const TCellGeometry& jittered, const
 // the offset of one sub-quad of the neighbouring cell. Where there is no usable neighbour (the
 // grid border, a vertex without height) and on water, the cell's own surface is continued
 // instead, so the edge normals never collapse onto a zero-length edge.
-void TFractalRenderEngine::BuildOuterRing(const TCellGeometry& jittered, const TCellGeometry& plain, bool water)
+void TFractalRenderEngine::BuildOuterRing(const TSubVertexArrays& a, int n, const TCellGeometry& jittered,
+                                          const TCellGeometry& plain, bool water) const
 {
     const TProject& p = Project();
-    const int n = CellSubdivision;
     const int c = jittered.Column, r = jittered.Row;
     const int columns = VertexColumns(p), rows = VertexRows(p);
 
@@ -253,29 +255,137 @@ void TFractalRenderEngine::BuildOuterRing(const TCellGeometry& jittered, const T
             double roughness = 0;
             const double d = DisplacementAt(jittered, ring.X, ring.Z, water, roughness);
             ring.Y = static_cast<float>(ring.Y + d);
-            SubVertices[ri][rj] = ring;
+            a.Vertices[ri][rj] = ring;
         }
     }
     // The ring's corners are no vertex's neighbours; they only need to hold finite values.
-    SubVertices[0][0] = SubVertices[1][1];
-    SubVertices[n + 2][0] = SubVertices[n + 1][1];
-    SubVertices[0][n + 2] = SubVertices[1][n + 1];
-    SubVertices[n + 2][n + 2] = SubVertices[n + 1][n + 1];
+    a.Vertices[0][0] = a.Vertices[1][1];
+    a.Vertices[n + 2][0] = a.Vertices[n + 1][1];
+    a.Vertices[0][n + 2] = a.Vertices[1][n + 1];
+    a.Vertices[n + 2][n + 2] = a.Vertices[n + 1][n + 1];
 }
 
-void TFractalRenderEngine::RecomputeSubNormals()
+void TFractalRenderEngine::RecomputeSubNormals(const TSubVertexArrays& arrays, int n)
 {
-    const int n = CellSubdivision;
+    auto& v = arrays.Vertices;
     for (int a = 1; a <= n + 1; ++a)
         for (int b = 1; b <= n + 1; ++b) {
-            const TVector3& centre = SubVertices[a][b];
-            const TVector3& left = SubVertices[a - 1][b];
-            const TVector3& up = SubVertices[a][b - 1];
-            const TVector3& right = SubVertices[a + 1][b];
-            const TVector3& down = SubVertices[a][b + 1];
-            SubNormals[a][b] = QuadCentre(TriangleNormal(up, centre, right), TriangleNormal(right, centre, down),
+            const TVector3& centre = v[a][b];
+            const TVector3& left = v[a - 1][b];
+            const TVector3& up = v[a][b - 1];
+            const TVector3& right = v[a + 1][b];
+            const TVector3& down = v[a][b + 1];
+            arrays.Normals[a][b] = QuadCentre(TriangleNormal(up, centre, right), TriangleNormal(right, centre, down),
                                           TriangleNormal(down, centre, left), TriangleNormal(left, centre, up));
         }
+}
+
+void TFractalRenderEngine::Subdivide(const TSubVertexArrays& a, int n, const TCellGeometry& jittered,
+                                     const TCellGeometry& plain, bool water) const
+{
+    BuildSubVertices(a, n, jittered, water);
+    if (n > 1) {
+        BuildOuterRing(a, n, jittered, plain, water);
+        RecomputeSubNormals(a, n);
+    }
+}
+
+namespace {
+
+// What a subdivision is made from, compared field by field (records have padding).
+bool SameSubdivisionInputs(const TCellGeometry& a, const TCellGeometry& b)
+{
+    auto same = [](const auto& x, const auto& y) { return std::memcmp(&x, &y, sizeof x) == 0; };
+    return a.Column == b.Column && a.Row == b.Row && same(a.Corners, b.Corners) &&
+           same(a.CornerNormals, b.CornerNormals) && same(a.CornerLight, b.CornerLight) &&
+           same(a.CornerFlooded, b.CornerFlooded) && a.LandPiece == b.LandPiece;
+}
+
+// A thread's own sub-vertex arrays for subdividing cells ahead of their drawing.
+struct TSubVertexScratch {
+    TVector3 Vertices[67][67];
+    TVector3 Normals[67][67];
+    double Light[67][67];
+    TDoublePoint UV[67][67];
+    double Roughness[67][67];
+};
+
+} // namespace
+
+void TFractalRenderEngine::SubdivideAhead(std::vector<TPlannedCell>& plan, size_t count)
+{
+    if (!CellProjector)
+        PrepareCellProjection();
+    const bool vegetation = Project().Fractal.DrawNoModels == 0;
+    ParallelFor(ThreadCount, std::min(count, plan.size()), [&](size_t k) {
+        TPlannedCell& cell = plan[k];
+        cell.Ready = false;
+        const int level = cell.Level;
+        if (level < 0 || level > RenderDepth || level > MaxCellLevel)
+            return;
+        const bool water = cell.Jittered.CornerFlooded[0] == 1;
+        const bool ecology = vegetation && !water && cell.Jittered.LandPiece == 0;
+        // The cells DrawFractalCell does not subdivide are left to it.
+        if (!ecology && CellOutsideView(cell.Jittered))
+            return;
+        thread_local std::unique_ptr<TSubVertexScratch> scratch;
+        if (!scratch)
+            scratch = std::make_unique<TSubVertexScratch>();
+        TSubVertexScratch& s = *scratch;
+        const TSubVertexArrays arrays{s.Vertices, s.Normals, s.Light, s.UV, s.Roughness};
+        const int n = FractalTables::SubdivisionCount(level);
+        Subdivide(arrays, n, cell.Jittered, cell.Plain, water);
+        // Rows 0 .. n + 2 of columns 0 .. n + 2: the cell and its ring.
+        const int side = n + 3;
+        cell.Vertices.resize(static_cast<size_t>(side) * side);
+        cell.Normals.resize(cell.Vertices.size());
+        cell.Light.resize(cell.Vertices.size());
+        cell.UV.resize(cell.Vertices.size());
+        cell.Roughness.resize(cell.Vertices.size());
+        for (int i = 0; i < side; ++i)
+            for (int j = 0; j < side; ++j) {
+                const size_t at = static_cast<size_t>(i) * side + j;
+                cell.Vertices[at] = s.Vertices[i][j];
+                cell.Normals[at] = s.Normals[i][j];
+                cell.Light[at] = s.Light[i][j];
+                cell.UV[at] = s.UV[i][j];
+                cell.Roughness[at] = s.Roughness[i][j];
+            }
+        cell.Ready = true;
+    });
+}
+
+bool TFractalRenderEngine::TakeSubdivision(const TCellGeometry& jittered, const TCellGeometry& plain, int level)
+{
+    if (!drawingPlan_)
+        return false;
+    // Cells come in the order they were planned, less those that were not subdivided ahead
+    // (outside the view, or at a level no cell is drawn at), which are passed over.
+    const std::vector<TPlannedCell>& plan = linePlan_;
+    while (nextSubdivided_ < planned_) {
+        const TPlannedCell& cell = plan[nextSubdivided_];
+        const bool same = cell.Level == level && SameSubdivisionInputs(cell.Jittered, jittered) &&
+                          std::memcmp(&cell.Plain.Corners, &plain.Corners, sizeof plain.Corners) == 0;
+        if (!same && cell.Ready)
+            return false; // a cell that was not planned: made here, the plan waits
+        ++nextSubdivided_;
+        if (!same)
+            continue;
+        if (!cell.Ready)
+            return false;
+        const int side = FractalTables::SubdivisionCount(level) + 3;
+        for (int i = 0; i < side; ++i)
+            for (int j = 0; j < side; ++j) {
+                const size_t at = static_cast<size_t>(i) * side + j;
+                SubVertices[i][j] = cell.Vertices[at];
+                SubNormals[i][j] = cell.Normals[at];
+                SubLight[i][j] = cell.Light[at];
+                SubUV[i][j] = cell.UV[at];
+                SubRoughness[i][j] = cell.Roughness[at];
+            }
+        return true;
+    }
+    return false;
 }
 
 void TFractalRenderEngine::SubQuadRecord(const TCellGeometry& jittered, int i, int j, TCellGeometry& q,
@@ -321,10 +431,9 @@ void TFractalRenderEngine::DrawFractalCell(const TCellGeometry& jittered, const 
         return;
     }
 
-    BuildSubVertices(jittered, plain, water);
-    if (n > 1) {
-        BuildOuterRing(jittered, plain, water);
-        RecomputeSubNormals();
+    if (!TakeSubdivision(jittered, plain, level)) {
+        const TSubVertexArrays own{SubVertices, SubNormals, SubLight, SubUV, SubRoughness};
+        Subdivide(own, n, jittered, plain, water);
     }
 
     TCellGeometry q;
@@ -419,7 +528,19 @@ bool TFractalRenderEngine::CellOutsideView(const TCellGeometry& cell) const
 
 // ---- Texels ------------------------------------------------------------------------------------
 
-void TFractalRenderEngine::CornerReflections(const TCellGeometry& q, TFloatRGB (&sky)[4],
+TFractalRenderEngine::TTexelQuad TFractalRenderEngine::TexelQuadOf(const TCellGeometry& q)
+{
+    TTexelQuad t;
+    std::copy(q.Corners, q.Corners + 4, t.Corners);
+    std::copy(q.CornerNormals, q.CornerNormals + 4, t.CornerNormals);
+    std::copy(q.CornerLight, q.CornerLight + 4, t.CornerLight);
+    t.Column = q.Column;
+    t.Row = q.Row;
+    t.CentreY = q.Centre.Y;
+    return t;
+}
+
+void TFractalRenderEngine::CornerReflections(const TTexelQuad& q, TFloatRGB (&sky)[4],
                                              TFloatRGB (&reflected)[4]) const
 {
     const TProject& p = Project();
@@ -434,7 +555,7 @@ void TFractalRenderEngine::CornerReflections(const TCellGeometry& q, TFloatRGB (
     }
 }
 
-TFloatRGB TFractalRenderEngine::ShadeTexels(const TCellGeometry& q, const double (&roughness)[4], bool water,
+TFloatRGB TFractalRenderEngine::ShadeTexels(const TTexelQuad& q, const double (&roughness)[4], bool water,
                                             int side, const TFloatRGB (&sky)[4], const TFloatRGB (&reflected)[4],
                                             const TPlantShadowView* plantShadows, float* out) const
 {
@@ -498,7 +619,7 @@ TFloatRGB TFractalRenderEngine::ShadeTexels(const TCellGeometry& q, const double
     return result;
 }
 
-void TFractalRenderEngine::KeepTexelResult(const TCellGeometry& q, bool water, const TFloatRGB& last)
+void TFractalRenderEngine::KeepTexelResult(const TTexelQuad& q, bool water, const TFloatRGB& last)
 {
     // The cell's vertex keeps the last texel's colour and the sub-quad's height, for the water
     // reflections and the placed models.
@@ -508,24 +629,26 @@ void TFractalRenderEngine::KeepTexelResult(const TCellGeometry& q, bool water, c
         TGridCell& cell = p.Grid.Cells[c][r];
         if (!water)
             cell.Color = last;
-        cell.SurfaceHeight = q.Centre.Y;
+        cell.SurfaceHeight = q.CentreY;
     }
 }
 
 void TFractalRenderEngine::ComputeCellTexels(const TCellGeometry& q, const double (&roughness)[4], bool water)
 {
     // Water reflects what the four corners see; blended across the sub-quad.
+    const TTexelQuad quad = TexelQuadOf(q);
     TFloatRGB sky[4], reflected[4];
     if (water)
-        CornerReflections(q, sky, reflected);
+        CornerReflections(quad, sky, reflected);
     TPlantShadowView shadows;
     const bool plantShadows = HasPlantShadows();
     if (plantShadows)
         shadows = LivePlantShadows();
     const int side = CellTextureSide;
-    const TFloatRGB last = ShadeTexels(q, roughness, water, side, sky, reflected, plantShadows ? &shadows : nullptr, Texels);
+    const TFloatRGB last =
+        ShadeTexels(quad, roughness, water, side, sky, reflected, plantShadows ? &shadows : nullptr, Texels);
     TexelsShaded += static_cast<int64_t>(side) * side;
-    KeepTexelResult(q, water, last);
+    KeepTexelResult(quad, water, last);
     CurrentColour = last;
 }
 
@@ -549,7 +672,7 @@ void TFractalRenderEngine::BatchCellTexture(const TCellGeometry& q, const double
         // what it would have seen had they been shaded now: the generator moves on by the draws
         // they take, and the shading counter counts them.
         TTexelJob& job = batch.Jobs.emplace_back();
-        job.Quad = q;
+        job.Quad = TexelQuadOf(q);
         std::copy(roughness, roughness + 4, job.Roughness);
         job.Water = water;
         job.Side = side;
@@ -796,6 +919,7 @@ void TFractalRenderEngine::FlushCellBatches()
 void TFractalRenderEngine::ReleaseCellTextures()
 {
     // Pending sub-quads of a render that failed are dropped with their textures.
+    planning_ = drawingPlan_ = false;
     WaitForHandedBatch();
     HandedShading = {};
     HandedBatch = -1;

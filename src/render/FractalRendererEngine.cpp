@@ -344,10 +344,34 @@ void TFractalRenderEngine::DrawSurface()
     const int innerCount = rowMajor ? sx - 1 : sy - 1;
     const double total = static_cast<double>(sx - 1) * (sy - 1);
     double counter = 0;
+    // With several threads, the cell pieces of each line are planned first (the same calls in the
+    // same order, without drawing) and subdivided on every thread; the drawing then takes the
+    // subdivisions in turn.
+    const bool ahead = ThreadCount != 1 && !previewRender_;
+    planning_ = drawingPlan_ = false;
     for (int step = 0; step < outerCount && !Aborted; ++step) {
         const int outer = order.OuterAscending ? step : outerCount - 1 - step;
         StatusSink().SetProgress(Percent(counter, total));
         PumpMessages(true);
+        if (ahead) {
+            planning_ = true;
+            planned_ = 0;
+            try {
+                for (int inner = 0; inner < innerCount; ++inner) {
+                    if (rowMajor)
+                        DrawSurfaceCell(inner, outer);
+                    else
+                        DrawSurfaceCell(outer, inner);
+                }
+            } catch (...) {
+                planning_ = false;
+                throw;
+            }
+            planning_ = false;
+            SubdivideAhead(linePlan_, planned_);
+            drawingPlan_ = true;
+            nextSubdivided_ = 0;
+        }
         for (int inner = 0; inner < innerCount && !Aborted; ++inner) {
             if (rowMajor)
                 DrawSurfaceCell(inner, outer);
@@ -356,6 +380,7 @@ void TFractalRenderEngine::DrawSurface()
             ++counter;
             PumpMessages(false);
         }
+        drawingPlan_ = false;
     }
 }
 
@@ -566,6 +591,16 @@ void TFractalRenderEngine::DrawCellAtLevel(const TCellGeometry& geometry, int le
     for (int k = 0; k < 4; ++k) {
         jittered.Corners[k].X = static_cast<float>(jittered.Corners[k].X + geometry.CornerJitter[k].X);
         jittered.Corners[k].Z = static_cast<float>(jittered.Corners[k].Z + geometry.CornerJitter[k].Y);
+    }
+    if (planning_) {
+        if (planned_ == linePlan_.size())
+            linePlan_.emplace_back();
+        TPlannedCell& cell = linePlan_[planned_++];
+        cell.Jittered = jittered;
+        cell.Plain = plain;
+        cell.Level = level;
+        cell.Ready = false;
+        return;
     }
     UrbanDrawn = 0;
     DrawFractalCell(jittered, plain, level);

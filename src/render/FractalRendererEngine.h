@@ -302,9 +302,47 @@ private:
     void PrepareCellProjection();
     bool CellOutsideView(const TCellGeometry& cell) const;
 
-    void BuildSubVertices(const TCellGeometry& jittered, const TCellGeometry& plain, bool water);
-    void BuildOuterRing(const TCellGeometry& jittered, const TCellGeometry& plain, bool water);
-    void RecomputeSubNormals();
+    // The sub-vertex arrays a subdivision is written to: the engine's own, or a thread's.
+    struct TSubVertexArrays {
+        TVector3 (&Vertices)[CellArraySide][CellArraySide];
+        TVector3 (&Normals)[CellArraySide][CellArraySide];
+        double (&Light)[CellArraySide][CellArraySide];
+        TDoublePoint (&UV)[CellArraySide][CellArraySide];
+        double (&Roughness)[CellArraySide][CellArraySide];
+    };
+    void BuildSubVertices(const TSubVertexArrays& a, int n, const TCellGeometry& jittered, bool water) const;
+    void BuildOuterRing(const TSubVertexArrays& a, int n, const TCellGeometry& jittered, const TCellGeometry& plain,
+                        bool water) const;
+    static void RecomputeSubNormals(const TSubVertexArrays& a, int n);
+    void Subdivide(const TSubVertexArrays& a, int n, const TCellGeometry& jittered, const TCellGeometry& plain,
+                   bool water) const;
+
+public:
+    // A cell piece the traversal is about to draw, and its subdivision made ahead on another
+    // thread (rows and columns 0 .. N + 2 of the sub-vertex arrays, row-major).
+    struct TPlannedCell {
+        TCellGeometry Jittered, Plain;
+        int Level = 0;
+        bool Ready = false;
+        std::vector<TVector3> Vertices, Normals;
+        std::vector<double> Light, Roughness;
+        std::vector<TDoublePoint> UV;
+    };
+    // Subdivides the first count planned cells on every thread.
+    void SubdivideAhead(std::vector<TPlannedCell>& plan, size_t count);
+
+private:
+    // Copies the next planned subdivision into the engine's arrays when it is the one of these
+    // inputs; false when the cell is to be subdivided here.
+    bool TakeSubdivision(const TCellGeometry& jittered, const TCellGeometry& plain, int level);
+    // The cell pieces of the line being drawn, in drawing order: while planning_ is set,
+    // DrawCellAtLevel adds to them instead of drawing. Entries are reused from line to line.
+    std::vector<TPlannedCell> linePlan_;
+    bool planning_ = false;
+    size_t planned_ = 0;
+    // Whether the line's plan is being drawn, and its next piece to come.
+    bool drawingPlan_ = false;
+    size_t nextSubdivided_ = 0;
     void SubQuadRecord(const TCellGeometry& jittered, int i, int j, TCellGeometry& q, double (&roughness)[4]) const;
     void ComputeCellTexels(const TCellGeometry& q, const double (&roughness)[4], bool water);
     void UploadCellTexture(const TCellGeometry& q, const double (&roughness)[4], bool water);
@@ -312,8 +350,17 @@ private:
     void BatchCellTexture(const TCellGeometry& q, const double (&roughness)[4], bool water);
 
     // What one sub-quad's texels depend on besides the project, and where they go.
+    // What a sub-quad's texels are made from: its corners and what they carry, and the vertex
+    // they leave their colour and height in.
+    struct TTexelQuad {
+        TVector3 Corners[4], CornerNormals[4];
+        double CornerLight[4] = {1, 1, 1, 1};
+        int32_t Column = 0, Row = 0;
+        float CentreY = 0;
+    };
+    static TTexelQuad TexelQuadOf(const TCellGeometry& q);
     struct TTexelJob {
-        TCellGeometry Quad;
+        TTexelQuad Quad;
         double Roughness[4] = {0, 0, 0, 0};
         bool Water = false;
         int Side = 2;
@@ -339,13 +386,13 @@ private:
     // Shades the side x side texels of a sub-quad into out (row-major, three floats per texel) and
     // returns the colour of the last one. Reads only what no texel writes; draws from the calling
     // thread's generator, so several sub-quads can be shaded at once.
-    TFloatRGB ShadeTexels(const TCellGeometry& q, const double (&roughness)[4], bool water, int side,
+    TFloatRGB ShadeTexels(const TTexelQuad& q, const double (&roughness)[4], bool water, int side,
                           const TFloatRGB (&sky)[4], const TFloatRGB (&reflected)[4], const TPlantShadowView* plantShadows,
                           float* out) const;
     // What the four corners of a water sub-quad reflect (reads the colours earlier texels left).
-    void CornerReflections(const TCellGeometry& q, TFloatRGB (&sky)[4], TFloatRGB (&reflected)[4]) const;
+    void CornerReflections(const TTexelQuad& q, TFloatRGB (&sky)[4], TFloatRGB (&reflected)[4]) const;
     // Leaves the last texel's colour and the sub-quad's height in the cell's vertex.
-    void KeepTexelResult(const TCellGeometry& q, bool water, const TFloatRGB& last);
+    void KeepTexelResult(const TTexelQuad& q, bool water, const TFloatRGB& last);
     // The texels of a batch's jobs, shaded on every thread into its atlas, with what they leave in
     // the vertices applied in drawing order.
     void ShadeBatch(TTexelBatch& batch);
