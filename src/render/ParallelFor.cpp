@@ -1,29 +1,83 @@
 #include "render/ParallelFor.h"
 
-#include <QThread>
-#include <QThreadPool>
-
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <deque>
 #include <exception>
 #include <latch>
 #include <mutex>
+#include <thread>
+#include <vector>
 
 namespace {
 
-QThreadPool& HelperPool()
+// Helper threads kept for the life of the program, waiting for work on one queue. Our own rather
+// than Qt's global pool: whatever else queues there never delays the render, and the render never
+// delays it.
+class THelperPool {
+public:
+    explicit THelperPool(int threads)
+    {
+        for (int k = 0; k < threads; ++k)
+            threads_.emplace_back([this] { Run(); });
+    }
+    ~THelperPool()
+    {
+        {
+            const std::lock_guard<std::mutex> hold(lock_);
+            stopping_ = true;
+        }
+        wake_.notify_all();
+        for (std::thread& t : threads_)
+            t.join();
+    }
+    void Post(std::function<void()> work)
+    {
+        {
+            const std::lock_guard<std::mutex> hold(lock_);
+            queue_.push_back(std::move(work));
+        }
+        wake_.notify_one();
+    }
+
+private:
+    void Run()
+    {
+        for (;;) {
+            std::function<void()> work;
+            {
+                std::unique_lock<std::mutex> hold(lock_);
+                wake_.wait(hold, [this] { return stopping_ || !queue_.empty(); });
+                if (queue_.empty())
+                    return;
+                work = std::move(queue_.front());
+                queue_.pop_front();
+            }
+            work();
+        }
+    }
+
+    std::mutex lock_;
+    std::condition_variable wake_;
+    std::deque<std::function<void()>> queue_;
+    bool stopping_ = false;
+    std::vector<std::thread> threads_;
+};
+
+THelperPool& HelperPool()
 {
-    // Not Qt's global pool: whatever else queues there never delays the render, and the render
-    // never delays it.
-    static QThreadPool pool;
-    static std::once_flag sized;
-    std::call_once(sized, [] { pool.setMaxThreadCount(std::max(1, MachineThreads() - 1)); });
+    static THelperPool pool(MachineThreads() - 1);
     return pool;
 }
 
 } // namespace
 
-int MachineThreads() { return std::max(1, QThread::idealThreadCount()); }
+int MachineThreads()
+{
+    const unsigned n = std::thread::hardware_concurrency();
+    return n > 0 ? static_cast<int>(n) : 1;
+}
 
 void ParallelFor(int threads, size_t count, const std::function<void(size_t)>& body)
 {
@@ -56,12 +110,14 @@ void ParallelFor(int threads, size_t count, const std::function<void(size_t)>& b
     };
 
     std::latch done(static_cast<std::ptrdiff_t>(helpers));
-    QThreadPool& pool = HelperPool();
-    for (size_t k = 0; k < helpers; ++k)
-        pool.start([&] {
-            work();
-            done.count_down();
-        });
+    if (helpers > 0) {
+        THelperPool& pool = HelperPool();
+        for (size_t k = 0; k < helpers; ++k)
+            pool.Post([&] {
+                work();
+                done.count_down();
+            });
+    }
     work();
     done.wait();
     if (failure)
