@@ -745,7 +745,7 @@ void TFractalRenderEngine::ShadeBatch(TTexelBatch& batch)
     std::vector<size_t> land, water;
     for (size_t k = 0; k < jobs.size(); ++k)
         (jobs[k].Water ? water : land).push_back(k);
-    ParallelFor(ThreadCount, land.size(), [&](size_t k) { shade(jobs[land[k]]); });
+    ParallelFor(ThreadCount, land.size(), [&](size_t k) { shade(jobs[land[k]]); }, TWorkPool::Background);
     // Then, in drawing order, what each sub-quad leaves in its vertex; a water sub-quad looks at
     // its reflections just where it would have in order, after the vertices drawn before it. (Its
     // own vertex gets only its height, which no texel reads.)
@@ -757,7 +757,7 @@ void TFractalRenderEngine::ShadeBatch(TTexelBatch& batch)
             KeepTexelResult(job.Quad, job.Water, job.Last);
         }
     }
-    ParallelFor(ThreadCount, water.size(), [&](size_t k) { shade(jobs[water[k]]); });
+    ParallelFor(ThreadCount, water.size(), [&](size_t k) { shade(jobs[water[k]]); }, TWorkPool::Background);
     if (!jobs.empty())
         batch.Last = jobs.back().Last;
 }

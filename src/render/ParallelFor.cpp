@@ -65,10 +65,11 @@ private:
     std::vector<std::thread> threads_;
 };
 
-THelperPool& HelperPool()
+THelperPool& HelperPool(TWorkPool which)
 {
-    static THelperPool pool(MachineThreads() - 1);
-    return pool;
+    static THelperPool waited(MachineThreads() - 1);
+    static THelperPool background(MachineThreads() - 1);
+    return which == TWorkPool::Waited ? waited : background;
 }
 
 } // namespace
@@ -79,7 +80,7 @@ int MachineThreads()
     return n > 0 ? static_cast<int>(n) : 1;
 }
 
-void ParallelFor(int threads, size_t count, const std::function<void(size_t)>& body)
+void ParallelFor(int threads, size_t count, const std::function<void(size_t)>& body, TWorkPool which)
 {
     if (count == 0)
         return;
@@ -111,7 +112,7 @@ void ParallelFor(int threads, size_t count, const std::function<void(size_t)>& b
 
     std::latch done(static_cast<std::ptrdiff_t>(helpers));
     if (helpers > 0) {
-        THelperPool& pool = HelperPool();
+        THelperPool& pool = HelperPool(which);
         for (size_t k = 0; k < helpers; ++k)
             pool.Post([&] {
                 work();
