@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <chrono>
 #include <future>
 #include <limits>
 #include <cstring>
@@ -802,6 +803,11 @@ void TFractalRenderEngine::WaitForHandedBatch()
 {
     if (HandedShading.valid())
         HandedShading.wait();
+}
+
+bool TFractalRenderEngine::HandedBatchShading() const
+{
+    return HandedShading.valid() && HandedShading.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
 }
 
 void TFractalRenderEngine::TTexelBatch::Clear()

@@ -405,6 +405,12 @@ void TFractalRenderEngine::PumpMessages(bool force)
     const TClock::time_point now = TClock::now();
     if (!force && now - lastPump_ < std::chrono::milliseconds(4))
         return;
+    // A message may change the project (an editor, a dialog), so none runs while texels are
+    // being shaded from it on other threads: the pump comes at a later cell once they are done,
+    // or waits for them when it has been put off for long.
+    if (HandedBatchShading() && now - lastPump_ < std::chrono::milliseconds(40))
+        return;
+    WaitForHandedBatch();
     lastPump_ = now;
     StatusSink().ProcessMessages();
 }

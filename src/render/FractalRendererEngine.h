@@ -401,6 +401,8 @@ private:
     void HandOverBatch();
     void DrawHandedBatch();
     void WaitForHandedBatch();
+    // Whether texels of a handed-over batch are still being shaded.
+    bool HandedBatchShading() const;
     void DrawAtlas(TTexelBatch& batch);
     TTexelBatch TexelBatches[2];
     int FillingBatch = 0;
