@@ -3,11 +3,12 @@
 //
 // Sub-quads are projected in software with the matrices of the drawing (the same window
 // coordinates feedback mode would give). Their texels go into a shared atlas and their triangles
-// into one vertex array, both handed to OpenGL only when the atlas is full or the surface is done:
-// one upload and one draw call for thousands of sub-quads. The texels of the pending sub-quads are
-// shaded together just before that, on every core: each sub-quad from the state the global random
-// sequence would have had in drawing order (the generator is moved on by a jump as each sub-quad is
-// met), so the picture is bit for bit the one of shading them one by one.
+// into one vertex array: one upload and one draw call for thousands of sub-quads. A full batch is
+// handed over: its texels are shaded on every core while the next batch fills, and it is drawn
+// when that one is handed over in turn. Each sub-quad is shaded from the state the global random
+// sequence would have had in drawing order (the generator jumps ahead by a sub-quad's draws as the
+// sub-quad is met), so the picture is bit for bit the one of shading them one by one. The cells of
+// a line are subdivided ahead on every core as well.
 #include "render/FractalRendererEngine.h"
 
 #include "platform/GLEntryPoints.h"

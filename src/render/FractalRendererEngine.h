@@ -349,7 +349,6 @@ private:
     void DrawTexturedQuad(const TCellGeometry& q);
     void BatchCellTexture(const TCellGeometry& q, const double (&roughness)[4], bool water);
 
-    // What one sub-quad's texels depend on besides the project, and where they go.
     // What a sub-quad's texels are made from: its corners and what they carry, and the vertex
     // they leave their colour and height in.
     struct TTexelQuad {
@@ -359,6 +358,7 @@ private:
         float CentreY = 0;
     };
     static TTexelQuad TexelQuadOf(const TCellGeometry& q);
+    // What one sub-quad's texels depend on besides the project, and where they go.
     struct TTexelJob {
         TTexelQuad Quad;
         double Roughness[4] = {0, 0, 0, 0};
@@ -366,7 +366,7 @@ private:
         int Side = 2;
         TTexelAtlas::TSlot Slot;
         uint32_t Seed = 0;         // the generator's state where the sub-quad's draws begin
-        int32_t PlantShadows = -1; // index into PendingPlantShadows; -1 none
+        int32_t PlantShadows = -1; // index into the batch's PlantShadows; -1 none
         TFloatRGB Sky[4], Reflected[4]; // water: what the corners reflect
         TFloatRGB Last;            // the colour of the last texel, once shaded
     };
