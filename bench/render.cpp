@@ -4,7 +4,7 @@
 // Needs a display (run under xvfb-run).
 //
 //   render [PROJECT.qx2 | --synthetic N] [--depth D] [--size WxH] [--out FILE.bmp]
-//          [--repeat N] [--plants] [--shipped-plants] [--window]
+//          [--repeat N] [--plants] [--shipped-plants] [--window] [--threads N]
 //
 // --repeat N renders N times in one process and prints each render's peak resident memory.
 // --plants plants a wood of our own tree over half the land, renders without and then with the
@@ -17,6 +17,8 @@
 // one warm-up of each; it prints both median times, whether the two pictures agree, and ends with
 // the line "window / engine = R". The window draws as a new installation does (off the window);
 // --out saves its picture. Settings are kept in a temporary folder, never the user's.
+// --threads N shades the texels on N threads (1: one by one in drawing order; default: every core;
+// --window always uses every core).
 #include "editors/Actors.h"
 #include "editors/EditorPattern.h"
 #include "platform/GLEntryPoints.h"
@@ -25,6 +27,7 @@
 #include "render/FractalRender.h"
 #include "render/FractalRendererEngine.h"
 #include "render/GLPanel.h"
+#include "render/ParallelFor.h"
 #include "render/SyntheticLandscape.h"
 #include "shell/Main.h"
 
@@ -55,7 +58,7 @@ using TDrawArrays = void (*)(GLenum, GLint, GLsizei);
 int Usage()
 {
     std::fprintf(stderr, "usage: render [PROJECT.qx2 | --synthetic N] [--depth D] [--size WxH] [--out FILE.bmp]"
-                         " [--repeat N] [--plants] [--shipped-plants] [--window]\n");
+                         " [--repeat N] [--plants] [--shipped-plants] [--window] [--threads N]\n");
     return 2;
 }
 
@@ -309,7 +312,7 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     std::string projectFile, outFile;
-    int synthetic = 258, depth = -1, width = 640, height = 480, repeat = 1;
+    int synthetic = 258, depth = -1, width = 640, height = 480, repeat = 1, threads = 0;
     bool plants = false, shippedPlants = false, windowMode = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -333,6 +336,9 @@ int main(int argc, char** argv)
         } else if (a == "--repeat") {
             const char* v = next();
             if (!v || (repeat = std::atoi(v)) <= 0) return Usage();
+        } else if (a == "--threads") {
+            const char* v = next();
+            if (!v || (threads = std::atoi(v)) < 0) return Usage();
         } else if (a == "--plants") {
             plants = true;
         } else if (a == "--shipped-plants") {
@@ -400,6 +406,7 @@ int main(int argc, char** argv)
 
     TFractalRenderEngine engine;
     engine.SetProject(&project);
+    engine.ThreadCount = threads;
     TGLPanel panel;
     panel.resize(width, height);
     panel.GLObjectLoaded = true; // keep the finished picture for --out
@@ -467,6 +474,7 @@ int main(int argc, char** argv)
     if (surface > 0)
         std::printf("texels shaded %lld (%.0f per second of surface)\n", static_cast<long long>(engine.TexelsShaded),
                     engine.TexelsShaded / surface);
+    std::printf("texel shading threads: %d\n", threads > 0 ? threads : MachineThreads());
     if (!outFile.empty() && !panel.SaveImageToFile(outFile))
         std::fprintf(stderr, "cannot write %s\n", outFile.c_str());
 

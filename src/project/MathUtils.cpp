@@ -15,6 +15,10 @@ namespace {
 constexpr double kDegToRad = std::numbers::pi / 180.0;
 
 uint32_t gSeed = 0;
+// The generator this thread's draws use while a TLocalRandom lives on it; null: the shared one.
+thread_local uint32_t* tLocalSeed = nullptr;
+
+uint32_t& ActiveSeed() { return tLocalSeed ? *tLocalSeed : gSeed; }
 int16_t gNoiseTable[65536] = {};
 
 bool InInt32(double x) { return x >= -2147483648.0 && x <= 2147483647.0; }
@@ -248,20 +252,39 @@ std::string GetTempDirectory()
 
 // ---- Random generator ------------------------------------------------------------------------
 
-uint32_t RandSeed() { return gSeed; }
-void SetRandSeed(uint32_t seed) { gSeed = seed; }
+uint32_t RandSeed() { return ActiveSeed(); }
+void SetRandSeed(uint32_t seed) { ActiveSeed() = seed; }
 
 int32_t Random(int32_t n)
 {
-    gSeed = gSeed * 134775813u + 1u;
-    return static_cast<int32_t>((static_cast<uint64_t>(gSeed) * static_cast<uint32_t>(n)) >> 32);
+    uint32_t& seed = ActiveSeed();
+    seed = seed * RandMultiplier + RandIncrement;
+    return static_cast<int32_t>((static_cast<uint64_t>(seed) * static_cast<uint32_t>(n)) >> 32);
 }
 
 double RandomReal()
 {
-    gSeed = gSeed * 134775813u + 1u;
-    return gSeed * (1.0 / 4294967296.0);
+    uint32_t& seed = ActiveSeed();
+    seed = seed * RandMultiplier + RandIncrement;
+    return seed * (1.0 / 4294967296.0);
 }
+
+uint32_t RandSeedAfter(uint32_t seed, uint64_t draws)
+{
+    // One draw is x -> a x + c (mod 2^32); squaring the map halves the draws left to take.
+    uint32_t a = RandMultiplier, c = RandIncrement;
+    while (draws != 0) {
+        if (draws & 1)
+            seed = seed * a + c;
+        c = c * a + c;
+        a = a * a;
+        draws >>= 1;
+    }
+    return seed;
+}
+
+TLocalRandom::TLocalRandom(uint32_t seed) : seed_(seed), outer_(tLocalSeed) { tLocalSeed = &seed_; }
+TLocalRandom::~TLocalRandom() { tLocalSeed = outer_; }
 
 void InitRandomTables()
 {

@@ -83,12 +83,32 @@ std::string GetTempDirectory();
 
 // ---- Random generator ------------------------------------------------------------------------
 // One 32-bit seed shared by every draw: seed := seed x 134775813 + 1 (mod 2^32) before each draw.
+inline constexpr uint32_t RandMultiplier = 134775813u;
+inline constexpr uint32_t RandIncrement = 1u;
 uint32_t RandSeed();
 void SetRandSeed(uint32_t seed);
 // An integer draw below n: the upper 32 bits of seed x n (n read as unsigned 32 bits).
 int32_t Random(int32_t n);
 // A real draw in [0, 1): seed x 2^-32.
 double RandomReal();
+// The seed that `draws` draws starting from `seed` leave, in O(log draws) steps.
+uint32_t RandSeedAfter(uint32_t seed, uint64_t draws);
+
+// While one lives, every draw on the thread that made it (and RandSeed / SetRandSeed there) uses a
+// generator of its own, started at seed; the shared one and other threads are untouched. Lets work
+// that draws numbers run on several threads, each from the seed it would have met in order.
+class TLocalRandom {
+public:
+    explicit TLocalRandom(uint32_t seed);
+    ~TLocalRandom();
+    TLocalRandom(const TLocalRandom&) = delete;
+    TLocalRandom& operator=(const TLocalRandom&) = delete;
+    uint32_t Seed() const { return seed_; }
+
+private:
+    uint32_t seed_;
+    uint32_t* outer_;
+};
 
 // Start-up of the random tables, called once before any window exists: seed 0, then the noise
 // table, then the gradient-noise tables and the draws that follow them, all from one sequence.

@@ -248,8 +248,8 @@ void ChooseDefaultSurface(const TProject& p, TTexelPoint& t)
     t.Bumpiness = s.Bumpiness;
 }
 
-// Dithered mix of the primary and secondary colour into t.Color.
-void ColourMix(const TProject& p, TTexelPoint& t)
+// Dithered mix of the primary and secondary colour into t.Color, with the texel's two draws.
+void ColourMix(const TProject& p, TTexelPoint& t, double r1, double r2)
 {
     const TFloatColor& primary = t.Colors[0];
     const TFloatColor& secondary = t.Colors[1];
@@ -260,7 +260,6 @@ void ColourMix(const TProject& p, TTexelPoint& t)
     const bool inTable = row >= 0 && row < 65 && column >= 0 && column < 65;
     const double d = inTable ? base - p.BandNoise[row][column] : 0.0;
     const double f = d > 0 ? d / (2 * base) + 0.5 : -d / ((base - 1) * 2) + 0.5;
-    const double r1 = RandomReal(), r2 = RandomReal();
     if (!inTable || !std::isfinite(f)) {
         t.Color = primary;
         return;
@@ -415,6 +414,9 @@ int32_t TProject::TerrainLayerAt(int32_t x, int32_t y, uint8_t& edge) const
 
 void TProject::SurfaceColourAt(TTexelPoint& t) const
 {
+    // Taken first, so that every texel takes exactly SurfaceColourDraws draws whatever happens
+    // below: the renderer works out where each texel's draws start without shading it.
+    const double r1 = RandomReal(), r2 = RandomReal();
     try {
         const THalfExtents half = ComputeHalfExtents(*this);
         TFloatColor fullColour = Black;
@@ -445,7 +447,7 @@ void TProject::SurfaceColourAt(TTexelPoint& t) const
             t.Kind = 5;
             t.Bumpiness = layer->Bumpiness;
         }
-        ColourMix(*this, t);
+        ColourMix(*this, t, r1, r2);
         if (full)
             t.Color = BlendVector4(fullColour, t.Color, fullWeight);
     } catch (...) {

@@ -28,5 +28,8 @@ struct TTexelPoint {
     TFloatColor Color;                     // the resulting texel colour
 };
 
+// The random draws TProject::SurfaceColourAt takes per texel, always.
+inline constexpr int SurfaceColourDraws = 2;
+
 // Index of the first overlay image not deleted whose TerrainLayerID is layerID, else -1.
 int OverlayIndexOfLayer(const TProject& project, int32_t layerID);

@@ -17,6 +17,9 @@ constexpr double InstantHaze = 1e30;
 // Bounds the light march through a cloud for absurd fractal depths (depth 14 and below are exact).
 constexpr int MaxCloudLightSteps = 1000;
 
+// Off while a TQuietHazeRecord lives on this thread.
+thread_local bool tRecordHaze = true;
+
 double Channel(const TFloatRGB& c, int ch) { return ch == 0 ? c.R : ch == 1 ? c.G : c.B; }
 float& Channel(TFloatRGB& c, int ch) { return ch == 0 ? c.R : ch == 1 ? c.G : c.B; }
 
@@ -46,8 +49,9 @@ double Distance(const TAtmosVector& a, const TAtmosVector& b) { return Length(b.
 // The octaves of the cloud noise depend on the layer size only: worked out again when it changes.
 const TOctaves& CloudOctaves(double size)
 {
-    static TOctaves octaves;
-    static bool ready = false;
+    // One per thread: rays are coloured on several threads at once.
+    thread_local TOctaves octaves;
+    thread_local bool ready = false;
     if (!ready || octaves.MaxFreq != size) {
         SetOctaves(octaves, size);
         ready = true;
@@ -91,6 +95,9 @@ void CloudAt(const TAtmosVector& q, const TFloatRGB& light, TFloatRGB& colour)
 } // namespace
 
 void AtmosphereInit() {}
+
+TQuietHazeRecord::TQuietHazeRecord() : outer_(tRecordHaze) { tRecordHaze = false; }
+TQuietHazeRecord::~TQuietHazeRecord() { tRecordHaze = outer_; }
 
 void SetSunAngles(double Azimuth, double Altitude)
 {
@@ -178,12 +185,19 @@ void HazeAlongSegment(bool Sky, TFloatRGB& Colour, const TFloatRGB& Light, const
         const double weight = skyWeight + f;
         const double haze = weight != 0 ? (skyWeight * Channel(p.HorizonColour, ch) + f * fogColour) / weight : double(c);
         c = float(c + (haze - c) * opacity);
-        Channel(p.LastHazeColour, ch) = float(haze);
-        Channel(p.LastHazeOpacity, ch) = float(opacity);
+        if (tRecordHaze) {
+            Channel(p.LastHazeColour, ch) = float(haze);
+            Channel(p.LastHazeOpacity, ch) = float(opacity);
+        }
     }
 }
 
-void AtmosphereColour(const TVector3& Eye, const TVector3& Point, bool Sky, TFloatRGB& Colour)
+namespace {
+
+// AtmosphereColour with the cloud-draw flag and the glow given rather than read from the record,
+// which is then only read: a scaled ray never disturbs rays coloured on other threads.
+void RayColour(const TVector3& Eye, const TVector3& Point, bool Sky, TFloatRGB& Colour, int32_t cloudDraw,
+               float glowing)
 {
     const TAtmosphereParams& p = AtmosphereParams;
     const TAtmosVector eye = ToUnitFrame(Eye), point = ToUnitFrame(Point);
@@ -197,12 +211,12 @@ void AtmosphereColour(const TVector3& Eye, const TVector3& Point, bool Sky, TFlo
     const double angle = std::max(std::acos(cosine), MinGlowAngle);
     const double nearSun = std::sqrt(0.1 / angle);
     if (Sky) {
-        const double glow = nearSun * p.Glowing;
+        const double glow = nearSun * glowing;
         Colour.R = float(Colour.R + p.PrimaryLight.R * glow);
         Colour.G = float(Colour.G + p.PrimaryLight.G * glow);
         Colour.B = float(Colour.B + p.PrimaryLight.B * glow);
     }
-    const double scatter = (1 - std::exp(-std::sqrt(nearSun))) * p.Glowing;
+    const double scatter = (1 - std::exp(-std::sqrt(nearSun))) * glowing;
     TFloatRGB light{float(p.PrimaryLight.R * scatter), float(p.PrimaryLight.G * scatter),
                     float(p.PrimaryLight.B * scatter)};
 
@@ -216,7 +230,7 @@ void AtmosphereColour(const TVector3& Eye, const TVector3& Point, bool Sky, TFlo
         const double s = (h - eye.Z) / dir.Z;
         const TAtmosVector q{eye.X + s * dir.X, eye.Y + s * dir.Y, h};
         HazeAlongSegment(Sky, Colour, light, point, q);
-        if (p.CloudDraw != 0)
+        if (cloudDraw != 0)
             CloudAt(q, light, Colour);
         HazeAlongSegment(false, Colour, light, q, eye);
     } else {
@@ -224,14 +238,15 @@ void AtmosphereColour(const TVector3& Eye, const TVector3& Point, bool Sky, TFlo
     }
 }
 
+} // namespace
+
+void AtmosphereColour(const TVector3& Eye, const TVector3& Point, bool Sky, TFloatRGB& Colour)
+{
+    RayColour(Eye, Point, Sky, Colour, AtmosphereParams.CloudDraw, AtmosphereParams.Glowing);
+}
+
 void ScaledRayAtmosphere(const TVector3& Eye, const TVector3& Point, bool Sky, TFloatRGB& Colour,
                          bool CloudFlag, double GlowFactor)
 {
-    const int32_t cloudDraw = AtmosphereParams.CloudDraw;
-    const float glowing = AtmosphereParams.Glowing;
-    AtmosphereParams.CloudDraw = CloudFlag ? -1 : 0;
-    AtmosphereParams.Glowing = float(glowing * GlowFactor);
-    AtmosphereColour(Eye, Point, Sky, Colour);
-    AtmosphereParams.CloudDraw = cloudDraw;
-    AtmosphereParams.Glowing = glowing;
+    RayColour(Eye, Point, Sky, Colour, CloudFlag ? -1 : 0, float(AtmosphereParams.Glowing * GlowFactor));
 }

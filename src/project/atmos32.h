@@ -42,6 +42,19 @@ struct TAtmosphereParams {
 
 extern TAtmosphereParams AtmosphereParams;
 
+// While one lives, haze evaluations on this thread leave LastHazeColour and LastHazeOpacity alone,
+// so that rays can be coloured on several threads at once while AtmosphereParams is only read.
+class TQuietHazeRecord {
+public:
+    TQuietHazeRecord();
+    ~TQuietHazeRecord();
+    TQuietHazeRecord(const TQuietHazeRecord&) = delete;
+    TQuietHazeRecord& operator=(const TQuietHazeRecord&) = delete;
+
+private:
+    bool outer_;
+};
+
 // Nothing to prepare; kept so that the engine's order of calls stays as designed.
 void AtmosphereInit();
 
@@ -57,7 +70,7 @@ TFloatRGB SkyBaseColour();
 void AtmosphereColour(const TVector3& Eye, const TVector3& Point, bool Sky, TFloatRGB& Colour);
 
 // AtmosphereColour with the cloud-draw flag set from CloudFlag and Glowing multiplied by GlowFactor
-// for this one call; both are restored afterwards.
+// for this one call; AtmosphereParams itself is only read.
 void ScaledRayAtmosphere(const TVector3& Eye, const TVector3& Point, bool Sky, TFloatRGB& Colour,
                          bool CloudFlag, double GlowFactor);
 

@@ -3,20 +3,28 @@
 //
 // Sub-quads are projected in software with the matrices of the drawing (the same window
 // coordinates feedback mode would give). Their texels go into a shared atlas and their triangles
-// into one vertex array, both handed to OpenGL only when the atlas is full or the surface is done:
-// one upload and one draw call for thousands of sub-quads. Texels are still shaded in drawing
-// order, so the global random sequence the colour mix draws from, and so the picture, stay the
-// same from run to run.
+// into one vertex array: one upload and one draw call for thousands of sub-quads. A full batch is
+// handed over: its texels are shaded on every core while the next batch fills, and it is drawn
+// when that one is handed over in turn. Each sub-quad is shaded from the state the global random
+// sequence would have had in drawing order (the generator jumps ahead by a sub-quad's draws as the
+// sub-quad is met), so the picture is bit for bit the one of shading them one by one. The cells of
+// a line are subdivided ahead on every core as well.
 #include "render/FractalRendererEngine.h"
 
 #include "platform/GLEntryPoints.h"
 #include "platform/NoiseLib.h"
 #include "project/Project.h"
 #include "project/ProjectSurface.h"
+#include "project/atmos32.h"
+#include "render/ParallelFor.h"
 
 #include <algorithm>
 #include <cmath>
+#include <chrono>
+#include <future>
 #include <limits>
+#include <cstring>
+#include <memory>
 
 namespace {
 
@@ -161,9 +169,9 @@ double TFractalRenderEngine::WaveOffset(double x, double z, double amplitude) co
 
 // ---- Subdivision -------------------------------------------------------------------------------
 
-void TFractalRenderEngine::BuildSubVertices(const TCellGeometry& jittered, const TCellGeometry&, bool water)
+void TFractalRenderEngine::BuildSubVertices(const TSubVertexArrays& a, int n, const TCellGeometry& jittered,
+                                            bool water) const
 {
-    const int n = CellSubdivision;
     for (int i = 0; i <= n; ++i) {
         const double u = static_cast<double>(i) / n;
         for (int j = 0; j <= n; ++j) {
@@ -173,11 +181,11 @@ void TFractalRenderEngine::BuildSubVertices(const TCellGeometry& jittered, const
             double roughness = 0;
             const double d = DisplacementAt(jittered, position.X, position.Z, water, roughness);
             position.Y = static_cast<float>(position.Y + d);
-            SubVertices[i + 1][j + 1] = position;
-            SubNormals[i + 1][j + 1] = Blend(jittered.CornerNormals, w);
-            SubLight[i + 1][j + 1] = Blend(jittered.CornerLight, w);
-            SubUV[i + 1][j + 1] = {u, v};
-            SubRoughness[i + 1][j + 1] = roughness;
+            a.Vertices[i + 1][j + 1] = position;
+            a.Normals[i + 1][j + 1] = Blend(jittered.CornerNormals, w);
+            a.Light[i + 1][j + 1] = Blend(jittered.CornerLight, w);
+            a.UV[i + 1][j + 1] = {u, v};
+            a.Roughness[i + 1][j + 1] = roughness;
         }
     }
 }
@@ -186,10 +194,10 @@ void TFractalRenderEngine::BuildSubVertices(const TCellGeometry& jittered, const
 // the offset of one sub-quad of the neighbouring cell. Where there is no usable neighbour (the
 // grid border, a vertex without height) and on water, the cell's own surface is continued
 // instead, so the edge normals never collapse onto a zero-length edge.
-void TFractalRenderEngine::BuildOuterRing(const TCellGeometry& jittered, const TCellGeometry& plain, bool water)
+void TFractalRenderEngine::BuildOuterRing(const TSubVertexArrays& a, int n, const TCellGeometry& jittered,
+                                          const TCellGeometry& plain, bool water) const
 {
     const TProject& p = Project();
-    const int n = CellSubdivision;
     const int c = jittered.Column, r = jittered.Row;
     const int columns = VertexColumns(p), rows = VertexRows(p);
 
@@ -249,29 +257,137 @@ void TFractalRenderEngine::BuildOuterRing(const TCellGeometry& jittered, const T
             double roughness = 0;
             const double d = DisplacementAt(jittered, ring.X, ring.Z, water, roughness);
             ring.Y = static_cast<float>(ring.Y + d);
-            SubVertices[ri][rj] = ring;
+            a.Vertices[ri][rj] = ring;
         }
     }
     // The ring's corners are no vertex's neighbours; they only need to hold finite values.
-    SubVertices[0][0] = SubVertices[1][1];
-    SubVertices[n + 2][0] = SubVertices[n + 1][1];
-    SubVertices[0][n + 2] = SubVertices[1][n + 1];
-    SubVertices[n + 2][n + 2] = SubVertices[n + 1][n + 1];
+    a.Vertices[0][0] = a.Vertices[1][1];
+    a.Vertices[n + 2][0] = a.Vertices[n + 1][1];
+    a.Vertices[0][n + 2] = a.Vertices[1][n + 1];
+    a.Vertices[n + 2][n + 2] = a.Vertices[n + 1][n + 1];
 }
 
-void TFractalRenderEngine::RecomputeSubNormals()
+void TFractalRenderEngine::RecomputeSubNormals(const TSubVertexArrays& arrays, int n)
 {
-    const int n = CellSubdivision;
+    auto& v = arrays.Vertices;
     for (int a = 1; a <= n + 1; ++a)
         for (int b = 1; b <= n + 1; ++b) {
-            const TVector3& centre = SubVertices[a][b];
-            const TVector3& left = SubVertices[a - 1][b];
-            const TVector3& up = SubVertices[a][b - 1];
-            const TVector3& right = SubVertices[a + 1][b];
-            const TVector3& down = SubVertices[a][b + 1];
-            SubNormals[a][b] = QuadCentre(TriangleNormal(up, centre, right), TriangleNormal(right, centre, down),
+            const TVector3& centre = v[a][b];
+            const TVector3& left = v[a - 1][b];
+            const TVector3& up = v[a][b - 1];
+            const TVector3& right = v[a + 1][b];
+            const TVector3& down = v[a][b + 1];
+            arrays.Normals[a][b] = QuadCentre(TriangleNormal(up, centre, right), TriangleNormal(right, centre, down),
                                           TriangleNormal(down, centre, left), TriangleNormal(left, centre, up));
         }
+}
+
+void TFractalRenderEngine::Subdivide(const TSubVertexArrays& a, int n, const TCellGeometry& jittered,
+                                     const TCellGeometry& plain, bool water) const
+{
+    BuildSubVertices(a, n, jittered, water);
+    if (n > 1) {
+        BuildOuterRing(a, n, jittered, plain, water);
+        RecomputeSubNormals(a, n);
+    }
+}
+
+namespace {
+
+// What a subdivision is made from, compared field by field (records have padding).
+bool SameSubdivisionInputs(const TCellGeometry& a, const TCellGeometry& b)
+{
+    auto same = [](const auto& x, const auto& y) { return std::memcmp(&x, &y, sizeof x) == 0; };
+    return a.Column == b.Column && a.Row == b.Row && same(a.Corners, b.Corners) &&
+           same(a.CornerNormals, b.CornerNormals) && same(a.CornerLight, b.CornerLight) &&
+           same(a.CornerFlooded, b.CornerFlooded) && a.LandPiece == b.LandPiece;
+}
+
+// A thread's own sub-vertex arrays for subdividing cells ahead of their drawing.
+struct TSubVertexScratch {
+    TVector3 Vertices[67][67];
+    TVector3 Normals[67][67];
+    double Light[67][67];
+    TDoublePoint UV[67][67];
+    double Roughness[67][67];
+};
+
+} // namespace
+
+void TFractalRenderEngine::SubdivideAhead(std::vector<TPlannedCell>& plan, size_t count)
+{
+    if (!CellProjector)
+        PrepareCellProjection();
+    const bool vegetation = Project().Fractal.DrawNoModels == 0;
+    ParallelFor(ThreadCount, std::min(count, plan.size()), [&](size_t k) {
+        TPlannedCell& cell = plan[k];
+        cell.Ready = false;
+        const int level = cell.Level;
+        if (level < 0 || level > RenderDepth || level > MaxCellLevel)
+            return;
+        const bool water = cell.Jittered.CornerFlooded[0] == 1;
+        const bool ecology = vegetation && !water && cell.Jittered.LandPiece == 0;
+        // The cells DrawFractalCell does not subdivide are left to it.
+        if (!ecology && CellOutsideView(cell.Jittered))
+            return;
+        thread_local std::unique_ptr<TSubVertexScratch> scratch;
+        if (!scratch)
+            scratch = std::make_unique<TSubVertexScratch>();
+        TSubVertexScratch& s = *scratch;
+        const TSubVertexArrays arrays{s.Vertices, s.Normals, s.Light, s.UV, s.Roughness};
+        const int n = FractalTables::SubdivisionCount(level);
+        Subdivide(arrays, n, cell.Jittered, cell.Plain, water);
+        // Rows 0 .. n + 2 of columns 0 .. n + 2: the cell and its ring.
+        const int side = n + 3;
+        cell.Vertices.resize(static_cast<size_t>(side) * side);
+        cell.Normals.resize(cell.Vertices.size());
+        cell.Light.resize(cell.Vertices.size());
+        cell.UV.resize(cell.Vertices.size());
+        cell.Roughness.resize(cell.Vertices.size());
+        for (int i = 0; i < side; ++i)
+            for (int j = 0; j < side; ++j) {
+                const size_t at = static_cast<size_t>(i) * side + j;
+                cell.Vertices[at] = s.Vertices[i][j];
+                cell.Normals[at] = s.Normals[i][j];
+                cell.Light[at] = s.Light[i][j];
+                cell.UV[at] = s.UV[i][j];
+                cell.Roughness[at] = s.Roughness[i][j];
+            }
+        cell.Ready = true;
+    });
+}
+
+bool TFractalRenderEngine::TakeSubdivision(const TCellGeometry& jittered, const TCellGeometry& plain, int level)
+{
+    if (!drawingPlan_)
+        return false;
+    // Cells come in the order they were planned, less those that were not subdivided ahead
+    // (outside the view, or at a level no cell is drawn at), which are passed over.
+    const std::vector<TPlannedCell>& plan = linePlan_;
+    while (nextSubdivided_ < planned_) {
+        const TPlannedCell& cell = plan[nextSubdivided_];
+        const bool same = cell.Level == level && SameSubdivisionInputs(cell.Jittered, jittered) &&
+                          std::memcmp(&cell.Plain.Corners, &plain.Corners, sizeof plain.Corners) == 0;
+        if (!same && cell.Ready)
+            return false; // a cell that was not planned: made here, the plan waits
+        ++nextSubdivided_;
+        if (!same)
+            continue;
+        if (!cell.Ready)
+            return false;
+        const int side = FractalTables::SubdivisionCount(level) + 3;
+        for (int i = 0; i < side; ++i)
+            for (int j = 0; j < side; ++j) {
+                const size_t at = static_cast<size_t>(i) * side + j;
+                SubVertices[i][j] = cell.Vertices[at];
+                SubNormals[i][j] = cell.Normals[at];
+                SubLight[i][j] = cell.Light[at];
+                SubUV[i][j] = cell.UV[at];
+                SubRoughness[i][j] = cell.Roughness[at];
+            }
+        return true;
+    }
+    return false;
 }
 
 void TFractalRenderEngine::SubQuadRecord(const TCellGeometry& jittered, int i, int j, TCellGeometry& q,
@@ -317,10 +433,9 @@ void TFractalRenderEngine::DrawFractalCell(const TCellGeometry& jittered, const 
         return;
     }
 
-    BuildSubVertices(jittered, plain, water);
-    if (n > 1) {
-        BuildOuterRing(jittered, plain, water);
-        RecomputeSubNormals();
+    if (!TakeSubdivision(jittered, plain, level)) {
+        const TSubVertexArrays own{SubVertices, SubNormals, SubLight, SubUV, SubRoughness};
+        Subdivide(own, n, jittered, plain, water);
     }
 
     TCellGeometry q;
@@ -415,26 +530,41 @@ bool TFractalRenderEngine::CellOutsideView(const TCellGeometry& cell) const
 
 // ---- Texels ------------------------------------------------------------------------------------
 
-void TFractalRenderEngine::ComputeCellTexels(const TCellGeometry& q, const double (&roughness)[4], bool water)
+TFractalRenderEngine::TTexelQuad TFractalRenderEngine::TexelQuadOf(const TCellGeometry& q)
 {
-    TProject& p = Project();
-    const int side = CellTextureSide;
-    const double step = 1.0 / (side - 1); // side is at least 2
+    TTexelQuad t;
+    std::copy(q.Corners, q.Corners + 4, t.Corners);
+    std::copy(q.CornerNormals, q.CornerNormals + 4, t.CornerNormals);
+    std::copy(q.CornerLight, q.CornerLight + 4, t.CornerLight);
+    t.Column = q.Column;
+    t.Row = q.Row;
+    t.CentreY = q.Centre.Y;
+    return t;
+}
 
-    // Water reflects what the four corners see; blended across the sub-quad.
-    TFloatRGB sky[4], reflected[4];
-    if (water)
-        for (int k = 0; k < 4; ++k) {
-            TTexelPoint t;
-            t.X = q.Corners[k].X;
-            t.Y = q.Corners[k].Y;
-            t.Z = q.Corners[k].Z;
-            p.WaterReflectionColour(t);
-            sky[k] = {t.Color.R, t.Color.G, t.Color.B};
-            reflected[k] = {t.Colors[1].R, t.Colors[1].G, t.Colors[1].B};
-        }
+void TFractalRenderEngine::CornerReflections(const TTexelQuad& q, TFloatRGB (&sky)[4],
+                                             TFloatRGB (&reflected)[4]) const
+{
+    const TProject& p = Project();
+    for (int k = 0; k < 4; ++k) {
+        TTexelPoint t;
+        t.X = q.Corners[k].X;
+        t.Y = q.Corners[k].Y;
+        t.Z = q.Corners[k].Z;
+        p.WaterReflectionColour(t);
+        sky[k] = {t.Color.R, t.Color.G, t.Color.B};
+        reflected[k] = {t.Colors[1].R, t.Colors[1].G, t.Colors[1].B};
+    }
+}
+
+TFloatRGB TFractalRenderEngine::ShadeTexels(const TTexelQuad& q, const double (&roughness)[4], bool water,
+                                            int side, const TFloatRGB (&sky)[4], const TFloatRGB (&reflected)[4],
+                                            const TPlantShadowView* plantShadows, float* out) const
+{
+    const TProject& p = Project();
+    const double step = 1.0 / (side - 1); // side is at least 2
     const TSurfaceMaterial& waterMaterial = p.Water.Surface;
-    const bool plantShadows = HasPlantShadows(), modelShadows = HasModelShadows();
+    const bool modelShadows = HasModelShadows();
     const auto& surfaces = p.Fractal.TerrainSurfaces;
     const int surfaceCount = std::clamp<int>(p.Fractal.TerrainSurfaceCount, 0, static_cast<int>(surfaces.size()));
     const int layerCount = std::clamp<int>(p.TerrainLayers.Count, 0, static_cast<int>(p.TerrainLayers.Items.size()));
@@ -469,71 +599,232 @@ void TFractalRenderEngine::ComputeCellTexels(const TCellGeometry& q, const doubl
             if (modelShadows)
                 ModelShadowsOnTexel(position.X, position.Z, light);
             if (plantShadows)
-                PlantShadowsOnTexel(position.X, position.Z, light);
+                plantShadows->Apply(position.X, position.Z, light);
             if (!water) {
                 double selfLight = 0;
                 if (t.Kind >= 1 && t.Kind <= 3 && t.Kind - 1 < surfaceCount)
                     selfLight = surfaces[t.Kind - 1].Material.Emission / 100.0;
                 else if (t.Kind == 5 && t.LayerIndex >= 0 && t.LayerIndex < layerCount)
                     selfLight = p.TerrainLayers.Items[t.LayerIndex].Emission / 100.0;
-                PointColour(true, colour, position, normal, 0.0, selfLight, light, result);
+                result = PointColourOf(true, colour, position, normal, 0.0, selfLight, light);
             } else {
-                SkyColour(true, Blend(sky, w), Blend(reflected, w), position, normal, 0.0,
-                          waterMaterial.Emission / 100.0, waterMaterial.Specularity / 100.0, waterMaterial.Shininess,
-                          light, result);
+                result = SkyColourOf(true, Blend(sky, w), Blend(reflected, w), position, normal, 0.0,
+                                     waterMaterial.Emission / 100.0, waterMaterial.Specularity / 100.0,
+                                     waterMaterial.Shininess, light);
             }
-            float* out = Texels + (i * side + j) * 3;
-            out[0] = result.R;
-            out[1] = result.G;
-            out[2] = result.B;
-            ++TexelsShaded;
+            float* texel = out + (i * side + j) * 3;
+            texel[0] = result.R;
+            texel[1] = result.G;
+            texel[2] = result.B;
         }
     }
+    return result;
+}
 
+void TFractalRenderEngine::KeepTexelResult(const TTexelQuad& q, bool water, const TFloatRGB& last)
+{
     // The cell's vertex keeps the last texel's colour and the sub-quad's height, for the water
     // reflections and the placed models.
+    TProject& p = Project();
     const int c = q.Column, r = q.Row;
     if (c >= 0 && r >= 0 && c < VertexColumns(p) && r < VertexRows(p)) {
         TGridCell& cell = p.Grid.Cells[c][r];
         if (!water)
-            cell.Color = result;
-        cell.SurfaceHeight = q.Centre.Y;
+            cell.Color = last;
+        cell.SurfaceHeight = q.CentreY;
     }
+}
+
+void TFractalRenderEngine::ComputeCellTexels(const TCellGeometry& q, const double (&roughness)[4], bool water)
+{
+    // Water reflects what the four corners see; blended across the sub-quad.
+    const TTexelQuad quad = TexelQuadOf(q);
+    TFloatRGB sky[4], reflected[4];
+    if (water)
+        CornerReflections(quad, sky, reflected);
+    TPlantShadowView shadows;
+    const bool plantShadows = HasPlantShadows();
+    if (plantShadows)
+        shadows = LivePlantShadows();
+    const int side = CellTextureSide;
+    const TFloatRGB last =
+        ShadeTexels(quad, roughness, water, side, sky, reflected, plantShadows ? &shadows : nullptr, Texels);
+    TexelsShaded += static_cast<int64_t>(side) * side;
+    KeepTexelResult(quad, water, last);
+    CurrentColour = last;
 }
 
 void TFractalRenderEngine::BatchCellTexture(const TCellGeometry& q, const double (&roughness)[4], bool water)
 {
-    ComputeCellTexels(q, roughness, water);
     const int side = CellTextureSide;
+    const bool deferred = ThreadCount != 1;
+    if (TexelBatches[FillingBatch].Vertices.size() >= std::max<size_t>(TexelBatchLimit, 1) * 6 * kVertexFloats)
+        HandOverBatch();
+    if (!deferred)
+        ComputeCellTexels(q, roughness, water);
     TTexelAtlas::TSlot slot;
-    if (!Atlas.Allocate(side, slot)) {
-        DrawAtlas();
-        if (!Atlas.Allocate(side, slot))
+    if (!TexelBatches[FillingBatch].Atlas.Allocate(side, slot)) {
+        HandOverBatch();
+        if (!TexelBatches[FillingBatch].Atlas.Allocate(side, slot))
             return; // cannot happen for the sides of the table: an empty atlas holds any slot
     }
-    for (int i = 0; i < side; ++i)
-        for (int j = 0; j < side; ++j) {
-            const float* in = Texels + (i * side + j) * 3;
-            uint8_t* out = Atlas.Texel(slot, i, j);
-            out[0] = ToByte(in[0]);
-            out[1] = ToByte(in[1]);
-            out[2] = ToByte(in[2]);
+    TTexelBatch& batch = TexelBatches[FillingBatch];
+    if (deferred) {
+        // The texels are shaded later, on other threads. Everything that runs before then sees
+        // what it would have seen had they been shaded now: the generator moves on by the draws
+        // they take, and the shading counter counts them.
+        TTexelJob& job = batch.Jobs.emplace_back();
+        job.Quad = TexelQuadOf(q);
+        std::copy(roughness, roughness + 4, job.Roughness);
+        job.Water = water;
+        job.Side = side;
+        job.Slot = slot;
+        job.Seed = RandSeed();
+        if (!water)
+            SetRandSeed(RandSeedAfter(job.Seed, static_cast<uint64_t>(side) * side * SurfaceColourDraws));
+        if (HasPlantShadows()) {
+            // The gathered shadows belong to the cell being drawn and are gone by the time the
+            // texels are shaded: the sub-quads of the cell share one copy.
+            if (batch.PlantShadows.empty() || batch.PlantShadowsVersion != PlantShadowVersion) {
+                BuildPlantShadowGrid();
+                TPlantShadowSet& copy = batch.PlantShadows.emplace_back();
+                copy.Discs = PlantShadows;
+                std::copy(PlantShadowBox, PlantShadowBox + 4, copy.Box);
+                copy.Factor = PlantShadowFactor;
+                copy.Offsets = PlantShadowOffsets;
+                copy.Indices = PlantShadowIndices;
+                batch.PlantShadowsVersion = PlantShadowVersion;
+            }
+            job.PlantShadows = static_cast<int32_t>(batch.PlantShadows.size()) - 1;
         }
-    Atlas.CloseSlot(slot);
+        TexelsShaded += static_cast<int64_t>(side) * side;
+    } else {
+        for (int i = 0; i < side; ++i)
+            for (int j = 0; j < side; ++j) {
+                const float* in = Texels + (i * side + j) * 3;
+                uint8_t* out = batch.Atlas.Texel(slot, i, j);
+                out[0] = ToByte(in[0]);
+                out[1] = ToByte(in[1]);
+                out[2] = ToByte(in[2]);
+            }
+        batch.Atlas.CloseSlot(slot);
+    }
     // The fan (0, 1, 2, 3) as the triangles (0, 1, 2) and (0, 2, 3).
     for (int k : {0, 1, 2, 0, 2, 3}) {
         float s, t;
         TTexelAtlas::TexCoord(slot, static_cast<float>(q.CornerUV[k].X), static_cast<float>(q.CornerUV[k].Y), s, t);
         const TVector3& v = q.Corners[k];
-        BatchVertices.insert(BatchVertices.end(), {s, t, v.X, v.Y, v.Z});
+        batch.Vertices.insert(batch.Vertices.end(), {s, t, v.X, v.Y, v.Z});
     }
 }
 
-void TFractalRenderEngine::DrawAtlas()
+void TFractalRenderEngine::ShadeBatch(TTexelBatch& batch)
 {
+    std::vector<TTexelJob>& jobs = batch.Jobs;
+    auto shade = [&](TTexelJob& job) {
+        // Each job draws from a generator of its own, started where the sequence in drawing order
+        // would have been, and leaves the shared haze record alone.
+        TLocalRandom generator(job.Seed);
+        TQuietHazeRecord quiet;
+        float texels[TTexelAtlas::MaxSide * TTexelAtlas::MaxSide * 3];
+        TPlantShadowView shadows;
+        if (job.PlantShadows >= 0)
+            shadows = batch.PlantShadows[job.PlantShadows].View();
+        job.Last = ShadeTexels(job.Quad, job.Roughness, job.Water, job.Side, job.Sky, job.Reflected,
+                               job.PlantShadows >= 0 ? &shadows : nullptr, texels);
+        const int side = job.Side;
+        for (int i = 0; i < side; ++i)
+            for (int j = 0; j < side; ++j) {
+                const float* in = texels + (i * side + j) * 3;
+                uint8_t* out = batch.Atlas.Texel(job.Slot, i, j);
+                out[0] = ToByte(in[0]);
+                out[1] = ToByte(in[1]);
+                out[2] = ToByte(in[2]);
+            }
+        batch.Atlas.CloseSlot(job.Slot);
+    };
+    // Land first: no land texel reads what another texel leaves behind.
+    std::vector<size_t> land, water;
+    for (size_t k = 0; k < jobs.size(); ++k)
+        (jobs[k].Water ? water : land).push_back(k);
+    ParallelFor(ThreadCount, land.size(), [&](size_t k) { shade(jobs[land[k]]); }, TWorkPool::Background);
+    // Then, in drawing order, what each sub-quad leaves in its vertex; a water sub-quad looks at
+    // its reflections just where it would have in order, after the vertices drawn before it. (Its
+    // own vertex gets only its height, which no texel reads.)
+    {
+        TQuietHazeRecord quiet;
+        for (TTexelJob& job : jobs) {
+            if (job.Water)
+                CornerReflections(job.Quad, job.Sky, job.Reflected);
+            KeepTexelResult(job.Quad, job.Water, job.Last);
+        }
+    }
+    ParallelFor(ThreadCount, water.size(), [&](size_t k) { shade(jobs[water[k]]); }, TWorkPool::Background);
+    if (!jobs.empty())
+        batch.Last = jobs.back().Last;
+}
+
+void TFractalRenderEngine::HandOverBatch()
+{
+    DrawHandedBatch();
+    TTexelBatch& batch = TexelBatches[FillingBatch];
+    if (batch.Vertices.empty()) {
+        batch.Clear();
+        return;
+    }
+    // Drawn when the next batch is handed over (or at the end), whichever way its texels are
+    // shaded, so that OpenGL sees the same commands in the same order either way.
+    HandedBatch = FillingBatch;
+    FillingBatch = 1 - FillingBatch;
+    if (!batch.Jobs.empty())
+        HandedShading = std::async(std::launch::async, [this, &batch] { ShadeBatch(batch); });
+}
+
+void TFractalRenderEngine::DrawHandedBatch()
+{
+    if (HandedBatch < 0)
+        return;
+    TTexelBatch& batch = TexelBatches[HandedBatch];
+    HandedBatch = -1;
+    if (HandedShading.valid()) {
+        try {
+            HandedShading.get();
+        } catch (...) {
+            batch.Clear();
+            throw;
+        }
+        // The shading scratch colour ends as the last texel's, as it would in order.
+        if (!batch.Jobs.empty())
+            CurrentColour = batch.Last;
+    }
+    DrawAtlas(batch);
+}
+
+void TFractalRenderEngine::WaitForHandedBatch()
+{
+    if (HandedShading.valid())
+        HandedShading.wait();
+}
+
+bool TFractalRenderEngine::HandedBatchShading() const
+{
+    return HandedShading.valid() && HandedShading.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
+}
+
+void TFractalRenderEngine::TTexelBatch::Clear()
+{
+    Atlas.Reset();
+    Vertices.clear();
+    Jobs.clear();
+    PlantShadows.clear();
+}
+
+void TFractalRenderEngine::DrawAtlas(TTexelBatch& batch)
+{
+    TTexelAtlas& Atlas = batch.Atlas;
+    std::vector<float>& BatchVertices = batch.Vertices;
     if (Atlas.Empty() || BatchVertices.empty()) {
-        Atlas.Reset();
-        BatchVertices.clear();
+        batch.Clear();
         return;
     }
     const TGLEntryPoints& gl = GL();
@@ -583,8 +874,7 @@ void TFractalRenderEngine::DrawAtlas()
         gl.glDisableClientState(GL_VERTEX_ARRAY);
     }
     ClearFPUExceptions();
-    Atlas.Reset();
-    BatchVertices.clear();
+    batch.Clear();
 }
 
 void TFractalRenderEngine::UploadCellTexture(const TCellGeometry& q, const double (&roughness)[4], bool water)
@@ -627,15 +917,21 @@ void TFractalRenderEngine::DrawTexturedQuad(const TCellGeometry& q)
 
 void TFractalRenderEngine::FlushCellBatches()
 {
-    DrawAtlas();
+    HandOverBatch();
+    DrawHandedBatch();
     CellProjector.reset();
 }
 
 void TFractalRenderEngine::ReleaseCellTextures()
 {
     // Pending sub-quads of a render that failed are dropped with their textures.
-    Atlas.Reset();
-    BatchVertices.clear();
+    planning_ = drawingPlan_ = false;
+    WaitForHandedBatch();
+    HandedShading = {};
+    HandedBatch = -1;
+    for (TTexelBatch& batch : TexelBatches)
+        batch.Clear();
+    FillingBatch = 0;
     CellProjector.reset();
     const TGLEntryPoints* gl = GLEntryPoints();
     for (int k = 0; k < 2; ++k) {

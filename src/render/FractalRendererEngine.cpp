@@ -149,7 +149,11 @@ std::string FailureText(const std::exception_ptr& failure)
 } // namespace
 
 TFractalRenderEngine::TFractalRenderEngine() { BuildDetailTiles(); }
-TFractalRenderEngine::~TFractalRenderEngine() = default;
+TFractalRenderEngine::~TFractalRenderEngine()
+{
+    // Texels still being shaded write into the engine's batches.
+    WaitForHandedBatch();
+}
 
 void TFractalRenderEngine::BuildDetailTiles()
 {
@@ -340,10 +344,34 @@ void TFractalRenderEngine::DrawSurface()
     const int innerCount = rowMajor ? sx - 1 : sy - 1;
     const double total = static_cast<double>(sx - 1) * (sy - 1);
     double counter = 0;
+    // With several threads, the cell pieces of each line are planned first (the same calls in the
+    // same order, without drawing) and subdivided on every thread; the drawing then takes the
+    // subdivisions in turn.
+    const bool ahead = ThreadCount != 1 && !previewRender_;
+    planning_ = drawingPlan_ = false;
     for (int step = 0; step < outerCount && !Aborted; ++step) {
         const int outer = order.OuterAscending ? step : outerCount - 1 - step;
         StatusSink().SetProgress(Percent(counter, total));
         PumpMessages(true);
+        if (ahead) {
+            planning_ = true;
+            planned_ = 0;
+            try {
+                for (int inner = 0; inner < innerCount; ++inner) {
+                    if (rowMajor)
+                        DrawSurfaceCell(inner, outer);
+                    else
+                        DrawSurfaceCell(outer, inner);
+                }
+            } catch (...) {
+                planning_ = false;
+                throw;
+            }
+            planning_ = false;
+            SubdivideAhead(linePlan_, planned_);
+            drawingPlan_ = true;
+            nextSubdivided_ = 0;
+        }
         for (int inner = 0; inner < innerCount && !Aborted; ++inner) {
             if (rowMajor)
                 DrawSurfaceCell(inner, outer);
@@ -352,6 +380,7 @@ void TFractalRenderEngine::DrawSurface()
             ++counter;
             PumpMessages(false);
         }
+        drawingPlan_ = false;
     }
 }
 
@@ -374,6 +403,12 @@ void TFractalRenderEngine::PumpMessages(bool force)
     const TClock::time_point now = TClock::now();
     if (!force && now - lastPump_ < std::chrono::milliseconds(4))
         return;
+    // A message may change the project (an editor, a dialog), so none runs while texels are
+    // being shaded from it on other threads: the pump comes at a later cell once they are done,
+    // or waits for them when it has been put off for long.
+    if (HandedBatchShading() && now - lastPump_ < std::chrono::milliseconds(40))
+        return;
+    WaitForHandedBatch();
     lastPump_ = now;
     StatusSink().ProcessMessages();
 }
@@ -560,6 +595,16 @@ void TFractalRenderEngine::DrawCellAtLevel(const TCellGeometry& geometry, int le
     for (int k = 0; k < 4; ++k) {
         jittered.Corners[k].X = static_cast<float>(jittered.Corners[k].X + geometry.CornerJitter[k].X);
         jittered.Corners[k].Z = static_cast<float>(jittered.Corners[k].Z + geometry.CornerJitter[k].Y);
+    }
+    if (planning_) {
+        if (planned_ == linePlan_.size())
+            linePlan_.emplace_back();
+        TPlannedCell& cell = linePlan_[planned_++];
+        cell.Jittered = jittered;
+        cell.Plain = plain;
+        cell.Level = level;
+        cell.Ready = false;
+        return;
     }
     UrbanDrawn = 0;
     DrawFractalCell(jittered, plain, level);

@@ -18,6 +18,7 @@
 #include "project/ProjectGeometry.h"
 
 #include <cstdint>
+#include <future>
 #include <optional>
 #include <memory>
 #include <string>
@@ -57,6 +58,32 @@ struct TCellPlant {
 // A plant's shadow on the texels: a disc.
 struct TPlantShadow {
     double X = 0, Z = 0, RadiusSquared = 0;
+};
+
+// Plant shadows as the texels read them: the discs, their box (min x, min z, max x, max z), the
+// light kept in a shadow and the discs sorted into a grid of buckets over the box (offsets and
+// disc indices).
+struct TPlantShadowView {
+    const TPlantShadow* Discs = nullptr;
+    size_t Count = 0;
+    const double* Box = nullptr;
+    double Factor = 1;
+    const int32_t* Offsets = nullptr;
+    const int32_t* Indices = nullptr;
+    // Lowers lightFactor for a texel at (x, z) in a shadow.
+    void Apply(double x, double z, double& lightFactor) const;
+};
+
+// A copy of the plant shadows of one cell, grid and all.
+struct TPlantShadowSet {
+    std::vector<TPlantShadow> Discs;
+    double Box[4] = {0, 0, 0, 0};
+    double Factor = 1;
+    std::vector<int32_t> Offsets, Indices;
+    TPlantShadowView View() const
+    {
+        return {Discs.data(), Discs.size(), Box, Factor, Offsets.data(), Indices.data()};
+    }
 };
 
 // Pure tables of the renderer, callable without a window or a GL context.
@@ -228,6 +255,15 @@ public:
     // The fractal depth of the current render, clamped to 1 .. 4.
     int32_t RenderDepth = 1;
 
+    // Threads the texels of batched sub-quads are shaded on: 0 one per core; 1 one after the other
+    // on the render thread as each sub-quad is met, the reference the parallel way is checked
+    // against. The picture, the vertex colours and the random sequence are the same either way.
+    int ThreadCount = 0;
+    // Sub-quads drawn together at most (fewer when the atlas fills first). Batches are drawn in
+    // order whatever their size, so the limit changes nothing but the memory held and how soon
+    // other threads can start on the texels.
+    size_t TexelBatchLimit = 16384;
+
     // Sub-quads get a texture of their own each, uploaded and drawn at once, instead of sharing
     // the atlas and being drawn in batches. Slow; kept as the reference the batches are checked
     // against.
@@ -253,10 +289,8 @@ private:
     float Texels[TTexelAtlas::MaxSide * TTexelAtlas::MaxSide * 3] = {};
     // Per-side textures of the per-quad way (names 1100 + side).
     uint8_t TextureAllocated[33] = {};
-    // Batched way: the texels of pending sub-quads and their triangles (s, t, x, y, z per vertex).
-    // Two atlas textures taken in turn, so filling one never waits for the drawing of the other.
-    TTexelAtlas Atlas;
-    std::vector<float> BatchVertices;
+    // Batched way: two atlas textures taken in turn, so filling one never waits for the drawing
+    // of the other.
     bool AtlasTextureMade[2] = {false, false};
     int AtlasTextureInUse = 0;
     // The projection of the pending sub-quads, read at the first cell after a flush; the matrices
@@ -268,13 +302,117 @@ private:
     void PrepareCellProjection();
     bool CellOutsideView(const TCellGeometry& cell) const;
 
-    void BuildSubVertices(const TCellGeometry& jittered, const TCellGeometry& plain, bool water);
-    void BuildOuterRing(const TCellGeometry& jittered, const TCellGeometry& plain, bool water);
-    void RecomputeSubNormals();
+    // The sub-vertex arrays a subdivision is written to: the engine's own, or a thread's.
+    struct TSubVertexArrays {
+        TVector3 (&Vertices)[CellArraySide][CellArraySide];
+        TVector3 (&Normals)[CellArraySide][CellArraySide];
+        double (&Light)[CellArraySide][CellArraySide];
+        TDoublePoint (&UV)[CellArraySide][CellArraySide];
+        double (&Roughness)[CellArraySide][CellArraySide];
+    };
+    void BuildSubVertices(const TSubVertexArrays& a, int n, const TCellGeometry& jittered, bool water) const;
+    void BuildOuterRing(const TSubVertexArrays& a, int n, const TCellGeometry& jittered, const TCellGeometry& plain,
+                        bool water) const;
+    static void RecomputeSubNormals(const TSubVertexArrays& a, int n);
+    void Subdivide(const TSubVertexArrays& a, int n, const TCellGeometry& jittered, const TCellGeometry& plain,
+                   bool water) const;
+
+public:
+    // A cell piece the traversal is about to draw, and its subdivision made ahead on another
+    // thread (rows and columns 0 .. N + 2 of the sub-vertex arrays, row-major).
+    struct TPlannedCell {
+        TCellGeometry Jittered, Plain;
+        int Level = 0;
+        bool Ready = false;
+        std::vector<TVector3> Vertices, Normals;
+        std::vector<double> Light, Roughness;
+        std::vector<TDoublePoint> UV;
+    };
+    // Subdivides the first count planned cells on every thread.
+    void SubdivideAhead(std::vector<TPlannedCell>& plan, size_t count);
+
+private:
+    // Copies the next planned subdivision into the engine's arrays when it is the one of these
+    // inputs; false when the cell is to be subdivided here.
+    bool TakeSubdivision(const TCellGeometry& jittered, const TCellGeometry& plain, int level);
+    // The cell pieces of the line being drawn, in drawing order: while planning_ is set,
+    // DrawCellAtLevel adds to them instead of drawing. Entries are reused from line to line.
+    std::vector<TPlannedCell> linePlan_;
+    bool planning_ = false;
+    size_t planned_ = 0;
+    // Whether the line's plan is being drawn, and its next piece to come.
+    bool drawingPlan_ = false;
+    size_t nextSubdivided_ = 0;
     void SubQuadRecord(const TCellGeometry& jittered, int i, int j, TCellGeometry& q, double (&roughness)[4]) const;
     void ComputeCellTexels(const TCellGeometry& q, const double (&roughness)[4], bool water);
     void UploadCellTexture(const TCellGeometry& q, const double (&roughness)[4], bool water);
     void DrawTexturedQuad(const TCellGeometry& q);
     void BatchCellTexture(const TCellGeometry& q, const double (&roughness)[4], bool water);
-    void DrawAtlas();
+
+    // What a sub-quad's texels are made from: its corners and what they carry, and the vertex
+    // they leave their colour and height in.
+    struct TTexelQuad {
+        TVector3 Corners[4], CornerNormals[4];
+        double CornerLight[4] = {1, 1, 1, 1};
+        int32_t Column = 0, Row = 0;
+        float CentreY = 0;
+    };
+    static TTexelQuad TexelQuadOf(const TCellGeometry& q);
+    // What one sub-quad's texels depend on besides the project, and where they go.
+    struct TTexelJob {
+        TTexelQuad Quad;
+        double Roughness[4] = {0, 0, 0, 0};
+        bool Water = false;
+        int Side = 2;
+        TTexelAtlas::TSlot Slot;
+        uint32_t Seed = 0;         // the generator's state where the sub-quad's draws begin
+        int32_t PlantShadows = -1; // index into the batch's PlantShadows; -1 none
+        TFloatRGB Sky[4], Reflected[4]; // water: what the corners reflect
+        TFloatRGB Last;            // the colour of the last texel, once shaded
+    };
+    // Sub-quads drawn together: their texels in an atlas, their triangles (s, t, x, y, z per
+    // vertex) and, when the texels are shaded later, what they depend on.
+    struct TTexelBatch {
+        TTexelAtlas Atlas;
+        std::vector<float> Vertices;
+        std::vector<TTexelJob> Jobs;
+        // Copies of the plant shadows of the cells the jobs belong to, and PlantShadowVersion
+        // when the last one was taken.
+        std::vector<TPlantShadowSet> PlantShadows;
+        uint64_t PlantShadowsVersion = 0;
+        TFloatRGB Last; // the colour of the last texel of the last job, once shaded
+        void Clear();
+    };
+    // Shades the side x side texels of a sub-quad into out (row-major, three floats per texel) and
+    // returns the colour of the last one. Reads only what no texel writes; draws from the calling
+    // thread's generator, so several sub-quads can be shaded at once.
+    TFloatRGB ShadeTexels(const TTexelQuad& q, const double (&roughness)[4], bool water, int side,
+                          const TFloatRGB (&sky)[4], const TFloatRGB (&reflected)[4], const TPlantShadowView* plantShadows,
+                          float* out) const;
+    // What the four corners of a water sub-quad reflect (reads the colours earlier texels left).
+    void CornerReflections(const TTexelQuad& q, TFloatRGB (&sky)[4], TFloatRGB (&reflected)[4]) const;
+    // Leaves the last texel's colour and the sub-quad's height in the cell's vertex.
+    void KeepTexelResult(const TTexelQuad& q, bool water, const TFloatRGB& last);
+    // The texels of a batch's jobs, shaded on every thread into its atlas, with what they leave in
+    // the vertices applied in drawing order.
+    void ShadeBatch(TTexelBatch& batch);
+    // Draws the batch handed over before (once its texels are shaded), then hands over the one
+    // being filled: its texels are shaded on other threads while the next one fills.
+    void HandOverBatch();
+    void DrawHandedBatch();
+    void WaitForHandedBatch();
+    // Whether texels of a handed-over batch are still being shaded.
+    bool HandedBatchShading() const;
+    void DrawAtlas(TTexelBatch& batch);
+    TTexelBatch TexelBatches[2];
+    int FillingBatch = 0;
+    int HandedBatch = -1; // handed over, not drawn yet
+    std::future<void> HandedShading;
+public:
+    // Changes whenever the gathered plant shadows change.
+    uint64_t PlantShadowVersion = 1;
+    // Builds the bucket grid of the gathered plant shadows when it is not up to date.
+    void BuildPlantShadowGrid() const;
+    // The gathered plant shadows, grid built; valid until they change.
+    TPlantShadowView LivePlantShadows() const;
 };

@@ -85,6 +85,7 @@ void TFractalRenderEngine::ResetVegetation()
     CellPlants.clear();
     PlantShadows.clear();
     PlantShadowGridReady = false;
+    ++PlantShadowVersion;
     UrbanPlans.clear();
 }
 
@@ -299,6 +300,7 @@ void TFractalRenderEngine::AddPlant(const TCellGeometry& q, double u, double v, 
         PlantShadowBox[3] = std::max(PlantShadowBox[3], entry.ShadowZ + r);
         PlantShadows.push_back({entry.ShadowX, entry.ShadowZ, r * r});
         PlantShadowGridReady = false;
+    ++PlantShadowVersion;
     }
 }
 
@@ -334,6 +336,7 @@ void TFractalRenderEngine::DrawCellPlants()
     CellPlants.clear();
     PlantShadows.clear();
     PlantShadowGridReady = false;
+    ++PlantShadowVersion;
 }
 
 namespace {
@@ -343,52 +346,82 @@ int ShadowBucket(double v, double low, double high, int buckets)
     const double f = high > low ? (v - low) / (high - low) * buckets : 0.0;
     return f > 0 ? std::min(static_cast<int>(f), buckets - 1) : 0;
 }
+
+// The lookup both the live shadows and their copies use.
+void ApplyPlantShadows(const TPlantShadow* discs, const double* box, double factor, const int32_t* offsets,
+                       const int32_t* indices, double x, double z, double& lightFactor)
+{
+    if (x < box[0] || z < box[1] || x > box[2] || z > box[3])
+        return;
+    constexpr int n = TFractalRenderEngine::PlantShadowBuckets;
+    const int bucket = ShadowBucket(z, box[1], box[3], n) * n + ShadowBucket(x, box[0], box[2], n);
+    for (int32_t i = offsets[bucket]; i < offsets[bucket + 1]; ++i) {
+        const TPlantShadow& s = discs[indices[i]];
+        const double dx = x - s.X, dz = z - s.Z;
+        if (dx * dx + dz * dz <= s.RadiusSquared) {
+            lightFactor *= factor; // overlapping shadows darken once
+            return;
+        }
+    }
+}
 } // namespace
+
+void TPlantShadowView::Apply(double x, double z, double& lightFactor) const
+{
+    if (Count == 0)
+        return;
+    ApplyPlantShadows(Discs, Box, Factor, Offsets, Indices, x, z, lightFactor);
+}
+
+TPlantShadowView TFractalRenderEngine::LivePlantShadows() const
+{
+    BuildPlantShadowGrid();
+    return {PlantShadows.data(), PlantShadows.size(), PlantShadowBox, PlantShadowFactor, PlantShadowOffsets.data(),
+            PlantShadowIndices.data()};
+}
+
+void TFractalRenderEngine::BuildPlantShadowGrid() const
+{
+    if (PlantShadowGridReady)
+        return;
+    // Counting sort of the discs into every bucket their square overlaps; the vectors keep their
+    // capacity from cell to cell.
+    constexpr int n = PlantShadowBuckets;
+    const double* box = PlantShadowBox;
+    PlantShadowOffsets.assign(n * n + 1, 0);
+    const auto span = [&](const TPlantShadow& s, int& x0, int& x1, int& z0, int& z1) {
+        const double r = std::sqrt(s.RadiusSquared);
+        x0 = ShadowBucket(s.X - r, box[0], box[2], n), x1 = ShadowBucket(s.X + r, box[0], box[2], n);
+        z0 = ShadowBucket(s.Z - r, box[1], box[3], n), z1 = ShadowBucket(s.Z + r, box[1], box[3], n);
+    };
+    for (const TPlantShadow& s : PlantShadows) {
+        int x0, x1, z0, z1;
+        span(s, x0, x1, z0, z1);
+        for (int bz = z0; bz <= z1; ++bz)
+            for (int bx = x0; bx <= x1; ++bx) ++PlantShadowOffsets[bz * n + bx + 1];
+    }
+    for (int i = 0; i < n * n; ++i) PlantShadowOffsets[i + 1] += PlantShadowOffsets[i];
+    PlantShadowIndices.resize(PlantShadowOffsets[n * n]);
+    std::vector<int32_t>& fill = PlantShadowIndices;
+    std::vector<int32_t>& next = PlantShadowNext;
+    next.assign(PlantShadowOffsets.begin(), PlantShadowOffsets.end() - 1);
+    for (int32_t k = 0; k < static_cast<int32_t>(PlantShadows.size()); ++k) {
+        int x0, x1, z0, z1;
+        span(PlantShadows[k], x0, x1, z0, z1);
+        for (int bz = z0; bz <= z1; ++bz)
+            for (int bx = x0; bx <= x1; ++bx) fill[next[bz * n + bx]++] = k;
+    }
+    PlantShadowGridReady = true;
+}
 
 void TFractalRenderEngine::PlantShadowsOnTexel(double x, double z, double& lightFactor) const
 {
     if (PlantShadows.empty() || x < PlantShadowBox[0] || z < PlantShadowBox[1] || x > PlantShadowBox[2] ||
         z > PlantShadowBox[3])
         return;
-    constexpr int n = PlantShadowBuckets;
-    const double* box = PlantShadowBox;
-    if (!PlantShadowGridReady) {
-        // Counting sort of the discs into every bucket their square overlaps; the vectors keep
-        // their capacity from cell to cell.
-        PlantShadowOffsets.assign(n * n + 1, 0);
-        const auto span = [&](const TPlantShadow& s, int& x0, int& x1, int& z0, int& z1) {
-            const double r = std::sqrt(s.RadiusSquared);
-            x0 = ShadowBucket(s.X - r, box[0], box[2], n), x1 = ShadowBucket(s.X + r, box[0], box[2], n);
-            z0 = ShadowBucket(s.Z - r, box[1], box[3], n), z1 = ShadowBucket(s.Z + r, box[1], box[3], n);
-        };
-        for (const TPlantShadow& s : PlantShadows) {
-            int x0, x1, z0, z1;
-            span(s, x0, x1, z0, z1);
-            for (int bz = z0; bz <= z1; ++bz)
-                for (int bx = x0; bx <= x1; ++bx) ++PlantShadowOffsets[bz * n + bx + 1];
-        }
-        for (int i = 0; i < n * n; ++i) PlantShadowOffsets[i + 1] += PlantShadowOffsets[i];
-        PlantShadowIndices.resize(PlantShadowOffsets[n * n]);
-        std::vector<int32_t>& fill = PlantShadowIndices;
-        std::vector<int32_t>& next = PlantShadowNext;
-        next.assign(PlantShadowOffsets.begin(), PlantShadowOffsets.end() - 1);
-        for (int32_t k = 0; k < static_cast<int32_t>(PlantShadows.size()); ++k) {
-            int x0, x1, z0, z1;
-            span(PlantShadows[k], x0, x1, z0, z1);
-            for (int bz = z0; bz <= z1; ++bz)
-                for (int bx = x0; bx <= x1; ++bx) fill[next[bz * n + bx]++] = k;
-        }
-        PlantShadowGridReady = true;
-    }
-    const int bucket = ShadowBucket(z, box[1], box[3], n) * n + ShadowBucket(x, box[0], box[2], n);
-    for (int32_t i = PlantShadowOffsets[bucket]; i < PlantShadowOffsets[bucket + 1]; ++i) {
-        const TPlantShadow& s = PlantShadows[PlantShadowIndices[i]];
-        const double dx = x - s.X, dz = z - s.Z;
-        if (dx * dx + dz * dz <= s.RadiusSquared) {
-            lightFactor *= PlantShadowFactor; // overlapping shadows darken once
-            return;
-        }
-    }
+    BuildPlantShadowGrid();
+    ApplyPlantShadows(PlantShadows.data(), PlantShadowBox, PlantShadowFactor, PlantShadowOffsets.data(),
+                      PlantShadowIndices.data(), x, z, lightFactor);
 }
 
 bool TFractalRenderEngine::HasPlantShadows() const { return !PlantShadows.empty(); }

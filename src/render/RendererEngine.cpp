@@ -850,7 +850,7 @@ TVector3 TRenderEngine::SunDirection(double extraAngle) const
 }
 
 void TRenderEngine::ShadeDiffuse(const TFloatRGB& colour, const TVector3&, const TVector3& normal, double extraAngle,
-                                 double selfLight, double lightFactor, TFloatRGB& result)
+                                 double selfLight, double lightFactor, TFloatRGB& result) const
 {
     const TProject& p = Project();
     const double d = ClampedDot(normal, SunDirection(extraAngle));
@@ -859,7 +859,7 @@ void TRenderEngine::ShadeDiffuse(const TFloatRGB& colour, const TVector3&, const
 
 void TRenderEngine::ShadePoint(const TFloatRGB& colour, const TFloatRGB& reflectColour, const TVector3& point,
                                const TVector3& normal, double extraAngle, double selfLight, double specularity,
-                               double shininess, double lightFactor, TFloatRGB& result)
+                               double shininess, double lightFactor, TFloatRGB& result) const
 {
     const TProject& p = Project();
     const TVector3 sun = SunDirection(extraAngle);
@@ -881,28 +881,42 @@ void TRenderEngine::ShadePoint(const TFloatRGB& colour, const TFloatRGB& reflect
               static_cast<float>(t * reflectColour.B + (1 - t) * shaded.B)};
 }
 
+TFloatRGB TRenderEngine::PointColourOf(bool lit, const TFloatRGB& colour, const TVector3& point,
+                                       const TVector3& normal, double extraAngle, double selfLight,
+                                       double lightFactor) const
+{
+    TFloatRGB result = colour;
+    if (lit)
+        ShadeDiffuse(colour, point, normal, extraAngle, selfLight, lightFactor, result);
+    AtmosphereColour(Project().GetCameraPosition(), point, false, result);
+    return Clamped(result);
+}
+
+TFloatRGB TRenderEngine::SkyColourOf(bool lit, const TFloatRGB& colour, const TFloatRGB& reflectColour,
+                                     const TVector3& point, const TVector3& normal, double extraAngle,
+                                     double selfLight, double specularity, double shininess,
+                                     double lightFactor) const
+{
+    TFloatRGB result = colour;
+    if (lit)
+        ShadePoint(colour, reflectColour, point, normal, extraAngle, selfLight, specularity, shininess, lightFactor,
+                   result);
+    AtmosphereColour(Project().GetCameraPosition(), point, false, result);
+    return Clamped(result);
+}
+
 void TRenderEngine::PointColour(bool lit, const TFloatRGB& colour, const TVector3& point, const TVector3& normal,
                                 double extraAngle, double selfLight, double lightFactor, TFloatRGB& result)
 {
-    if (lit)
-        ShadeDiffuse(colour, point, normal, extraAngle, selfLight, lightFactor, CurrentColour);
-    else
-        CurrentColour = colour;
-    AtmosphereColour(Project().GetCameraPosition(), point, false, CurrentColour);
-    result = CurrentColour = Clamped(CurrentColour);
+    result = CurrentColour = PointColourOf(lit, colour, point, normal, extraAngle, selfLight, lightFactor);
 }
 
 void TRenderEngine::SkyColour(bool lit, const TFloatRGB& colour, const TFloatRGB& reflectColour, const TVector3& point,
                               const TVector3& normal, double extraAngle, double selfLight, double specularity,
                               double shininess, double lightFactor, TFloatRGB& result)
 {
-    if (lit)
-        ShadePoint(colour, reflectColour, point, normal, extraAngle, selfLight, specularity, shininess, lightFactor,
-                   CurrentColour);
-    else
-        CurrentColour = colour;
-    AtmosphereColour(Project().GetCameraPosition(), point, false, CurrentColour);
-    result = CurrentColour = Clamped(CurrentColour);
+    result = CurrentColour = SkyColourOf(lit, colour, reflectColour, point, normal, extraAngle, selfLight, specularity,
+                                         shininess, lightFactor);
 }
 
 // ---- Textures ----------------------------------------------------------------------------------

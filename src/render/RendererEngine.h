@@ -131,10 +131,10 @@ public:
 
     // ---- Shading (colours 0 .. 1, angles in degrees, Point in the render frame) ----------------
     void ShadeDiffuse(const TFloatRGB& colour, const TVector3& point, const TVector3& normal, double extraAngle,
-                      double selfLight, double lightFactor, TFloatRGB& result);
+                      double selfLight, double lightFactor, TFloatRGB& result) const;
     void ShadePoint(const TFloatRGB& colour, const TFloatRGB& reflectColour, const TVector3& point,
                     const TVector3& normal, double extraAngle, double selfLight, double specularity,
-                    double shininess, double lightFactor, TFloatRGB& result);
+                    double shininess, double lightFactor, TFloatRGB& result) const;
     // Lit: ShadeDiffuse, else the plain colour; then the haze from the camera to point; clamped.
     void PointColour(bool lit, const TFloatRGB& colour, const TVector3& point, const TVector3& normal,
                      double extraAngle, double selfLight, double lightFactor, TFloatRGB& result);
@@ -142,6 +142,13 @@ public:
     void SkyColour(bool lit, const TFloatRGB& colour, const TFloatRGB& reflectColour, const TVector3& point,
                    const TVector3& normal, double extraAngle, double selfLight, double specularity,
                    double shininess, double lightFactor, TFloatRGB& result);
+    // The two above without keeping the result in CurrentColour: safe on several threads at once
+    // (with a TQuietHazeRecord on each).
+    TFloatRGB PointColourOf(bool lit, const TFloatRGB& colour, const TVector3& point, const TVector3& normal,
+                            double extraAngle, double selfLight, double lightFactor) const;
+    TFloatRGB SkyColourOf(bool lit, const TFloatRGB& colour, const TFloatRGB& reflectColour, const TVector3& point,
+                          const TVector3& normal, double extraAngle, double selfLight, double specularity,
+                          double shininess, double lightFactor) const;
 
     // ---- Projection tests (current matrices) ---------------------------------------------------
     // Window x, y and depth of point; false when it is clipped or not finite.

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <ios>
 #include <limits>
+#include <thread>
 
 namespace {
 
@@ -59,6 +60,58 @@ TEST(Random, StartUpTablesTakeTheSequenceInOrder)
     EXPECT_EQ(RandSeed(), s);
     for (int k = 0; k < 65536; ++k)
         ASSERT_TRUE(table[k] >= 0 && table[k] < 32767);
+}
+
+// The jump matches the draws taken one by one, from seeds that exercise the carries, for no draws,
+// for counts on both sides of powers of two and for more draws than the generator's period.
+TEST(Random, JumpAheadEqualsTheDrawsTakenOneByOne)
+{
+    SeedGuard guard;
+    const uint32_t seeds[] = {0u, 1u, 0x80000000u, 0xFFFFFFFFu, 0x9E3779B9u};
+    const uint64_t counts[] = {0, 1, 2, 3, 7, 8, 255, 256, 1000, 65537, 1u << 20};
+    for (uint32_t seed : seeds) {
+        SetRandSeed(seed);
+        uint64_t taken = 0;
+        for (uint64_t k : counts) {
+            while (taken < k) {
+                RandomReal();
+                ++taken;
+            }
+            EXPECT_EQ(RandSeedAfter(seed, k), RandSeed()) << seed << " " << k;
+        }
+    }
+    // The full period 2^32 comes back to the start; the count is reduced by nothing else.
+    EXPECT_EQ(RandSeedAfter(12345u, uint64_t(1) << 32), 12345u);
+    EXPECT_EQ(RandSeedAfter(12345u, (uint64_t(1) << 32) + 5), RandSeedAfter(12345u, 5));
+    EXPECT_EQ(RandSeedAfter(12345u, (uint64_t(7) << 40) + 3), RandSeedAfter(12345u, 3));
+    // Jumps compose.
+    EXPECT_EQ(RandSeedAfter(RandSeedAfter(777u, 123456789u), 987654321u), RandSeedAfter(777u, 1111111110u));
+}
+
+// A local generator gives its thread the sequence from its own seed and leaves the shared one (and
+// other threads) where they were; scopes nest.
+TEST(Random, LocalGeneratorLeavesTheSharedOneAlone)
+{
+    SeedGuard guard;
+    SetRandSeed(42);
+    {
+        TLocalRandom local(7);
+        EXPECT_EQ(RandSeed(), 7u);
+        const double a = RandomReal();
+        EXPECT_EQ(a, RandSeedAfter(7, 1) * (1.0 / 4294967296.0));
+        {
+            TLocalRandom inner(100);
+            Random(10);
+            EXPECT_EQ(inner.Seed(), RandSeedAfter(100, 1));
+        }
+        EXPECT_EQ(local.Seed(), RandSeedAfter(7, 1));
+        SetRandSeed(9);
+        EXPECT_EQ(local.Seed(), 9u);
+        uint32_t other = 0;
+        std::thread([&] { other = RandSeed(); }).join();
+        EXPECT_EQ(other, 42u);
+    }
+    EXPECT_EQ(RandSeed(), 42u);
 }
 
 TEST(Rounding, HalvesToEvenAndRangeChecks)

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -851,5 +852,122 @@ TEST_F(StandingOnTheRidgeTest, BuildingsStandOnTheSlopeFacingTheCamera)
         ASSERT_EQ(engine->UrbanPlans.size(), 1u);
         ASSERT_EQ(engine->UrbanPlans[0]->Loaded, 1);
         EXPECT_GT(CountMagenta(picture.copy(0, 75, 200, 75)), 200);
+    }
+}
+
+// ---- Texels on every core -----------------------------------------------------------------------
+
+namespace {
+
+// Everything a render leaves that the texels decide: the picture pixel for pixel, the colour and
+// height of every vertex, the generator's state, the texel count and the shading scratch colour.
+struct TRenderOutcome {
+    QImage Picture;
+    std::vector<float> Vertices;
+    uint32_t Seed = 0;
+    int64_t Texels = 0;
+    TFloatRGB LastColour;
+};
+
+} // namespace
+
+// Shading the texels on several threads gives exactly what shading them one by one in drawing order
+// gives, on land whose colours are dithered by the random draws, with water reflecting the land
+// shaded before it, with plants (their shadows on the texels, their draws between cells) and with
+// buildings (which re-seed the generator between sub-quads).
+TEST_F(StandingOnTheRidgeTest, TexelsShadedOnEveryCoreMatchTheOneByOnePicture)
+{
+    QImage height(4, 4, QImage::Format_RGB32), colour(4, 4, QImage::Format_RGB32);
+    height.fill(qRgb(255, 0, 0));
+    colour.fill(qRgb(200, 60, 40));
+    ASSERT_TRUE(height.save(QString::fromStdString(dir.file("h.bmp"))));
+    ASSERT_TRUE(colour.save(QString::fromStdString(dir.file("c.bmp"))));
+
+    enum class TExtras { None, Plants, PlantsAndTown };
+    struct Case {
+        const char* name;
+        int size, depth, width, height;
+        TExtras extras;
+    };
+    const Case cases[] = {
+        {"land and lake", 40, 3, 160, 120, TExtras::None},
+        {"deepest level", 24, 4, 200, 150, TExtras::None},
+        {"plants", 30, 3, 160, 120, TExtras::Plants},
+        {"plants and town", 30, 4, 200, 150, TExtras::PlantsAndTown},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TSyntheticLandscapeOptions options;
+        options.Size = c.size;
+        options.FractalDepth = c.depth;
+        Adopt(MakeSyntheticLandscape(options));
+        ASSERT_NE(project, nullptr);
+        // Secondary colours unlike the primary ones, so that every draw shows in the picture.
+        for (TTerrainSurface& s : project->Fractal.TerrainSurfaces)
+            s.Material.SecondaryColor = {1.0f - s.Material.PrimaryColor.R, 0.5f, s.Material.PrimaryColor.B * 0.5f, 1};
+        project->Fractal.BandEdgeFuzziness = 20;
+        project->Atmosphere.ShadowDepth = 0.6;
+        if (c.extras != TExtras::None) {
+            ASSERT_TRUE(PlantSyntheticLandscape(*project, dir.path().string(), 400.0, 20.0, 0.0, 0.0, 0.6, 1.0));
+        }
+        if (c.extras == TExtras::PlantsAndTown) {
+            project->Models.Directory = dir.path().string();
+            TUrbanPlanDef plan;
+            plan.ID = 3;
+            plan.PlanXSize = plan.PlanYSize = 40;
+            plan.PlanHeightSize = 8;
+            plan.PlanHeightSource = "h.bmp";
+            plan.PlanWallColorSource = plan.PlanRoofColorSource = "c.bmp";
+            plan.PlanZone = 1;
+            project->Urban.Items = {plan};
+            project->Urban.Count = 1;
+            TTerrainLayer& town = AddPaintedLayer(project->TerrainLayers.NextID + 7, 0.4, 0.0, 1.0, 1.0);
+            town.Urban = 1;
+            town.UrbanPlan = 3;
+        }
+        auto render = [&](int threads) {
+            engine->ThreadCount = threads;
+            SetRandSeed(99);
+            for (int col = 0; col < project->Grid.SizeX; ++col)
+                for (int row = 0; row < project->Grid.SizeY; ++row) {
+                    project->Grid.Cells[col][row].Color = {};
+                    project->Grid.Cells[col][row].SurfaceHeight = 0;
+                }
+            TRenderOutcome out;
+            out.Picture = Render(*engine, c.width, c.height).convertToFormat(QImage::Format_RGB32);
+            EXPECT_EQ(engine->LastError, "");
+            out.Seed = RandSeed();
+            out.Texels = engine->TexelsShaded;
+            out.LastColour = engine->CurrentColour;
+            for (int col = 0; col < project->Grid.SizeX; ++col)
+                for (int row = 0; row < project->Grid.SizeY; ++row) {
+                    const TGridCell& cell = project->Grid.Cells[col][row];
+                    out.Vertices.insert(out.Vertices.end(), {cell.Color.R, cell.Color.G, cell.Color.B, cell.SurfaceHeight});
+                }
+            return out;
+        };
+        // Many small batches as well: a batch's texels are shaded while the next one fills.
+        for (size_t limit : {size_t(16384), size_t(37)}) {
+            SCOPED_TRACE(limit);
+            engine->TexelBatchLimit = limit;
+            const TRenderOutcome serial = render(1);
+            ASSERT_GT(serial.Texels, 0);
+            for (int threads : {0, 3}) {
+                SCOPED_TRACE(threads);
+                const TRenderOutcome parallel = render(threads);
+                ASSERT_EQ(parallel.Picture.size(), serial.Picture.size());
+                int differing = 0;
+                for (int y = 0; y < serial.Picture.height(); ++y)
+                    for (int x = 0; x < serial.Picture.width(); ++x)
+                        differing += parallel.Picture.pixel(x, y) != serial.Picture.pixel(x, y);
+                EXPECT_EQ(differing, 0);
+                EXPECT_TRUE(parallel.Vertices == serial.Vertices);
+                EXPECT_EQ(parallel.Seed, serial.Seed);
+                EXPECT_EQ(parallel.Texels, serial.Texels);
+                EXPECT_EQ(std::memcmp(&parallel.LastColour, &serial.LastColour, sizeof(TFloatRGB)), 0);
+            }
+        }
+        engine->TexelBatchLimit = 16384;
+        engine->ThreadCount = 0;
     }
 }
