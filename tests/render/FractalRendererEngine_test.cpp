@@ -789,6 +789,24 @@ protected:
         project->TerrainPolys.Count = int32_t(project->TerrainPolys.Items.size());
         return project->TerrainLayers.Items.back();
     }
+    // An urban plan (ID 3) from the pictures h.bmp and c.bmp of dir, built on a layer painted from
+    // the map fraction left to the right edge.
+    void AddTown(int32_t layerID, double left)
+    {
+        project->Models.Directory = dir.path().string();
+        TUrbanPlanDef plan;
+        plan.ID = 3;
+        plan.PlanXSize = plan.PlanYSize = 40;
+        plan.PlanHeightSize = 8;
+        plan.PlanHeightSource = "h.bmp";
+        plan.PlanWallColorSource = plan.PlanRoofColorSource = "c.bmp";
+        plan.PlanZone = 1;
+        project->Urban.Items = {plan};
+        project->Urban.Count = 1;
+        TTerrainLayer& town = AddPaintedLayer(layerID, left, 0.0, 1.0, 1.0);
+        town.Urban = 1;
+        town.UrbanPlan = 3;
+    }
     qxtest::TempDir dir;
 };
 
@@ -834,19 +852,7 @@ TEST_F(StandingOnTheRidgeTest, BuildingsStandOnTheSlopeFacingTheCamera)
     for (const bool behind : {false, true}) {
         SCOPED_TRACE(behind ? "from behind" : "from the front");
         MakeRidge(behind);
-        project->Models.Directory = dir.path().string();
-        TUrbanPlanDef plan;
-        plan.ID = 3;
-        plan.PlanXSize = plan.PlanYSize = 40;
-        plan.PlanHeightSize = 8;
-        plan.PlanHeightSource = "h.bmp";
-        plan.PlanWallColorSource = plan.PlanRoofColorSource = "c.bmp";
-        plan.PlanZone = 1;
-        project->Urban.Items = {plan};
-        project->Urban.Count = 1;
-        TTerrainLayer& town = AddPaintedLayer(7, 0.0, 0.0, 1.0, 1.0);
-        town.Urban = 1;
-        town.UrbanPlan = 3;
+        AddTown(7, 0.0);
         const QImage picture = Render(*engine, 200, 150);
         ASSERT_EQ(engine->LastError, "");
         ASSERT_EQ(engine->UrbanPlans.size(), 1u);
@@ -910,21 +916,8 @@ TEST_F(StandingOnTheRidgeTest, TexelsShadedOnEveryCoreMatchTheOneByOnePicture)
         if (c.extras != TExtras::None) {
             ASSERT_TRUE(PlantSyntheticLandscape(*project, dir.path().string(), 400.0, 20.0, 0.0, 0.0, 0.6, 1.0));
         }
-        if (c.extras == TExtras::PlantsAndTown) {
-            project->Models.Directory = dir.path().string();
-            TUrbanPlanDef plan;
-            plan.ID = 3;
-            plan.PlanXSize = plan.PlanYSize = 40;
-            plan.PlanHeightSize = 8;
-            plan.PlanHeightSource = "h.bmp";
-            plan.PlanWallColorSource = plan.PlanRoofColorSource = "c.bmp";
-            plan.PlanZone = 1;
-            project->Urban.Items = {plan};
-            project->Urban.Count = 1;
-            TTerrainLayer& town = AddPaintedLayer(project->TerrainLayers.NextID + 7, 0.4, 0.0, 1.0, 1.0);
-            town.Urban = 1;
-            town.UrbanPlan = 3;
-        }
+        if (c.extras == TExtras::PlantsAndTown)
+            AddTown(project->TerrainLayers.NextID + 7, 0.4);
         auto render = [&](int threads) {
             engine->ThreadCount = threads;
             SetRandSeed(99);
