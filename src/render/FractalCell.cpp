@@ -106,6 +106,20 @@ uint8_t ToByte(float c)
     return static_cast<uint8_t>(std::lrint(c * 255.0f));
 }
 
+// A sub-quad's shaded texels into its atlas slot, as 8-bit colours; the slot is then closed.
+void StoreTexels(TTexelAtlas& atlas, const TTexelAtlas::TSlot& slot, const float* texels, int side)
+{
+    for (int i = 0; i < side; ++i)
+        for (int j = 0; j < side; ++j) {
+            const float* in = texels + (i * side + j) * 3;
+            uint8_t* out = atlas.Texel(slot, i, j);
+            out[0] = ToByte(in[0]);
+            out[1] = ToByte(in[1]);
+            out[2] = ToByte(in[2]);
+        }
+    atlas.CloseSlot(slot);
+}
+
 int VertexColumns(const TProject& p) { return std::min(p.Grid.SizeX, p.Grid.Cells.Columns()); }
 int VertexRows(const TProject& p) { return std::min(p.Grid.SizeY, p.Grid.Cells.Rows()); }
 
@@ -304,12 +318,13 @@ bool SameSubdivisionInputs(const TCellGeometry& a, const TCellGeometry& b)
 }
 
 // A thread's own sub-vertex arrays for subdividing cells ahead of their drawing.
+constexpr int kArraySide = TFractalRenderEngine::CellArraySide;
 struct TSubVertexScratch {
-    TVector3 Vertices[67][67];
-    TVector3 Normals[67][67];
-    double Light[67][67];
-    TDoublePoint UV[67][67];
-    double Roughness[67][67];
+    TVector3 Vertices[kArraySide][kArraySide];
+    TVector3 Normals[kArraySide][kArraySide];
+    double Light[kArraySide][kArraySide];
+    TDoublePoint UV[kArraySide][kArraySide];
+    double Roughness[kArraySide][kArraySide];
 };
 
 } // namespace
@@ -699,15 +714,7 @@ void TFractalRenderEngine::BatchCellTexture(const TCellGeometry& q, const double
         }
         TexelsShaded += static_cast<int64_t>(side) * side;
     } else {
-        for (int i = 0; i < side; ++i)
-            for (int j = 0; j < side; ++j) {
-                const float* in = Texels + (i * side + j) * 3;
-                uint8_t* out = batch.Atlas.Texel(slot, i, j);
-                out[0] = ToByte(in[0]);
-                out[1] = ToByte(in[1]);
-                out[2] = ToByte(in[2]);
-            }
-        batch.Atlas.CloseSlot(slot);
+        StoreTexels(batch.Atlas, slot, Texels, side);
     }
     // The fan (0, 1, 2, 3) as the triangles (0, 1, 2) and (0, 2, 3).
     for (int k : {0, 1, 2, 0, 2, 3}) {
@@ -732,16 +739,7 @@ void TFractalRenderEngine::ShadeBatch(TTexelBatch& batch)
             shadows = batch.PlantShadows[job.PlantShadows].View();
         job.Last = ShadeTexels(job.Quad, job.Roughness, job.Water, job.Side, job.Sky, job.Reflected,
                                job.PlantShadows >= 0 ? &shadows : nullptr, texels);
-        const int side = job.Side;
-        for (int i = 0; i < side; ++i)
-            for (int j = 0; j < side; ++j) {
-                const float* in = texels + (i * side + j) * 3;
-                uint8_t* out = batch.Atlas.Texel(job.Slot, i, j);
-                out[0] = ToByte(in[0]);
-                out[1] = ToByte(in[1]);
-                out[2] = ToByte(in[2]);
-            }
-        batch.Atlas.CloseSlot(job.Slot);
+        StoreTexels(batch.Atlas, job.Slot, texels, job.Side);
     };
     // Land first: no land texel reads what another texel leaves behind.
     std::vector<size_t> land, water;

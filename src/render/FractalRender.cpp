@@ -1,7 +1,6 @@
 #include "render/FractalRender.h"
 
 #include "platform/GLEntryPoints.h"
-#include "platform/VectorState.h"
 #include "project/Messages.h"
 #include "project/Project.h"
 #include "project/WinReg.h"
@@ -50,8 +49,7 @@ void Load(Control* control, Setter&& set)
 // messages after every cell (the shadow pass after every vertex) and moves the meter every line;
 // here messages run at most every PumpInterval and the meter moves at most every
 // ProgressInterval, which keeps Abort, the status texts and the partial pictures as prompt as the
-// user can tell. Every hand-over to the window system ends with the vector state cleared (see
-// VectorState.h).
+// user can tell. (The main window's own sink clears the vector state after it paints.)
 class TRenderFeedback final : public IStatusSink {
 public:
     using TClock = std::chrono::steady_clock;
@@ -70,12 +68,10 @@ public:
     void SetOperationText(const std::string& text) override
     {
         inner_.SetOperationText(text);
-        ClearUpperVectorState();
     }
     void SetStepText(const std::string& text) override
     {
         inner_.SetStepText(text);
-        ClearUpperVectorState();
     }
     void SetProgress(int percent) override
     {
@@ -91,7 +87,6 @@ public:
     void SetBusyCursor(bool busy) override
     {
         inner_.SetBusyCursor(busy);
-        ClearUpperVectorState();
     }
     void ProcessMessages() override
     {
@@ -103,7 +98,6 @@ public:
         if (pending_ >= 0 && now - lastProgress_ >= ProgressInterval)
             FlushProgress();
         inner_.ProcessMessages();
-        ClearUpperVectorState();
     }
 
 private:
@@ -111,7 +105,6 @@ private:
     {
         lastProgress_ = now;
         inner_.SetProgress(percent);
-        ClearUpperVectorState();
     }
     void FlushProgress()
     {

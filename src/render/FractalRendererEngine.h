@@ -127,6 +127,8 @@ std::string CompletionText(int64_t quads, double seconds);
 
 class TFractalRenderEngine : public TRenderEngine {
 public:
+    // Side of the sub-vertex arrays: room for the finest subdivision and its ring.
+    static constexpr int CellArraySide = 67;
     TFractalRenderEngine();
     ~TFractalRenderEngine() override;
 
@@ -223,7 +225,8 @@ public:
     // first texel after the gathering so that a texel looks only at the discs near it.
     static constexpr int PlantShadowBuckets = 16;
     mutable std::vector<int32_t> PlantShadowOffsets, PlantShadowIndices, PlantShadowNext;
-    mutable bool PlantShadowGridReady = false;
+    // The PlantShadowVersion the grid was built for (0: none).
+    mutable uint64_t PlantShadowGridVersion = 0;
     // Limits on what one sub-quad and one cell may gather, whatever the densities say.
     static constexpr int MaxPlantsPerSubQuad = 256;
     static constexpr int MaxPlantsPerCell = 4096;
@@ -276,7 +279,6 @@ protected:
 private:
     // Sub-vertex arrays of the cell being drawn: sub-vertex (i, j), i and j in 0 .. N, lives at
     // [i + 1][j + 1]; indices 0 and N + 2 hold the ring just outside the cell.
-    static constexpr int CellArraySide = 67;
     static constexpr int MaxCellLevel = 4; // N = 17: the ring fits well inside the arrays
     TVector3 SubVertices[CellArraySide][CellArraySide];
     TVector3 SubNormals[CellArraySide][CellArraySide];

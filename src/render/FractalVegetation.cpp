@@ -84,7 +84,6 @@ void TFractalRenderEngine::ResetVegetation()
     PlantBatch.Colours.clear();
     CellPlants.clear();
     PlantShadows.clear();
-    PlantShadowGridReady = false;
     ++PlantShadowVersion;
     UrbanPlans.clear();
 }
@@ -299,8 +298,7 @@ void TFractalRenderEngine::AddPlant(const TCellGeometry& q, double u, double v, 
         PlantShadowBox[2] = std::max(PlantShadowBox[2], entry.ShadowX + r);
         PlantShadowBox[3] = std::max(PlantShadowBox[3], entry.ShadowZ + r);
         PlantShadows.push_back({entry.ShadowX, entry.ShadowZ, r * r});
-        PlantShadowGridReady = false;
-    ++PlantShadowVersion;
+        ++PlantShadowVersion;
     }
 }
 
@@ -335,7 +333,6 @@ void TFractalRenderEngine::DrawCellPlants()
     }
     CellPlants.clear();
     PlantShadows.clear();
-    PlantShadowGridReady = false;
     ++PlantShadowVersion;
 }
 
@@ -382,7 +379,7 @@ TPlantShadowView TFractalRenderEngine::LivePlantShadows() const
 
 void TFractalRenderEngine::BuildPlantShadowGrid() const
 {
-    if (PlantShadowGridReady)
+    if (PlantShadowGridVersion == PlantShadowVersion)
         return;
     // Counting sort of the discs into every bucket their square overlaps; the vectors keep their
     // capacity from cell to cell.
@@ -411,17 +408,13 @@ void TFractalRenderEngine::BuildPlantShadowGrid() const
         for (int bz = z0; bz <= z1; ++bz)
             for (int bx = x0; bx <= x1; ++bx) fill[next[bz * n + bx]++] = k;
     }
-    PlantShadowGridReady = true;
+    PlantShadowGridVersion = PlantShadowVersion;
 }
 
 void TFractalRenderEngine::PlantShadowsOnTexel(double x, double z, double& lightFactor) const
 {
-    if (PlantShadows.empty() || x < PlantShadowBox[0] || z < PlantShadowBox[1] || x > PlantShadowBox[2] ||
-        z > PlantShadowBox[3])
-        return;
-    BuildPlantShadowGrid();
-    ApplyPlantShadows(PlantShadows.data(), PlantShadowBox, PlantShadowFactor, PlantShadowOffsets.data(),
-                      PlantShadowIndices.data(), x, z, lightFactor);
+    if (!PlantShadows.empty())
+        LivePlantShadows().Apply(x, z, lightFactor);
 }
 
 bool TFractalRenderEngine::HasPlantShadows() const { return !PlantShadows.empty(); }

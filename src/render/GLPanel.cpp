@@ -314,15 +314,18 @@ void TGLPanel::ShowPartialPicture()
         repaint();
         StatusSink().ProcessMessages();
     } else if (DoubleBuffered() && ours) {
-        shown_ = ReadFramebuffer();
-        // The framebuffer follows the panel's size, so what has been drawn so far is shown even
-        // in the first draw after a resize, instead of the white of the resize.
-        if (!shown_.isNull())
-            sizeChanged_ = 0;
+        ShowFramebuffer();
         repaint();
     }
     if (gl && context_ && QOpenGLContext::currentContext() == context_.get())
         SafeGLFlush(*gl);
+}
+
+void TGLPanel::ShowFramebuffer()
+{
+    shown_ = ReadFramebuffer();
+    if (!shown_.isNull())
+        sizeChanged_ = 0;
 }
 
 void TGLPanel::SwapNow()
@@ -332,9 +335,7 @@ void TGLPanel::SwapNow()
         return;
     SafeGLFlush(*gl);
     if (DoubleBuffered() && !BitmapPath()) {
-        shown_ = ReadFramebuffer();
-        if (!shown_.isNull())
-            sizeChanged_ = 0;
+        ShowFramebuffer();
         update();
     }
 }

@@ -108,6 +108,9 @@ private:
     void DestroyContext();
     // Reads the framebuffer into an RGB image (empty when no context or GL).
     QImage ReadFramebuffer();
+    // The picture drawn so far becomes the one shown: the framebuffer follows the panel's size, so
+    // it shows even in the first draw after a resize, instead of the white of the resize.
+    void ShowFramebuffer();
     void RunEvent(const TGLEvent& event);
 
     std::unique_ptr<QOpenGLContext> context_;
