@@ -94,6 +94,7 @@ public:
     // SizeX/2 SpacingX / WorldScale and SizeY/2 SpacingY / WorldScale; refreshed by WorldToGrid and
     // GetCellGeometry, read by the layer-map lookups to turn a render X, Z into a map pixel.
     THalfExtents HalfExtents;
+    void RefreshHalfExtents();
 
     // Corner k of the render-frame grid: 0 (-W/2, -D/2), 1 (+W/2, -D/2), 2 (+W/2, +D/2),
     // 3 (-W/2, +D/2) with W = SizeX SpacingX / WorldScale, D likewise; other k leave out untouched.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -75,9 +76,18 @@ TDoublePoint TProject::GetWorldSize() const
     return {Grid.SizeX * Grid.SpacingX / ws, Grid.SizeY * Grid.SpacingY / ws};
 }
 
+void TProject::RefreshHalfExtents()
+{
+    // Written only when it changes: the render reads cells on several threads at once, and a
+    // value that stays the same is then only read.
+    const THalfExtents half = ComputeHalfExtents(*this);
+    if (std::memcmp(&half, &HalfExtents, sizeof half) != 0)
+        HalfExtents = half;
+}
+
 TVector3 TProject::WorldToGrid(const TVector3& p)
 {
-    HalfExtents = ComputeHalfExtents(*this);
+    RefreshHalfExtents();
     const double ws = ScaleDivisor(*this);
     return {float(Quotient(p.X, Grid.SpacingX / ws) + Grid.SizeX / 2.0), float(Quotient(p.Y * ws, Grid.VerticalScale)),
             float(Quotient(p.Z, Grid.SpacingY / ws) + Grid.SizeY / 2.0)};
@@ -143,7 +153,7 @@ bool TProject::GetVertexNeighbourhood(int32_t c, int32_t r, TVector3 (&out)[9]) 
 
 bool TProject::GetCellGeometry(int32_t c, int32_t r, TCellGeometry& g)
 {
-    HalfExtents = ComputeHalfExtents(*this);
+    RefreshHalfExtents();
     g.LandPiece = 0;
     g.Depth = -1.0;
     g.HasNull = 0;

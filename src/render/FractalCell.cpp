@@ -308,15 +308,6 @@ void TFractalRenderEngine::Subdivide(const TSubVertexArrays& a, int n, const TCe
 
 namespace {
 
-// What a subdivision is made from, compared field by field (records have padding).
-bool SameSubdivisionInputs(const TCellGeometry& a, const TCellGeometry& b)
-{
-    auto same = [](const auto& x, const auto& y) { return std::memcmp(&x, &y, sizeof x) == 0; };
-    return a.Column == b.Column && a.Row == b.Row && same(a.Corners, b.Corners) &&
-           same(a.CornerNormals, b.CornerNormals) && same(a.CornerLight, b.CornerLight) &&
-           same(a.CornerFlooded, b.CornerFlooded) && a.LandPiece == b.LandPiece;
-}
-
 // A thread's own sub-vertex arrays for subdividing cells ahead of their drawing.
 constexpr int kArraySide = TFractalRenderEngine::CellArraySide;
 struct TSubVertexScratch {
@@ -329,95 +320,62 @@ struct TSubVertexScratch {
 
 } // namespace
 
-void TFractalRenderEngine::SubdivideAhead(std::vector<TPlannedCell>& plan, size_t count)
+void TFractalRenderEngine::PrepareAhead(TPlannedCell& cell) const
 {
-    if (!CellProjector)
-        PrepareCellProjection();
     const bool vegetation = Project().Fractal.DrawNoModels == 0;
-    ParallelFor(ThreadCount, std::min(count, plan.size()), [&](size_t k) {
-        TPlannedCell& cell = plan[k];
-        cell.Ready = false;
-        const int level = cell.Level;
-        if (level < 0 || level > RenderDepth || level > MaxCellLevel)
-            return;
-        const bool water = cell.Jittered.CornerFlooded[0] == 1;
-        const bool ecology = vegetation && !water && cell.Jittered.LandPiece == 0;
-        // The cells DrawFractalCell does not subdivide are left to it.
-        if (!ecology && CellOutsideView(cell.Jittered))
-            return;
-        thread_local std::unique_ptr<TSubVertexScratch> scratch;
-        if (!scratch)
-            scratch = std::make_unique<TSubVertexScratch>();
-        TSubVertexScratch& s = *scratch;
-        const TSubVertexArrays arrays{s.Vertices, s.Normals, s.Light, s.UV, s.Roughness};
-        const int n = FractalTables::SubdivisionCount(level);
-        Subdivide(arrays, n, cell.Jittered, cell.Plain, water);
-        // Rows 0 .. n + 2 of columns 0 .. n + 2: the cell and its ring.
-        const int side = n + 3;
-        cell.Vertices.resize(static_cast<size_t>(side) * side);
-        cell.Normals.resize(cell.Vertices.size());
-        cell.Light.resize(cell.Vertices.size());
-        cell.UV.resize(cell.Vertices.size());
-        cell.Roughness.resize(cell.Vertices.size());
-        for (int i = 0; i < side; ++i)
-            for (int j = 0; j < side; ++j) {
-                const size_t at = static_cast<size_t>(i) * side + j;
-                cell.Vertices[at] = s.Vertices[i][j];
-                cell.Normals[at] = s.Normals[i][j];
-                cell.Light[at] = s.Light[i][j];
-                cell.UV[at] = s.UV[i][j];
-                cell.Roughness[at] = s.Roughness[i][j];
-            }
-        cell.Ready = true;
-    });
-}
-
-bool TFractalRenderEngine::TakeSubdivision(const TCellGeometry& jittered, const TCellGeometry& plain, int level)
-{
-    if (!drawingPlan_)
-        return false;
-    // Cells come in the order they were planned, less those that were not subdivided ahead
-    // (outside the view, or at a level no cell is drawn at), which are passed over.
-    const std::vector<TPlannedCell>& plan = linePlan_;
-    while (nextSubdivided_ < planned_) {
-        const TPlannedCell& cell = plan[nextSubdivided_];
-        const bool same = cell.Level == level && SameSubdivisionInputs(cell.Jittered, jittered) &&
-                          std::memcmp(&cell.Plain.Corners, &plain.Corners, sizeof plain.Corners) == 0;
-        if (!same && cell.Ready)
-            return false; // a cell that was not planned: made here, the plan waits
-        ++nextSubdivided_;
-        if (!same)
-            continue;
-        if (!cell.Ready)
-            return false;
-        const int side = FractalTables::SubdivisionCount(level) + 3;
-        for (int i = 0; i < side; ++i)
-            for (int j = 0; j < side; ++j) {
-                const size_t at = static_cast<size_t>(i) * side + j;
-                SubVertices[i][j] = cell.Vertices[at];
-                SubNormals[i][j] = cell.Normals[at];
-                SubLight[i][j] = cell.Light[at];
-                SubUV[i][j] = cell.UV[at];
-                SubRoughness[i][j] = cell.Roughness[at];
-            }
-        return true;
+    cell.Ready = cell.Outside = false;
+    const int level = cell.Level;
+    if (level < 0 || level > RenderDepth || level > MaxCellLevel)
+        return;
+    const bool water = cell.Jittered.CornerFlooded[0] == 1;
+    const bool ecology = vegetation && !water && cell.Jittered.LandPiece == 0;
+    if (!ecology && CellOutsideView(cell.Jittered)) {
+        cell.Outside = true;
+        return;
     }
-    return false;
+    thread_local std::unique_ptr<TSubVertexScratch> scratch;
+    if (!scratch)
+        scratch = std::make_unique<TSubVertexScratch>();
+    TSubVertexScratch& s = *scratch;
+    const TSubVertexArrays arrays{s.Vertices, s.Normals, s.Light, s.UV, s.Roughness};
+    const int n = FractalTables::SubdivisionCount(level);
+    Subdivide(arrays, n, cell.Jittered, cell.Plain, water);
+    // Rows 0 .. n + 2 of columns 0 .. n + 2: the cell and its ring.
+    const int side = n + 3;
+    cell.Vertices.resize(static_cast<size_t>(side) * side);
+    cell.Normals.resize(cell.Vertices.size());
+    cell.Light.resize(cell.Vertices.size());
+    cell.Roughness.resize(cell.Vertices.size());
+    for (int i = 0; i < side; ++i) {
+        const size_t row = static_cast<size_t>(i) * side;
+        std::copy(s.Vertices[i], s.Vertices[i] + side, cell.Vertices.begin() + row);
+        std::copy(s.Normals[i], s.Normals[i] + side, cell.Normals.begin() + row);
+        std::copy(s.Light[i], s.Light[i] + side, cell.Light.begin() + row);
+        std::copy(s.Roughness[i], s.Roughness[i] + side, cell.Roughness.begin() + row);
+    }
+    cell.QuadSides.resize(static_cast<size_t>(n) * n);
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) {
+            const TVector3 corners[4] = {s.Vertices[i + 1][j + 1], s.Vertices[i + 2][j + 1],
+                                         s.Vertices[i + 2][j + 2], s.Vertices[i + 1][j + 2]};
+            cell.QuadSides[static_cast<size_t>(i) * n + j] = static_cast<uint8_t>(SubQuadTextureSide(corners));
+        }
+    cell.Ready = true;
 }
 
-void TFractalRenderEngine::SubQuadRecord(const TCellGeometry& jittered, int i, int j, TCellGeometry& q,
-                                         double (&roughness)[4]) const
+void TFractalRenderEngine::SubQuadRecord(const TSubdivisionView& s, const TCellGeometry& jittered, int i, int j,
+                                         TCellGeometry& q, double (&roughness)[4])
 {
     q = jittered;
-    const int at[4][2] = {{i + 1, j + 1}, {i + 2, j + 1}, {i + 2, j + 2}, {i + 1, j + 2}};
+    const size_t at[4] = {s.At(i + 1, j + 1), s.At(i + 2, j + 1), s.At(i + 2, j + 2), s.At(i + 1, j + 2)};
     static constexpr TDoublePoint kTexturePositions[4] = {{0, 0}, {0, 1}, {1, 1}, {1, 0}};
     double light = 0;
     for (int k = 0; k < 4; ++k) {
-        q.Corners[k] = SubVertices[at[k][0]][at[k][1]];
-        q.CornerNormals[k] = SubNormals[at[k][0]][at[k][1]];
-        q.CornerLight[k] = SubLight[at[k][0]][at[k][1]];
+        q.Corners[k] = s.Vertices[at[k]];
+        q.CornerNormals[k] = s.Normals[at[k]];
+        q.CornerLight[k] = s.Light[at[k]];
         q.CornerUV[k] = kTexturePositions[k];
-        roughness[k] = SubRoughness[at[k][0]][at[k][1]];
+        roughness[k] = s.Roughness[at[k]];
         light += q.CornerLight[k];
     }
     q.Centre = AverageOfFour(q.Corners[0], q.Corners[1], q.Corners[2], q.Corners[3]);
@@ -425,7 +383,55 @@ void TFractalRenderEngine::SubQuadRecord(const TCellGeometry& jittered, int i, i
     q.MeanLight = light / 4;
 }
 
+void TFractalRenderEngine::SubQuadTexels(const TSubdivisionView& s, const TCellGeometry& jittered, int i, int j,
+                                         TTexelQuad& quad, double (&roughness)[4])
+{
+    const size_t at[4] = {s.At(i + 1, j + 1), s.At(i + 2, j + 1), s.At(i + 2, j + 2), s.At(i + 1, j + 2)};
+    for (int k = 0; k < 4; ++k) {
+        quad.Corners[k] = s.Vertices[at[k]];
+        quad.CornerNormals[k] = s.Normals[at[k]];
+        quad.CornerLight[k] = s.Light[at[k]];
+        roughness[k] = s.Roughness[at[k]];
+    }
+    quad.Column = jittered.Column;
+    quad.Row = jittered.Row;
+    quad.CentreY = AverageOfFour(quad.Corners[0], quad.Corners[1], quad.Corners[2], quad.Corners[3]).Y;
+}
+
+int TFractalRenderEngine::SubQuadTextureSide(const TVector3 (&corners)[4]) const
+{
+    const TPointProjector& projector = *CellProjector;
+    bool inView = false, finite = true;
+    double minX = 0, maxX = 0, minY = 0, maxY = 0;
+    for (const TVector3& corner : corners) {
+        finite = finite && Finite(corner);
+        TVector3 window;
+        if (!projector.Project(corner, window))
+            continue;
+        if (!inView) {
+            minX = maxX = window.X;
+            minY = maxY = window.Y;
+            inView = true;
+        } else {
+            minX = std::min<double>(minX, window.X);
+            maxX = std::max<double>(maxX, window.X);
+            minY = std::min<double>(minY, window.Y);
+            maxY = std::max<double>(maxY, window.Y);
+        }
+    }
+    // A corner without a position (a damaged height) would make a torn triangle.
+    if (!inView || !finite)
+        return 0;
+    return FractalTables::TextureSideFor(std::max(maxX - minX, maxY - minY), RenderDepth);
+}
+
 void TFractalRenderEngine::DrawFractalCell(const TCellGeometry& jittered, const TCellGeometry& plain, int level)
+{
+    DrawCellFrom(jittered, plain, level, nullptr);
+}
+
+void TFractalRenderEngine::DrawCellFrom(const TCellGeometry& jittered, const TCellGeometry& plain, int level,
+                                        const TPlannedCell* planned)
 {
     // The sub-vertex arrays hold the finest level of the deepest fractal depth and its ring.
     static_assert((1 << MaxCellLevel) + 1 + 2 < CellArraySide);
@@ -442,15 +448,22 @@ void TFractalRenderEngine::DrawFractalCell(const TCellGeometry& jittered, const 
         PrepareCellProjection();
     // A cell that cannot reach into the view is not subdivided at all, unless its sub-quads are
     // to grow plants.
-    if (!ecology && CellOutsideView(jittered)) {
+    if (planned ? planned->Outside : !ecology && CellOutsideView(jittered)) {
         if (vegetation)
             DrawCellPlants();
         return;
     }
 
-    if (!TakeSubdivision(jittered, plain, level)) {
+    TSubdivisionView view;
+    const uint8_t* sides = nullptr;
+    if (planned && planned->Ready) {
+        view = {planned->Vertices.data(), planned->Normals.data(), planned->Light.data(), planned->Roughness.data(),
+                static_cast<size_t>(n) + 3};
+        sides = planned->QuadSides.data();
+    } else {
         const TSubVertexArrays own{SubVertices, SubNormals, SubLight, SubUV, SubRoughness};
         Subdivide(own, n, jittered, plain, water);
+        view = {&SubVertices[0][0], &SubNormals[0][0], &SubLight[0][0], &SubRoughness[0][0], CellArraySide};
     }
 
     TCellGeometry q;
@@ -458,41 +471,31 @@ void TFractalRenderEngine::DrawFractalCell(const TCellGeometry& jittered, const 
     if (ecology)
         for (int i = 0; i < n; ++i)
             for (int j = 0; j < n; ++j) {
-                SubQuadRecord(jittered, i, j, q, roughness);
+                SubQuadRecord(view, jittered, i, j, q, roughness);
                 DrawCellEcology(q);
             }
 
-    const TPointProjector& projector = *CellProjector;
     for (int i = 0; i < n; ++i)
         for (int j = 0; j < n; ++j) {
-            SubQuadRecord(jittered, i, j, q, roughness);
-            bool inView = false, finite = true;
-            double minX = 0, maxX = 0, minY = 0, maxY = 0;
-            for (const TVector3& corner : q.Corners) {
-                finite = finite && Finite(corner);
-                TVector3 window;
-                if (!projector.Project(corner, window))
-                    continue;
-                if (!inView) {
-                    minX = maxX = window.X;
-                    minY = maxY = window.Y;
-                    inView = true;
-                } else {
-                    minX = std::min<double>(minX, window.X);
-                    maxX = std::max<double>(maxX, window.X);
-                    minY = std::min<double>(minY, window.Y);
-                    maxY = std::max<double>(maxY, window.Y);
-                }
+            int side;
+            if (sides) {
+                side = sides[static_cast<size_t>(i) * n + j];
+            } else {
+                const TVector3 corners[4] = {view.Vertices[view.At(i + 1, j + 1)], view.Vertices[view.At(i + 2, j + 1)],
+                                             view.Vertices[view.At(i + 2, j + 2)], view.Vertices[view.At(i + 1, j + 2)]};
+                side = SubQuadTextureSide(corners);
             }
-            // A corner without a position (a damaged height) would make a torn triangle.
-            if (!inView || !finite)
+            if (side == 0)
                 continue;
-            CellTextureSide = FractalTables::TextureSideFor(std::max(maxX - minX, maxY - minY), RenderDepth);
+            CellTextureSide = side;
             if (PerQuadTextures) {
+                SubQuadRecord(view, jittered, i, j, q, roughness);
                 UploadCellTexture(q, roughness, water);
                 DrawTexturedQuad(q);
             } else {
-                BatchCellTexture(q, roughness, water);
+                TTexelQuad quad;
+                SubQuadTexels(view, jittered, i, j, quad, roughness);
+                BatchCellTexture(quad, roughness, water);
             }
             ++QuadCount;
             if (level == jittered.Level && UrbanDrawn == 0)
@@ -650,10 +653,9 @@ void TFractalRenderEngine::KeepTexelResult(const TTexelQuad& q, bool water, cons
     }
 }
 
-void TFractalRenderEngine::ComputeCellTexels(const TCellGeometry& q, const double (&roughness)[4], bool water)
+void TFractalRenderEngine::ComputeCellTexels(const TTexelQuad& quad, const double (&roughness)[4], bool water)
 {
     // Water reflects what the four corners see; blended across the sub-quad.
-    const TTexelQuad quad = TexelQuadOf(q);
     TFloatRGB sky[4], reflected[4];
     if (water)
         CornerReflections(quad, sky, reflected);
@@ -669,14 +671,14 @@ void TFractalRenderEngine::ComputeCellTexels(const TCellGeometry& q, const doubl
     CurrentColour = last;
 }
 
-void TFractalRenderEngine::BatchCellTexture(const TCellGeometry& q, const double (&roughness)[4], bool water)
+void TFractalRenderEngine::BatchCellTexture(const TTexelQuad& quad, const double (&roughness)[4], bool water)
 {
     const int side = CellTextureSide;
     const bool deferred = ThreadCount != 1;
     if (TexelBatches[FillingBatch].Vertices.size() >= std::max<size_t>(TexelBatchLimit, 1) * 6 * kVertexFloats)
         HandOverBatch();
     if (!deferred)
-        ComputeCellTexels(q, roughness, water);
+        ComputeCellTexels(quad, roughness, water);
     TTexelAtlas::TSlot slot;
     if (!TexelBatches[FillingBatch].Atlas.Allocate(side, slot)) {
         HandOverBatch();
@@ -689,7 +691,7 @@ void TFractalRenderEngine::BatchCellTexture(const TCellGeometry& q, const double
         // what it would have seen had they been shaded now: the generator moves on by the draws
         // they take, and the shading counter counts them.
         TTexelJob& job = batch.Jobs.emplace_back();
-        job.Quad = TexelQuadOf(q);
+        job.Quad = quad;
         std::copy(roughness, roughness + 4, job.Roughness);
         job.Water = water;
         job.Side = side;
@@ -716,12 +718,19 @@ void TFractalRenderEngine::BatchCellTexture(const TCellGeometry& q, const double
     } else {
         StoreTexels(batch.Atlas, slot, Texels, side);
     }
-    // The fan (0, 1, 2, 3) as the triangles (0, 1, 2) and (0, 2, 3).
+    // The fan (0, 1, 2, 3) as the triangles (0, 1, 2) and (0, 2, 3); the corners' texture
+    // positions are those of every sub-quad.
+    static constexpr float kTexturePositions[4][2] = {{0, 0}, {0, 1}, {1, 1}, {1, 0}};
+    const size_t at = batch.Vertices.size();
+    batch.Vertices.resize(at + 6 * kVertexFloats);
+    float* out = batch.Vertices.data() + at;
     for (int k : {0, 1, 2, 0, 2, 3}) {
-        float s, t;
-        TTexelAtlas::TexCoord(slot, static_cast<float>(q.CornerUV[k].X), static_cast<float>(q.CornerUV[k].Y), s, t);
-        const TVector3& v = q.Corners[k];
-        batch.Vertices.insert(batch.Vertices.end(), {s, t, v.X, v.Y, v.Z});
+        TTexelAtlas::TexCoord(slot, kTexturePositions[k][0], kTexturePositions[k][1], out[0], out[1]);
+        const TVector3& v = quad.Corners[k];
+        out[2] = v.X;
+        out[3] = v.Y;
+        out[4] = v.Z;
+        out += kVertexFloats;
     }
 }
 
@@ -764,25 +773,30 @@ void TFractalRenderEngine::ShadeBatch(TTexelBatch& batch)
 
 void TFractalRenderEngine::HandOverBatch()
 {
-    DrawHandedBatch();
     TTexelBatch& batch = TexelBatches[FillingBatch];
     if (batch.Vertices.empty()) {
+        DrawHandedBatch();
         batch.Clear();
         return;
     }
-    // Drawn when the next batch is handed over (or at the end), whichever way its texels are
-    // shaded, so that OpenGL sees the same commands in the same order either way.
+    // The batch handed over before is drawn when this one is handed over (or at the end),
+    // whichever way its texels are shaded, so that OpenGL sees the same commands in the same
+    // order either way. This one's texels are being shaded meanwhile.
+    const int previous = FinishHandedShading();
     HandedBatch = FillingBatch;
     FillingBatch = 1 - FillingBatch;
     if (!batch.Jobs.empty())
         HandedShading = std::async(std::launch::async, [this, &batch] { ShadeBatch(batch); });
+    if (previous >= 0)
+        DrawAtlas(TexelBatches[previous]);
 }
 
-void TFractalRenderEngine::DrawHandedBatch()
+int TFractalRenderEngine::FinishHandedShading()
 {
     if (HandedBatch < 0)
-        return;
-    TTexelBatch& batch = TexelBatches[HandedBatch];
+        return -1;
+    const int handed = HandedBatch;
+    TTexelBatch& batch = TexelBatches[handed];
     HandedBatch = -1;
     if (HandedShading.valid()) {
         try {
@@ -795,7 +809,14 @@ void TFractalRenderEngine::DrawHandedBatch()
         if (!batch.Jobs.empty())
             CurrentColour = batch.Last;
     }
-    DrawAtlas(batch);
+    return handed;
+}
+
+void TFractalRenderEngine::DrawHandedBatch()
+{
+    const int handed = FinishHandedShading();
+    if (handed >= 0)
+        DrawAtlas(TexelBatches[handed]);
 }
 
 void TFractalRenderEngine::WaitForHandedBatch()
@@ -877,7 +898,7 @@ void TFractalRenderEngine::DrawAtlas(TTexelBatch& batch)
 
 void TFractalRenderEngine::UploadCellTexture(const TCellGeometry& q, const double (&roughness)[4], bool water)
 {
-    ComputeCellTexels(q, roughness, water);
+    ComputeCellTexels(TexelQuadOf(q), roughness, water);
     const TGLEntryPoints& gl = GL();
     const int side = CellTextureSide;
     gl.glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
@@ -918,12 +939,12 @@ void TFractalRenderEngine::FlushCellBatches()
     HandOverBatch();
     DrawHandedBatch();
     CellProjector.reset();
+    planProjector_.reset();
 }
 
 void TFractalRenderEngine::ReleaseCellTextures()
 {
     // Pending sub-quads of a render that failed are dropped with their textures.
-    planning_ = drawingPlan_ = false;
     WaitForHandedBatch();
     HandedShading = {};
     HandedBatch = -1;
@@ -931,6 +952,7 @@ void TFractalRenderEngine::ReleaseCellTextures()
         batch.Clear();
     FillingBatch = 0;
     CellProjector.reset();
+    planProjector_.reset();
     const TGLEntryPoints* gl = GLEntryPoints();
     for (int k = 0; k < 2; ++k) {
         if (AtlasTextureMade[k] && gl)

@@ -5,6 +5,7 @@
 #include "project/Messages.h"
 #include "project/Project.h"
 #include "render/GLPanel.h"
+#include "render/ParallelFor.h"
 #include "shell/BaseUnit.h"
 
 #include <QImage>
@@ -12,6 +13,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <mutex>
+#include <functional>
+#include <condition_variable>
 #include <exception>
 #include <filesystem>
 #include <memory>
@@ -135,6 +139,100 @@ bool FolderExists(std::string folder)
 
 // Every stage of a render (the sky dome, the cells, the buildings) sees the clamped fractal depth;
 // the project's own value comes back when the render ends, unless the project was replaced.
+// Plans the lines of a traversal on a helper thread, one after the other (a line's plan reads the
+// levels the line before it set) and at most `depth` lines ahead of the one being drawn. The
+// drawing thread can hold the planning between two lines, while it lets messages run.
+class TLinePlanner {
+public:
+    TLinePlanner(int lines, int depth, std::function<void(int)> plan)
+        : lines_(lines), depth_(depth), plan_(std::move(plan))
+    {
+        running_ = RunInBackground([this] { Run(); }, TWorkPool::Waited);
+    }
+    // Whatever ends the traversal, the planning (which uses the engine) ends first.
+    ~TLinePlanner()
+    {
+        {
+            const std::lock_guard<std::mutex> hold(lock_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+        running_.wait();
+    }
+    // Until line `step` is planned; raises what its planning raised.
+    void WaitFor(int step)
+    {
+        std::unique_lock<std::mutex> hold(lock_);
+        changed_.wait(hold, [&] { return planned_ > step || failure_; });
+        if (planned_ <= step)
+            std::rethrow_exception(failure_);
+    }
+    // Line `step` is drawn: its plan may be reused.
+    void Drawn(int step)
+    {
+        {
+            const std::lock_guard<std::mutex> hold(lock_);
+            drawn_ = step + 1;
+        }
+        changed_.notify_all();
+    }
+    // Until no line is being planned, and none starts before Release.
+    void Hold()
+    {
+        std::unique_lock<std::mutex> hold(lock_);
+        held_ = true;
+        changed_.wait(hold, [&] { return !busy_; });
+    }
+    void Release()
+    {
+        {
+            const std::lock_guard<std::mutex> hold(lock_);
+            held_ = false;
+        }
+        changed_.notify_all();
+    }
+
+private:
+    void Run()
+    {
+        for (int step = 0; step < lines_; ++step) {
+            {
+                std::unique_lock<std::mutex> hold(lock_);
+                changed_.wait(hold, [&] { return stop_ || (!held_ && step - drawn_ < depth_); });
+                if (stop_)
+                    return;
+                busy_ = true;
+            }
+            std::exception_ptr failure;
+            try {
+                plan_(step);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            {
+                const std::lock_guard<std::mutex> hold(lock_);
+                busy_ = false;
+                if (failure)
+                    failure_ = failure;
+                else
+                    planned_ = step + 1;
+            }
+            changed_.notify_all();
+            if (failure)
+                return;
+        }
+    }
+
+    const int lines_, depth_;
+    const std::function<void(int)> plan_;
+    std::mutex lock_;
+    std::condition_variable changed_;
+    int planned_ = 0, drawn_ = 0;
+    bool held_ = false, busy_ = false, stop_ = false;
+    std::exception_ptr failure_;
+    std::future<void> running_;
+};
+
 std::string FailureText(const std::exception_ptr& failure)
 {
     try {
@@ -344,44 +442,122 @@ void TFractalRenderEngine::DrawSurface()
     const int innerCount = rowMajor ? sx - 1 : sy - 1;
     const double total = static_cast<double>(sx - 1) * (sy - 1);
     double counter = 0;
-    // With several threads, the cell pieces of each line are planned first (the same calls in the
-    // same order, without drawing) and subdivided on every thread; the drawing then takes the
-    // subdivisions in turn.
-    const bool ahead = ThreadCount != 1 && !previewRender_;
-    planning_ = drawingPlan_ = false;
-    for (int step = 0; step < outerCount && !Aborted; ++step) {
-        const int outer = order.OuterAscending ? step : outerCount - 1 - step;
-        StatusSink().SetProgress(Percent(counter, total));
-        PumpMessages(true);
-        if (ahead) {
-            planning_ = true;
-            planned_ = 0;
-            try {
-                for (int inner = 0; inner < innerCount; ++inner) {
-                    if (rowMajor)
-                        DrawSurfaceCell(inner, outer);
-                    else
-                        DrawSurfaceCell(outer, inner);
-                }
-            } catch (...) {
-                planning_ = false;
-                throw;
+    const auto lineAt = [&](int step) { return order.OuterAscending ? step : outerCount - 1 - step; };
+    if (ThreadCount == 1 || previewRender_) {
+        for (int step = 0; step < outerCount && !Aborted; ++step) {
+            const int outer = lineAt(step);
+            StatusSink().SetProgress(Percent(counter, total));
+            PumpMessages(true);
+            for (int inner = 0; inner < innerCount && !Aborted; ++inner) {
+                if (rowMajor)
+                    DrawSurfaceCell(inner, outer);
+                else
+                    DrawSurfaceCell(outer, inner);
+                ++counter;
+                PumpMessages(false);
             }
-            planning_ = false;
-            SubdivideAhead(linePlan_, planned_);
-            drawingPlan_ = true;
-            nextSubdivided_ = 0;
         }
-        for (int inner = 0; inner < innerCount && !Aborted; ++inner) {
-            if (rowMajor)
-                DrawSurfaceCell(inner, outer);
-            else
-                DrawSurfaceCell(outer, inner);
-            ++counter;
-            PumpMessages(false);
-        }
-        drawingPlan_ = false;
+        return;
     }
+
+    // With several threads, each line is planned first: the same calls in the same order, without
+    // drawing, recording the cell pieces; they are then subdivided and sized on every thread and
+    // drawn in their order. Lines are planned on helpers, a few ahead of the one being drawn, so
+    // the drawing thread is left with drawing. Messages are pumped between lines while the
+    // planning is held, so nothing changes the project under a plan being made.
+    StatusSink().SetProgress(0);
+    PumpMessages(true);
+    if (Aborted)
+        return;
+    // Read here, on the drawing thread, with the matrices the surface is drawn with.
+    if (!CellProjector)
+        PrepareCellProjection();
+    planProjector_.emplace();
+    // A line's cells are read while the line before is being subdivided: their pieces need the
+    // levels of both.
+    PlanCells(lineAt(0), lineSlots_[0]);
+    TLinePlanner planner(outerCount, LinesPlannedAhead, [&](int step) {
+        PlanLine(lineSlots_[step % 2], linePlans_[step % LinesPlannedAhead], [&] {
+            if (step + 1 < outerCount)
+                PlanCells(lineAt(step + 1), lineSlots_[(step + 1) % 2]);
+        });
+    });
+    for (int step = 0; step < outerCount && !Aborted; ++step) {
+        planner.WaitFor(step);
+        StatusSink().SetProgress(Percent(counter, total));
+        if (PumpDue()) {
+            planner.Hold();
+            PumpMessages(true);
+            planner.Release();
+            if (Aborted)
+                break;
+        }
+        const TLinePlan& plan = linePlans_[step % LinesPlannedAhead];
+        for (size_t k = 0; k < plan.Count && !Aborted; ++k) {
+            const TPlannedCell& cell = plan.Cells[k];
+            UrbanDrawn = 0;
+            DrawCellFrom(cell.Jittered, cell.Plain, cell.Level, &cell);
+        }
+        planner.Drawn(step);
+        counter += innerCount;
+    }
+}
+
+void TFractalRenderEngine::PlanCells(int outer, std::vector<TCellSlot>& line)
+{
+    TProject& p = Project();
+    const int sx = Columns(p), sy = Rows(p);
+    const bool rowMajor = FractalTables::TraversalOrderFor(Eye, Target).Outer == FractalTables::TTraversalAxis::Rows;
+    const int innerCount = std::max(0, rowMajor ? sx - 1 : sy - 1);
+    line.resize(static_cast<size_t>(innerCount));
+    for (int inner = 0; inner < innerCount; ++inner) {
+        TCellSlot& slot = line[static_cast<size_t>(inner)];
+        slot.Drawn = p.GetCellGeometry(rowMajor ? inner : outer, rowMajor ? outer : inner, slot.Whole) &&
+                     slot.Whole.Depth >= 0.0 && !slot.Whole.HasNull;
+        if (!slot.Drawn)
+            continue;
+        SetCellLevel(slot.Whole, &*planProjector_);
+        slot.Split = FractalTables::SplitShoreCell(slot.Whole, slot.Water, slot.Land);
+    }
+}
+
+void TFractalRenderEngine::PlanLine(const std::vector<TCellSlot>& line, TLinePlan& plan,
+                                    const std::function<void()>& meanwhile)
+{
+    // The pieces in drawing order, as DrawSurfaceCell would draw them: each cell at its levels
+    // (the levels of this line and of the one before are set), whole or as its water and its land.
+    plan.Count = 0;
+    const auto add = [&](const TCellGeometry& piece, int level) {
+        if (plan.Count == plan.Cells.size())
+            plan.Cells.emplace_back();
+        TPlannedCell& cell = plan.Cells[plan.Count++];
+        cell.Source = &piece;
+        cell.Level = level;
+    };
+    for (const TCellSlot& slot : line) {
+        if (!slot.Drawn)
+            continue;
+        int levels[3];
+        const int count = CellLevels(slot.Whole, levels);
+        for (int l = 0; l < count; ++l) {
+            if (slot.Split) {
+                add(slot.Water, levels[l]);
+                add(slot.Land, levels[l]);
+            } else {
+                add(slot.Whole, levels[l]);
+            }
+        }
+    }
+    // Made on every thread; one of them does what is to be done meanwhile.
+    ParallelFor(ThreadCount, plan.Count + 1, [&](size_t k) {
+        if (k == 0) {
+            meanwhile();
+            return;
+        }
+        TPlannedCell& cell = plan.Cells[k - 1];
+        CellAtLevel(*cell.Source, cell.Plain, cell.Jittered);
+        PrepareAhead(cell);
+    });
 }
 
 void TFractalRenderEngine::CleanUp()
@@ -398,18 +574,23 @@ void TFractalRenderEngine::CleanUp()
     }
 }
 
-void TFractalRenderEngine::PumpMessages(bool force)
+bool TFractalRenderEngine::PumpDue() const
 {
     const TClock::time_point now = TClock::now();
-    if (!force && now - lastPump_ < std::chrono::milliseconds(4))
-        return;
+    if (now - lastPump_ < std::chrono::milliseconds(4))
+        return false;
     // A message may change the project (an editor, a dialog), so none runs while texels are
     // being shaded from it on other threads: the pump comes at a later cell once they are done,
     // or waits for them when it has been put off for long.
-    if (HandedBatchShading() && now - lastPump_ < std::chrono::milliseconds(40))
+    return !HandedBatchShading() || now - lastPump_ >= std::chrono::milliseconds(40);
+}
+
+void TFractalRenderEngine::PumpMessages(bool force)
+{
+    if (!force && !PumpDue())
         return;
     WaitForHandedBatch();
-    lastPump_ = now;
+    lastPump_ = TClock::now();
     StatusSink().ProcessMessages();
 }
 
@@ -452,9 +633,7 @@ void TFractalRenderEngine::PreprocessWater()
     TCellArray& cells = p.Grid.Cells;
     const int sx = Columns(p), sy = Rows(p);
     StatusSink().SetProgress(0);
-    for (int r = 1; r <= sy - 2; ++r) {
-        StatusSink().SetProgress(Percent(r, sy));
-        StatusSink().ProcessMessages();
+    const auto markRow = [&](int r) {
         for (int c = 1; c <= sx - 2; ++c) {
             const uint8_t own = cells[c][r].Flooded;
             uint8_t edge = 0;
@@ -467,6 +646,14 @@ void TFractalRenderEngine::PreprocessWater()
                 }
             cells[c][r].WaterEdge = edge;
         }
+    };
+    // Marks read flood values only: rows on every core, a band at a time, pumped between bands.
+    const int band = std::max(1, 65536 / std::max(1, sx));
+    for (int first = 1; first <= sy - 2; first += band) {
+        StatusSink().SetProgress(Percent(first, sy));
+        StatusSink().ProcessMessages();
+        const int count = std::min(band, sy - 1 - first);
+        ParallelFor(ThreadCount, static_cast<size_t>(count), [&](size_t k) { markRow(first + static_cast<int>(k)); });
     }
 }
 
@@ -476,12 +663,14 @@ void TFractalRenderEngine::PrepareVertexData()
     try {
         p.BuildLayerMap();
         const int sx = Columns(p), sy = Rows(p);
-        for (int r = 0; r < sy; ++r)
-            for (int c = 0; c < sx; ++c) {
+        ParallelFor(ThreadCount, static_cast<size_t>(std::max(0, sx)), [&](size_t k) {
+            const int c = static_cast<int>(k);
+            for (int r = 0; r < sy; ++r) {
                 TGridCell& cell = p.Grid.Cells[c][r];
                 cell.CachedRoughness = p.RoughnessAt(c, r);
                 cell.Level = -1;
             }
+        });
     } catch (...) {
         // A layer map that cannot be built leaves the surface without layers, not without a picture.
     }
@@ -542,32 +731,50 @@ void TFractalRenderEngine::DrawSurfaceCell(int32_t column, int32_t row)
         DrawFlatQuad(g);
         return;
     }
+    SetCellLevel(g, nullptr);
+    int levels[3];
+    const int count = CellLevels(g, levels);
+    for (int k = 0; k < count; ++k)
+        DrawCellPieces(g, levels[k]);
+}
+
+void TFractalRenderEngine::SetCellLevel(TCellGeometry& g, const TPointProjector* projector)
+{
+    TProject& p = Project();
     const int level = LevelForDepth(g.Depth);
-    TCellArray& cells = p.Grid.Cells;
-    cells[column][row].Level = static_cast<int8_t>(level);
+    p.Grid.Cells[g.Column][g.Row].Level = static_cast<int8_t>(level);
     g.Level = level;
     // Only plants and buildings read the screen test; without them it is not worth a projection.
     if (!p.Fractal.DrawNoModels) {
         double size = 0;
-        g.Visible = CellScreenSize(g, true, size) ? 1 : 0;
+        const bool visible = projector ? CellScreenSize(g, true, size, *projector) : CellScreenSize(g, true, size);
+        g.Visible = visible ? 1 : 0;
     }
-    DrawCellPieces(g, level);
+}
 
-    // Neighbours drawn earlier at another level: draw this cell once more at theirs, so the two
-    // meshes overlap along the shared edge.
+int TFractalRenderEngine::CellLevels(const TCellGeometry& g, int (&levels)[3]) const
+{
+    // Its own, then the level of each neighbour drawn earlier at another: the cell is drawn once
+    // more at theirs, so the two meshes overlap along the shared edge.
+    const TProject& p = Project();
+    const TCellArray& cells = p.Grid.Cells;
     const int sx = Columns(p), sy = Rows(p);
+    const int column = g.Column, row = g.Row, level = g.Level;
+    int count = 0;
+    levels[count++] = level;
     const int n = ColumnsAscending ? column - 1 : column + 1;
     if (n >= 0 && n < sx) {
         const int other = cells[n][row].Level;
         if (other >= 0 && other != level)
-            DrawCellPieces(g, other);
+            levels[count++] = other;
     }
     const int m = RowsAscending ? row - 1 : row + 1;
     if (m >= 0 && m < sy) {
         const int other = cells[column][m].Level;
         if (other >= 0 && other != level)
-            DrawCellPieces(g, other);
+            levels[count++] = other;
     }
+    return count;
 }
 
 void TFractalRenderEngine::DrawCellPieces(const TCellGeometry& geometry, int level)
@@ -581,31 +788,28 @@ void TFractalRenderEngine::DrawCellPieces(const TCellGeometry& geometry, int lev
     DrawCellAtLevel(land, level);
 }
 
-void TFractalRenderEngine::DrawCellAtLevel(const TCellGeometry& geometry, int level)
+void TFractalRenderEngine::CellAtLevel(const TCellGeometry& geometry, TCellGeometry& plain,
+                                       TCellGeometry& jittered) const
 {
     static constexpr TDoublePoint uv[4] = {{0, 0}, {0, 1}, {1, 1}, {1, 0}};
-    TCellGeometry plain = geometry;
+    plain = geometry;
     for (int k = 0; k < 4; ++k)
         plain.CornerUV[k] = uv[k];
     plain.NearCamera = std::fabs(geometry.Column - cameraGrid_.X) < nearCameraRange_ &&
                                std::fabs(geometry.Row - cameraGrid_.Z) < nearCameraRange_
                            ? 1
                            : 0;
-    TCellGeometry jittered = plain;
+    jittered = plain;
     for (int k = 0; k < 4; ++k) {
         jittered.Corners[k].X = static_cast<float>(jittered.Corners[k].X + geometry.CornerJitter[k].X);
         jittered.Corners[k].Z = static_cast<float>(jittered.Corners[k].Z + geometry.CornerJitter[k].Y);
     }
-    if (planning_) {
-        if (planned_ == linePlan_.size())
-            linePlan_.emplace_back();
-        TPlannedCell& cell = linePlan_[planned_++];
-        cell.Jittered = jittered;
-        cell.Plain = plain;
-        cell.Level = level;
-        cell.Ready = false;
-        return;
-    }
+}
+
+void TFractalRenderEngine::DrawCellAtLevel(const TCellGeometry& geometry, int level)
+{
+    TCellGeometry plain, jittered;
+    CellAtLevel(geometry, plain, jittered);
     UrbanDrawn = 0;
     DrawFractalCell(jittered, plain, level);
 }

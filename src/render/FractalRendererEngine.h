@@ -18,6 +18,7 @@
 #include "project/ProjectGeometry.h"
 
 #include <cstdint>
+#include <functional>
 #include <future>
 #include <optional>
 #include <memory>
@@ -152,7 +153,14 @@ public:
     void PrecalculateVisibility();
     int LevelForDepth(double depth) const;
     void DrawSurfaceCell(int32_t column, int32_t row);
+    // Sets the level of a cell that is drawn (and, with plants or buildings, its screen test:
+    // with the projector given, or the current matrices).
+    void SetCellLevel(TCellGeometry& cell, const TPointProjector* projector);
+    // The levels a cell is drawn at, in order; returns their count.
+    int CellLevels(const TCellGeometry& cell, int (&levels)[3]) const;
     void DrawCellPieces(const TCellGeometry& geometry, int level);
+    // A cell piece as drawn at a level: its plain and its jittered corners.
+    void CellAtLevel(const TCellGeometry& geometry, TCellGeometry& plain, TCellGeometry& jittered) const;
     void DrawCellAtLevel(const TCellGeometry& geometry, int level);
     void DrawFlatQuad(const TCellGeometry& geometry);
 
@@ -165,6 +173,8 @@ private:
     // Lets pending window messages run: always when forced, otherwise at most every few
     // milliseconds, so the Abort button is heard without a pump per cell.
     void PumpMessages(bool force);
+    // Whether an unforced pump would let messages run now.
+    bool PumpDue() const;
     // Closes the running stage under name and starts the next one.
     void StageDone(const char* name);
 
@@ -320,36 +330,70 @@ private:
                    bool water) const;
 
 public:
-    // A cell piece the traversal is about to draw, and its subdivision made ahead on another
-    // thread (rows and columns 0 .. N + 2 of the sub-vertex arrays, row-major).
+    // A cell piece the traversal is about to draw, and what is made of it ahead on other threads:
+    // its subdivision (rows and columns 0 .. N + 2 of the sub-vertex arrays, row-major) and the
+    // texture side of each sub-quad (row-major, 0 where the sub-quad is not drawn).
     struct TPlannedCell {
+        const TCellGeometry* Source = nullptr; // the piece, in its line's cell slots
         TCellGeometry Jittered, Plain;
         int Level = 0;
-        bool Ready = false;
+        bool Ready = false;   // subdivided
+        bool Outside = false; // cannot reach into the view: not subdivided at all
         std::vector<TVector3> Vertices, Normals;
         std::vector<double> Light, Roughness;
-        std::vector<TDoublePoint> UV;
+        std::vector<uint8_t> QuadSides;
     };
-    // Subdivides the first count planned cells on every thread.
-    void SubdivideAhead(std::vector<TPlannedCell>& plan, size_t count);
+    // Subdivides and sizes a planned cell (on any thread).
+    void PrepareAhead(TPlannedCell& cell) const;
 
 private:
-    // Copies the next planned subdivision into the engine's arrays when it is the one of these
-    // inputs; false when the cell is to be subdivided here.
-    bool TakeSubdivision(const TCellGeometry& jittered, const TCellGeometry& plain, int level);
-    // The cell pieces of the line being drawn, in drawing order: while planning_ is set,
-    // DrawCellAtLevel adds to them instead of drawing. Entries are reused from line to line.
-    std::vector<TPlannedCell> linePlan_;
-    bool planning_ = false;
-    size_t planned_ = 0;
-    // Whether the line's plan is being drawn, and its next piece to come.
-    bool drawingPlan_ = false;
-    size_t nextSubdivided_ = 0;
-    void SubQuadRecord(const TCellGeometry& jittered, int i, int j, TCellGeometry& q, double (&roughness)[4]) const;
-    void ComputeCellTexels(const TCellGeometry& q, const double (&roughness)[4], bool water);
+    // The cell pieces of a line, in drawing order; entries are reused from line to line.
+    struct TLinePlan {
+        std::vector<TPlannedCell> Cells;
+        size_t Count = 0;
+    };
+    // Lines are drawn from their plans while the next few are planned (on helper threads).
+    static constexpr int LinesPlannedAhead = 4;
+    TLinePlan linePlans_[LinesPlannedAhead];
+    // Each cell of a line: whether it is drawn, its geometry and its shore pieces. Kept for the
+    // line being planned and the next.
+    struct TCellSlot {
+        bool Drawn = false, Split = false;
+        TCellGeometry Whole, Water, Land;
+    };
+    std::vector<TCellSlot> lineSlots_[2];
+    // The cells of one line (the outer index), their levels set.
+    void PlanCells(int outer, std::vector<TCellSlot>& line);
+    // The pieces of a line's cells in drawing order, and what can be made of them ahead; on
+    // one of the threads, meanwhile runs too.
+    void PlanLine(const std::vector<TCellSlot>& line, TLinePlan& plan, const std::function<void()>& meanwhile);
+    // The matrices of the surface's drawing, for the screen test of cells planned off this thread.
+    std::optional<TPointProjector> planProjector_;
+    // DrawFractalCell, from what was made ahead of it when planned is given.
+    void DrawCellFrom(const TCellGeometry& jittered, const TCellGeometry& plain, int level,
+                      const TPlannedCell* planned);
+    // Sub-vertex arrays as they are read once made: the engine's own or a planned cell's.
+    struct TSubdivisionView {
+        const TVector3* Vertices = nullptr;
+        const TVector3* Normals = nullptr;
+        const double* Light = nullptr;
+        const double* Roughness = nullptr;
+        size_t Stride = 0;
+        size_t At(int i, int j) const { return static_cast<size_t>(i) * Stride + static_cast<size_t>(j); }
+    };
+    static void SubQuadRecord(const TSubdivisionView& s, const TCellGeometry& jittered, int i, int j,
+                              TCellGeometry& q, double (&roughness)[4]);
+    // What the texels of sub-quad (i, j) are made from (what SubQuadRecord gives, without the rest).
+    struct TTexelQuad;
+    static void SubQuadTexels(const TSubdivisionView& s, const TCellGeometry& jittered, int i, int j,
+                              TTexelQuad& quad, double (&roughness)[4]);
+    // The texture side of the sub-quad with these corners, or 0 when it is not drawn (wholly
+    // outside the view, or a corner without a position).
+    int SubQuadTextureSide(const TVector3 (&corners)[4]) const;
+    void ComputeCellTexels(const TTexelQuad& quad, const double (&roughness)[4], bool water);
     void UploadCellTexture(const TCellGeometry& q, const double (&roughness)[4], bool water);
     void DrawTexturedQuad(const TCellGeometry& q);
-    void BatchCellTexture(const TCellGeometry& q, const double (&roughness)[4], bool water);
+    void BatchCellTexture(const TTexelQuad& quad, const double (&roughness)[4], bool water);
 
     // What a sub-quad's texels are made from: its corners and what they carry, and the vertex
     // they leave their colour and height in.
@@ -401,6 +445,8 @@ private:
     // Draws the batch handed over before (once its texels are shaded), then hands over the one
     // being filled: its texels are shaded on other threads while the next one fills.
     void HandOverBatch();
+    // Waits for the shading of the batch handed over and returns it (-1: none), to be drawn.
+    int FinishHandedShading();
     void DrawHandedBatch();
     void WaitForHandedBatch();
     // Whether texels of a handed-over batch are still being shaded.

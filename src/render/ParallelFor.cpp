@@ -1,11 +1,15 @@
 #include "render/ParallelFor.h"
 
+#include "platform/VectorState.h"
+
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <exception>
-#include <latch>
+#include <future>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -17,7 +21,7 @@ namespace {
 // delays it.
 class THelperPool {
 public:
-    explicit THelperPool(int threads)
+    THelperPool(int threads, std::chrono::microseconds spin) : spin_(spin)
     {
         for (int k = 0; k < threads; ++k)
             threads_.emplace_back([this] { Run(); });
@@ -32,19 +36,33 @@ public:
         for (std::thread& t : threads_)
             t.join();
     }
-    void Post(std::function<void()> work)
+    // The same work for `copies` helpers, with one wake-up call for all of them.
+    void Post(const std::function<void()>& work, size_t copies)
     {
         {
             const std::lock_guard<std::mutex> hold(lock_);
-            queue_.push_back(std::move(work));
+            for (size_t k = 0; k < copies; ++k)
+                queue_.push_back(work);
+            queued_.store(queue_.size(), std::memory_order_relaxed);
         }
-        wake_.notify_one();
+        if (copies == 1)
+            wake_.notify_one();
+        else
+            wake_.notify_all();
     }
 
 private:
     void Run()
     {
         for (;;) {
+            // Work that comes a fraction of a millisecond apart (a render's lines) finds a helper
+            // that has just finished still looking for more, not asleep and waiting to be woken.
+            const auto until = std::chrono::steady_clock::now() + spin_;
+            for (int k = 0; spin_.count() > 0 && queued_.load(std::memory_order_relaxed) == 0; ++k) {
+                if (k % 64 == 63 && std::chrono::steady_clock::now() > until)
+                    break;
+                std::this_thread::yield();
+            }
             std::function<void()> work;
             {
                 std::unique_lock<std::mutex> hold(lock_);
@@ -53,6 +71,7 @@ private:
                     return;
                 work = std::move(queue_.front());
                 queue_.pop_front();
+                queued_.store(queue_.size(), std::memory_order_relaxed);
             }
             work();
         }
@@ -61,14 +80,18 @@ private:
     std::mutex lock_;
     std::condition_variable wake_;
     std::deque<std::function<void()>> queue_;
+    std::atomic<size_t> queued_{0}; // the queue's length, read without the lock
+    const std::chrono::microseconds spin_;
     bool stopping_ = false;
     std::vector<std::thread> threads_;
 };
 
 THelperPool& HelperPool(TWorkPool which)
 {
-    static THelperPool waited(MachineThreads() - 1);
-    static THelperPool background(MachineThreads() - 1);
+    // Work that is waited for keeps its helpers looking for more for a moment; work that runs
+    // while its caller goes on (long batches) lets them sleep at once, leaving the cores to others.
+    static THelperPool waited(MachineThreads() - 1, std::chrono::microseconds(150));
+    static THelperPool background(MachineThreads() - 1, std::chrono::microseconds(0));
     return which == TWorkPool::Waited ? waited : background;
 }
 
@@ -80,6 +103,59 @@ int MachineThreads()
     return n > 0 ? static_cast<int>(n) : 1;
 }
 
+namespace {
+
+// One ParallelFor call as its helpers see it. A helper that starts after the work has run out
+// leaves at once without touching the caller's stack, so the caller waits only for the helpers
+// that joined in, not for every posted one to wake.
+struct TSharedLoop {
+    std::atomic<size_t> Next{0};
+    size_t Count = 0;
+    size_t Grain = 1; // indices taken at a time: small bodies would queue on the shared counter
+    const std::function<void(size_t)>* Body = nullptr;
+    std::atomic<bool> Closed{false}, Failed{false};
+    std::atomic<int> Active{0};
+    std::mutex FailureLock;
+    std::exception_ptr Failure;
+
+    void Work()
+    {
+        // Whatever ran on this thread before (a driver, the window system, the thread it was
+        // cloned from) may have left the wide vector registers' upper halves in use, which slows
+        // every scalar floating-point instruction of the body.
+        ClearUpperVectorState();
+        for (;;) {
+            if (Failed.load(std::memory_order_relaxed))
+                return;
+            const size_t first = Next.fetch_add(Grain, std::memory_order_relaxed);
+            if (first >= Count)
+                return;
+            const size_t last = std::min(Count, first + Grain);
+            try {
+                for (size_t i = first; i < last && !Failed.load(std::memory_order_relaxed); ++i)
+                    (*Body)(i);
+            } catch (...) {
+                const std::lock_guard<std::mutex> hold(FailureLock);
+                if (!Failure)
+                    Failure = std::current_exception();
+                Failed.store(true, std::memory_order_relaxed);
+            }
+        }
+    }
+    void Help()
+    {
+        // Joining and closing are both sequentially consistent: either this helper sees the loop
+        // closed, or the caller sees it active and waits for it.
+        Active.fetch_add(1);
+        if (!Closed.load())
+            Work();
+        if (Active.fetch_sub(1) == 1)
+            Active.notify_all();
+    }
+};
+
+} // namespace
+
 void ParallelFor(int threads, size_t count, const std::function<void(size_t)>& body, TWorkPool which)
 {
     if (count == 0)
@@ -88,39 +164,27 @@ void ParallelFor(int threads, size_t count, const std::function<void(size_t)>& b
         threads = MachineThreads();
     const size_t helpers = std::min<size_t>(static_cast<size_t>(threads - 1), count - 1);
 
-    std::atomic<size_t> next{0};
-    std::atomic<bool> failed{false};
-    std::exception_ptr failure;
-    std::mutex failureLock;
-    auto work = [&] {
-        for (;;) {
-            if (failed.load(std::memory_order_relaxed))
-                return;
-            const size_t i = next.fetch_add(1, std::memory_order_relaxed);
-            if (i >= count)
-                return;
-            try {
-                body(i);
-            } catch (...) {
-                const std::lock_guard<std::mutex> hold(failureLock);
-                if (!failure)
-                    failure = std::current_exception();
-                failed.store(true, std::memory_order_relaxed);
-            }
-        }
-    };
+    const auto loop = std::make_shared<TSharedLoop>();
+    loop->Count = count;
+    loop->Grain = std::max<size_t>(1, count / ((helpers + 1) * 8));
+    loop->Body = &body;
+    if (helpers > 0)
+        HelperPool(which).Post([loop] { loop->Help(); }, helpers);
+    loop->Work();
+    loop->Closed.store(true);
+    for (int active = loop->Active.load(); active != 0; active = loop->Active.load())
+        loop->Active.wait(active);
+    if (loop->Failure)
+        std::rethrow_exception(loop->Failure);
+}
 
-    std::latch done(static_cast<std::ptrdiff_t>(helpers));
-    if (helpers > 0) {
-        THelperPool& pool = HelperPool(which);
-        for (size_t k = 0; k < helpers; ++k)
-            pool.Post([&] {
-                work();
-                done.count_down();
-            });
-    }
-    work();
-    done.wait();
-    if (failure)
-        std::rethrow_exception(failure);
+std::future<void> RunInBackground(std::function<void()> work, TWorkPool which)
+{
+    auto task = std::make_shared<std::packaged_task<void()>>([work = std::move(work)] {
+        ClearUpperVectorState();
+        work();
+    });
+    std::future<void> ended = task->get_future();
+    HelperPool(which).Post([task] { (*task)(); }, 1);
+    return ended;
 }

@@ -3,6 +3,7 @@
 // kept for the life of the program, so a call costs no thread creation.
 #include <cstddef>
 #include <functional>
+#include <future>
 
 // The threads the machine runs at once (at least 1).
 int MachineThreads();
@@ -17,3 +18,7 @@ enum class TWorkPool { Waited, Background };
 // started are then skipped).
 void ParallelFor(int threads, size_t count, const std::function<void(size_t)>& body,
                  TWorkPool pool = TWorkPool::Waited);
+
+// Runs work once on a helper of the pool and returns at once; the future tells when it has
+// ended and carries what it raised. Work may itself call ParallelFor on the same pool.
+std::future<void> RunInBackground(std::function<void()> work, TWorkPool pool);

@@ -5,6 +5,7 @@
 #include "project/Messages.h"
 #include "project/Project.h"
 #include "project/atmos32.h"
+#include "render/ParallelFor.h"
 
 #include <QImage>
 
@@ -600,11 +601,13 @@ void TRenderEngine::CalculateNormals()
     grid.MaxNormalY = -2147483647.0;
     grid.MinNormalY = 2147483647.0;
     const int sx = Columns(p), sy = Rows(p);
-    const double total = (sx - 1.0) * (sy - 1.0);
-    double done = 0;
-    TVector3 ring[9];
-    for (int i = 1; i <= sx - 2; ++i) {
-        StatusSink().SetProgress(Percent(done, total));
+    // Columns on every core, a band at a time; the extremes are kept per column and met after.
+    const int inner = std::max(0, sx - 2);
+    std::vector<double> highest(static_cast<size_t>(inner), grid.MaxNormalY);
+    std::vector<double> lowest(static_cast<size_t>(inner), grid.MinNormalY);
+    const auto column = [&](size_t k) {
+        const int i = static_cast<int>(k) + 1;
+        TVector3 ring[9];
         for (int j = 1; j <= sy - 2; ++j) {
             p.GetVertexNeighbourhood(i, j, ring);
             const TVector3& n = ring[1];
@@ -615,10 +618,19 @@ void TRenderEngine::CalculateNormals()
             const TVector3 mean = AverageOfFour(TriangleNormal(n, c, e), TriangleNormal(e, c, s),
                                                 TriangleNormal(s, c, w), TriangleNormal(w, c, n));
             grid.Cells[i][j].Normal = mean;
-            grid.MaxNormalY = std::max<double>(grid.MaxNormalY, mean.Y);
-            grid.MinNormalY = std::min<double>(grid.MinNormalY, mean.Y);
-            ++done;
+            highest[k] = std::max<double>(highest[k], mean.Y);
+            lowest[k] = std::min<double>(lowest[k], mean.Y);
         }
+    };
+    const int band = std::max(1, 65536 / std::max(1, sy));
+    for (int first = 0; first < inner; first += band) {
+        StatusSink().SetProgress(Percent(static_cast<double>(first) * (sy - 2), (sx - 1.0) * (sy - 1.0)));
+        const int count = std::min(band, inner - first);
+        ParallelFor(0, static_cast<size_t>(count), [&](size_t k) { column(static_cast<size_t>(first) + k); });
+    }
+    for (int k = 0; k < inner; ++k) {
+        grid.MaxNormalY = std::max(grid.MaxNormalY, highest[static_cast<size_t>(k)]);
+        grid.MinNormalY = std::min(grid.MinNormalY, lowest[static_cast<size_t>(k)]);
     }
     // Borders copy their inner neighbours (rows first, then columns, so corners follow).
     if (sy >= 2)
@@ -659,16 +671,10 @@ void TRenderEngine::RaytraceShadows()
                     highest = grid.Cells[c][r].Height;
     }
     const bool rising = rise >= 0;
-    bool aborted = false;
-    for (int j = 0; j < sy; ++j) {
-        StatusSink().SetProgress(Percent(static_cast<double>(j) * sx, static_cast<double>(sx) * sy));
+    const auto shadeRow = [&](int j) {
         for (int i = 0; i < sx; ++i) {
             TGridCell& cell = grid.Cells[i][j];
             cell.InShadow = 0;
-            if (altitude == 0.0)
-                continue; // the sun straight above: nothing is shadowed, and nothing to pump for
-            if (sx < 2 || sy < 2)
-                continue; // a single column or row has no inner vertex that could cast a shadow
             const double h0 = cell.Height;
             for (double t = 1.0; t < limit; t += 1.0) {
                 const double col = std::nearbyint(dx * t + i);
@@ -685,11 +691,25 @@ void TRenderEngine::RaytraceShadows()
                 if (rising && reach >= highest)
                     break;
             }
+        }
+    };
+    bool aborted = false;
+    if (altitude == 0.0 || sx < 2 || sy < 2) {
+        // The sun straight above, or a single column or row (no inner vertex to cast a shadow):
+        // nothing is shadowed, and nothing to pump for.
+        for (int j = 0; j < sy; ++j)
+            for (int i = 0; i < sx; ++i)
+                grid.Cells[i][j].InShadow = 0;
+    } else {
+        // Each ray reads heights only, so rows are marched on every core, a band at a time, with
+        // the messages pumped between bands.
+        const int band = std::max(1, 65536 / sx);
+        for (int j0 = 0; j0 < sy && !aborted; j0 += band) {
+            StatusSink().SetProgress(Percent(static_cast<double>(j0) * sx, static_cast<double>(sx) * sy));
+            const int rows = std::min(band, sy - j0);
+            ParallelFor(0, static_cast<size_t>(rows), [&](size_t k) { shadeRow(j0 + static_cast<int>(k)); });
             StatusSink().ProcessMessages();
-            if (Aborted) {
-                aborted = true;
-                break; // the rest of this row stays as it was; the next row starts again
-            }
+            aborted = Aborted != 0;
         }
     }
     // Only a complete pass brings the shadows up to date; an aborted one is redone next time.
@@ -804,9 +824,14 @@ void TRenderEngine::DrawCellTriangles(const TCellGeometry& cell, bool cull)
 
 bool TRenderEngine::CellScreenSize(const TCellGeometry& cell, bool cull, double& size)
 {
+    return CellScreenSize(cell, cull, size, TPointProjector());
+}
+
+bool TRenderEngine::CellScreenSize(const TCellGeometry& cell, bool cull, double& size,
+                                   const TPointProjector& projector) const
+{
     // The two triangles DrawCellTriangles draws, clipped and culled as it would have them: the
     // surface's clockwise front faces, back faces culled.
-    const TPointProjector projector;
     const TVector3* c = cell.Corners;
     bool visible = false, any = false;
     double minX = 0, maxX = 0, minY = 0, maxY = 0;

@@ -162,6 +162,8 @@ public:
     // window points are those feedback mode gives, computed in software: a switch to feedback
     // mode per cell made the driver's memory grow with every render.
     bool CellScreenSize(const TCellGeometry& cell, bool cull, double& size);
+    // The same with matrices taken earlier: callable off the drawing thread.
+    bool CellScreenSize(const TCellGeometry& cell, bool cull, double& size, const TPointProjector& projector) const;
     void DrawCellTriangles(const TCellGeometry& cell, bool cull);
 
     // Sky dome segments and bands for a fractal depth.
