@@ -5,6 +5,7 @@
 #include "project/Messages.h"
 #include "project/Project.h"
 #include "render/GLPanel.h"
+#include "render/LinePlanner.h"
 #include "render/ParallelFor.h"
 #include "shell/BaseUnit.h"
 
@@ -139,100 +140,6 @@ bool FolderExists(std::string folder)
 
 // Every stage of a render (the sky dome, the cells, the buildings) sees the clamped fractal depth;
 // the project's own value comes back when the render ends, unless the project was replaced.
-// Plans the lines of a traversal on a helper thread, one after the other (a line's plan reads the
-// levels the line before it set) and at most `depth` lines ahead of the one being drawn. The
-// drawing thread can hold the planning between two lines, while it lets messages run.
-class TLinePlanner {
-public:
-    TLinePlanner(int lines, int depth, std::function<void(int)> plan)
-        : lines_(lines), depth_(depth), plan_(std::move(plan))
-    {
-        running_ = RunInBackground([this] { Run(); }, TWorkPool::Waited);
-    }
-    // Whatever ends the traversal, the planning (which uses the engine) ends first.
-    ~TLinePlanner()
-    {
-        {
-            const std::lock_guard<std::mutex> hold(lock_);
-            stop_ = true;
-        }
-        changed_.notify_all();
-        running_.wait();
-    }
-    // Until line `step` is planned; raises what its planning raised.
-    void WaitFor(int step)
-    {
-        std::unique_lock<std::mutex> hold(lock_);
-        changed_.wait(hold, [&] { return planned_ > step || failure_; });
-        if (planned_ <= step)
-            std::rethrow_exception(failure_);
-    }
-    // Line `step` is drawn: its plan may be reused.
-    void Drawn(int step)
-    {
-        {
-            const std::lock_guard<std::mutex> hold(lock_);
-            drawn_ = step + 1;
-        }
-        changed_.notify_all();
-    }
-    // Until no line is being planned, and none starts before Release.
-    void Hold()
-    {
-        std::unique_lock<std::mutex> hold(lock_);
-        held_ = true;
-        changed_.wait(hold, [&] { return !busy_; });
-    }
-    void Release()
-    {
-        {
-            const std::lock_guard<std::mutex> hold(lock_);
-            held_ = false;
-        }
-        changed_.notify_all();
-    }
-
-private:
-    void Run()
-    {
-        for (int step = 0; step < lines_; ++step) {
-            {
-                std::unique_lock<std::mutex> hold(lock_);
-                changed_.wait(hold, [&] { return stop_ || (!held_ && step - drawn_ < depth_); });
-                if (stop_)
-                    return;
-                busy_ = true;
-            }
-            std::exception_ptr failure;
-            try {
-                plan_(step);
-            } catch (...) {
-                failure = std::current_exception();
-            }
-            {
-                const std::lock_guard<std::mutex> hold(lock_);
-                busy_ = false;
-                if (failure)
-                    failure_ = failure;
-                else
-                    planned_ = step + 1;
-            }
-            changed_.notify_all();
-            if (failure)
-                return;
-        }
-    }
-
-    const int lines_, depth_;
-    const std::function<void(int)> plan_;
-    std::mutex lock_;
-    std::condition_variable changed_;
-    int planned_ = 0, drawn_ = 0;
-    bool held_ = false, busy_ = false, stop_ = false;
-    std::exception_ptr failure_;
-    std::future<void> running_;
-};
-
 std::string FailureText(const std::exception_ptr& failure)
 {
     try {

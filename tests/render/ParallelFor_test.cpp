@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <future>
 #include <set>
 #include <stdexcept>
 #include <thread>
@@ -61,6 +62,36 @@ TEST(ParallelFor, AFailureReachesTheCallerAfterTheOthersStop)
     std::atomic<int> after{0};
     ParallelFor(4, 100, [&](size_t) { ++after; });
     EXPECT_EQ(after.load(), 100);
+}
+
+// Work in the background ends on its own, and what it raises reaches whoever waits for it.
+TEST(ParallelFor, BackgroundWorkCarriesItsEndAndItsFailure)
+{
+    std::atomic<int> done{0};
+    std::future<void> ok = RunInBackground([&] { ++done; }, TWorkPool::Waited);
+    std::future<void> bad = RunInBackground([] { throw std::runtime_error("bad line"); }, TWorkPool::Background);
+    ok.get();
+    EXPECT_EQ(done.load(), 1);
+    EXPECT_THROW(bad.get(), std::runtime_error);
+}
+
+// Loops started from work that already holds every helper of the pool still end: a caller does
+// its loop's work itself and never waits for helpers that have not started.
+TEST(ParallelFor, LoopsInsideBackgroundWorkEndWhenEveryHelperIsTaken)
+{
+    for (TWorkPool pool : {TWorkPool::Waited, TWorkPool::Background}) {
+        const int tasks = MachineThreads() + 2;
+        std::vector<std::atomic<int>> visits(static_cast<size_t>(tasks) * 100);
+        std::vector<std::future<void>> running;
+        for (int t = 0; t < tasks; ++t)
+            running.push_back(RunInBackground([&, t] {
+                ParallelFor(0, 100, [&](size_t i) { visits[static_cast<size_t>(t) * 100 + i].fetch_add(1); }, pool);
+            }, pool));
+        for (std::future<void>& f : running)
+            f.get();
+        for (size_t i = 0; i < visits.size(); ++i)
+            ASSERT_EQ(visits[i].load(), 1) << i;
+    }
 }
 
 } // namespace

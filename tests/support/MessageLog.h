@@ -63,11 +63,17 @@ public:
     std::vector<std::string> operations, steps;
     std::vector<int> progress;
     std::function<void()> onPump;
+    std::function<void(int)> onProgress;
     int pumps = 0;
 
     void SetOperationText(const std::string& text) override { operations.push_back(text); }
     void SetStepText(const std::string& text) override { steps.push_back(text); }
-    void SetProgress(int percent) override { progress.push_back(percent); }
+    void SetProgress(int percent) override
+    {
+        progress.push_back(percent);
+        if (onProgress)
+            onProgress(percent);
+    }
     void SetBusyCursor(bool) override {}
     void ProcessMessages() override
     {
