@@ -34,6 +34,8 @@ constexpr GLuint kAtlasTextures[2] = {1100, 1101};
 constexpr GLuint kSideTextureBase = 1100;
 // Floats per batched vertex: s, t, x, y, z.
 constexpr int kVertexFloats = 5;
+// The texture positions of a sub-quad's corners, in fan order.
+constexpr TDoublePoint kSubQuadUV[4] = {{0, 0}, {0, 1}, {1, 1}, {1, 0}};
 
 struct TWeights {
     double W[4];
@@ -354,12 +356,11 @@ void TFractalRenderEngine::PrepareAhead(TPlannedCell& cell) const
         std::copy(s.Roughness[i], s.Roughness[i] + side, cell.Roughness.begin() + row);
     }
     cell.QuadSides.resize(static_cast<size_t>(n) * n);
+    const TSubdivisionView view{cell.Vertices.data(), cell.Normals.data(), cell.Light.data(), cell.Roughness.data(),
+                                static_cast<size_t>(side)};
     for (int i = 0; i < n; ++i)
-        for (int j = 0; j < n; ++j) {
-            const TVector3 corners[4] = {s.Vertices[i + 1][j + 1], s.Vertices[i + 2][j + 1],
-                                         s.Vertices[i + 2][j + 2], s.Vertices[i + 1][j + 2]};
-            cell.QuadSides[static_cast<size_t>(i) * n + j] = static_cast<uint8_t>(SubQuadTextureSide(corners));
-        }
+        for (int j = 0; j < n; ++j)
+            cell.QuadSides[static_cast<size_t>(i) * n + j] = static_cast<uint8_t>(SubQuadTextureSide(view, i, j));
     cell.Ready = true;
 }
 
@@ -367,14 +368,13 @@ void TFractalRenderEngine::SubQuadRecord(const TSubdivisionView& s, const TCellG
                                          TCellGeometry& q, double (&roughness)[4])
 {
     q = jittered;
-    const size_t at[4] = {s.At(i + 1, j + 1), s.At(i + 2, j + 1), s.At(i + 2, j + 2), s.At(i + 1, j + 2)};
-    static constexpr TDoublePoint kTexturePositions[4] = {{0, 0}, {0, 1}, {1, 1}, {1, 0}};
+    const std::array<size_t, 4> at = s.QuadAt(i, j);
     double light = 0;
     for (int k = 0; k < 4; ++k) {
         q.Corners[k] = s.Vertices[at[k]];
         q.CornerNormals[k] = s.Normals[at[k]];
         q.CornerLight[k] = s.Light[at[k]];
-        q.CornerUV[k] = kTexturePositions[k];
+        q.CornerUV[k] = kSubQuadUV[k];
         roughness[k] = s.Roughness[at[k]];
         light += q.CornerLight[k];
     }
@@ -386,7 +386,7 @@ void TFractalRenderEngine::SubQuadRecord(const TSubdivisionView& s, const TCellG
 void TFractalRenderEngine::SubQuadTexels(const TSubdivisionView& s, const TCellGeometry& jittered, int i, int j,
                                          TTexelQuad& quad, double (&roughness)[4])
 {
-    const size_t at[4] = {s.At(i + 1, j + 1), s.At(i + 2, j + 1), s.At(i + 2, j + 2), s.At(i + 1, j + 2)};
+    const std::array<size_t, 4> at = s.QuadAt(i, j);
     for (int k = 0; k < 4; ++k) {
         quad.Corners[k] = s.Vertices[at[k]];
         quad.CornerNormals[k] = s.Normals[at[k]];
@@ -398,12 +398,13 @@ void TFractalRenderEngine::SubQuadTexels(const TSubdivisionView& s, const TCellG
     quad.CentreY = AverageOfFour(quad.Corners[0], quad.Corners[1], quad.Corners[2], quad.Corners[3]).Y;
 }
 
-int TFractalRenderEngine::SubQuadTextureSide(const TVector3 (&corners)[4]) const
+int TFractalRenderEngine::SubQuadTextureSide(const TSubdivisionView& s, int i, int j) const
 {
     const TPointProjector& projector = *CellProjector;
     bool inView = false, finite = true;
     double minX = 0, maxX = 0, minY = 0, maxY = 0;
-    for (const TVector3& corner : corners) {
+    for (size_t at : s.QuadAt(i, j)) {
+        const TVector3& corner = s.Vertices[at];
         finite = finite && Finite(corner);
         TVector3 window;
         if (!projector.Project(corner, window))
@@ -477,14 +478,7 @@ void TFractalRenderEngine::DrawCellFrom(const TCellGeometry& jittered, const TCe
 
     for (int i = 0; i < n; ++i)
         for (int j = 0; j < n; ++j) {
-            int side;
-            if (sides) {
-                side = sides[static_cast<size_t>(i) * n + j];
-            } else {
-                const TVector3 corners[4] = {view.Vertices[view.At(i + 1, j + 1)], view.Vertices[view.At(i + 2, j + 1)],
-                                             view.Vertices[view.At(i + 2, j + 2)], view.Vertices[view.At(i + 1, j + 2)]};
-                side = SubQuadTextureSide(corners);
-            }
+            const int side = sides ? sides[static_cast<size_t>(i) * n + j] : SubQuadTextureSide(view, i, j);
             if (side == 0)
                 continue;
             CellTextureSide = side;
@@ -718,14 +712,13 @@ void TFractalRenderEngine::BatchCellTexture(const TTexelQuad& quad, const double
     } else {
         StoreTexels(batch.Atlas, slot, Texels, side);
     }
-    // The fan (0, 1, 2, 3) as the triangles (0, 1, 2) and (0, 2, 3); the corners' texture
-    // positions are those of every sub-quad.
-    static constexpr float kTexturePositions[4][2] = {{0, 0}, {0, 1}, {1, 1}, {1, 0}};
+    // The fan (0, 1, 2, 3) as the triangles (0, 1, 2) and (0, 2, 3).
     const size_t at = batch.Vertices.size();
     batch.Vertices.resize(at + 6 * kVertexFloats);
     float* out = batch.Vertices.data() + at;
     for (int k : {0, 1, 2, 0, 2, 3}) {
-        TTexelAtlas::TexCoord(slot, kTexturePositions[k][0], kTexturePositions[k][1], out[0], out[1]);
+        TTexelAtlas::TexCoord(slot, static_cast<float>(kSubQuadUV[k].X), static_cast<float>(kSubQuadUV[k].Y), out[0],
+                              out[1]);
         const TVector3& v = quad.Corners[k];
         out[2] = v.X;
         out[3] = v.Y;

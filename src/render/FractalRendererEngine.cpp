@@ -14,9 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <mutex>
 #include <functional>
-#include <condition_variable>
 #include <exception>
 #include <filesystem>
 #include <memory>
@@ -382,11 +380,11 @@ void TFractalRenderEngine::DrawSurface()
     planProjector_.emplace();
     // A line's cells are read while the line before is being subdivided: their pieces need the
     // levels of both.
-    PlanCells(lineAt(0), lineSlots_[0]);
+    PlanCells(lineAt(0), innerCount, rowMajor, lineSlots_[0]);
     TLinePlanner planner(outerCount, LinesPlannedAhead, [&](int step) {
         PlanLine(lineSlots_[step % 2], linePlans_[step % LinesPlannedAhead], [&] {
             if (step + 1 < outerCount)
-                PlanCells(lineAt(step + 1), lineSlots_[(step + 1) % 2]);
+                PlanCells(lineAt(step + 1), innerCount, rowMajor, lineSlots_[(step + 1) % 2]);
         });
     });
     for (int step = 0; step < outerCount && !Aborted; ++step) {
@@ -410,17 +408,12 @@ void TFractalRenderEngine::DrawSurface()
     }
 }
 
-void TFractalRenderEngine::PlanCells(int outer, std::vector<TCellSlot>& line)
+void TFractalRenderEngine::PlanCells(int outer, int innerCount, bool rowMajor, std::vector<TCellSlot>& line)
 {
-    TProject& p = Project();
-    const int sx = Columns(p), sy = Rows(p);
-    const bool rowMajor = FractalTables::TraversalOrderFor(Eye, Target).Outer == FractalTables::TTraversalAxis::Rows;
-    const int innerCount = std::max(0, rowMajor ? sx - 1 : sy - 1);
-    line.resize(static_cast<size_t>(innerCount));
+    line.resize(static_cast<size_t>(std::max(0, innerCount)));
     for (int inner = 0; inner < innerCount; ++inner) {
         TCellSlot& slot = line[static_cast<size_t>(inner)];
-        slot.Drawn = p.GetCellGeometry(rowMajor ? inner : outer, rowMajor ? outer : inner, slot.Whole) &&
-                     slot.Whole.Depth >= 0.0 && !slot.Whole.HasNull;
+        slot.Drawn = DrawnCellGeometry(rowMajor ? inner : outer, rowMajor ? outer : inner, slot.Whole);
         if (!slot.Drawn)
             continue;
         SetCellLevel(slot.Whole, &*planProjector_);
@@ -554,14 +547,15 @@ void TFractalRenderEngine::PreprocessWater()
             cells[c][r].WaterEdge = edge;
         }
     };
-    // Marks read flood values only: rows on every core, a band at a time, pumped between bands.
-    const int band = std::max(1, 65536 / std::max(1, sx));
-    for (int first = 1; first <= sy - 2; first += band) {
-        StatusSink().SetProgress(Percent(first, sy));
-        StatusSink().ProcessMessages();
-        const int count = std::min(band, sy - 1 - first);
-        ParallelFor(ThreadCount, static_cast<size_t>(count), [&](size_t k) { markRow(first + static_cast<int>(k)); });
-    }
+    // Marks read flood values only: rows 1 .. sy - 2 on every core, pumped between bands.
+    ParallelForInBands(
+        ThreadCount, static_cast<size_t>(std::max(0, sy - 2)), static_cast<size_t>(sx),
+        [&](size_t first) {
+            StatusSink().SetProgress(Percent(static_cast<double>(first) + 1, sy));
+            StatusSink().ProcessMessages();
+            return true;
+        },
+        [&](size_t k) { markRow(static_cast<int>(k) + 1); });
 }
 
 void TFractalRenderEngine::PrepareVertexData()
@@ -630,9 +624,8 @@ int TFractalRenderEngine::LevelForDepth(double depth) const
 
 void TFractalRenderEngine::DrawSurfaceCell(int32_t column, int32_t row)
 {
-    TProject& p = Project();
     TCellGeometry g;
-    if (!p.GetCellGeometry(column, row, g) || g.Depth < 0.0 || g.HasNull)
+    if (!DrawnCellGeometry(column, row, g))
         return;
     if (previewRender_) {
         DrawFlatQuad(g);
@@ -643,6 +636,11 @@ void TFractalRenderEngine::DrawSurfaceCell(int32_t column, int32_t row)
     const int count = CellLevels(g, levels);
     for (int k = 0; k < count; ++k)
         DrawCellPieces(g, levels[k]);
+}
+
+bool TFractalRenderEngine::DrawnCellGeometry(int32_t column, int32_t row, TCellGeometry& g)
+{
+    return Project().GetCellGeometry(column, row, g) && g.Depth >= 0.0 && !g.HasNull;
 }
 
 void TFractalRenderEngine::SetCellLevel(TCellGeometry& g, const TPointProjector* projector)

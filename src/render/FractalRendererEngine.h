@@ -17,6 +17,7 @@
 #include "project/MathUtils.h"
 #include "project/ProjectGeometry.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <future>
@@ -153,6 +154,8 @@ public:
     void PrecalculateVisibility();
     int LevelForDepth(double depth) const;
     void DrawSurfaceCell(int32_t column, int32_t row);
+    // The cell's geometry, when the cell is drawn at all (in view, every corner with a height).
+    bool DrawnCellGeometry(int32_t column, int32_t row, TCellGeometry& cell);
     // Sets the level of a cell that is drawn (and, with plants or buildings, its screen test:
     // with the projector given, or the current matrices).
     void SetCellLevel(TCellGeometry& cell, const TPointProjector* projector);
@@ -363,7 +366,7 @@ private:
     };
     std::vector<TCellSlot> lineSlots_[2];
     // The cells of one line (the outer index), their levels set.
-    void PlanCells(int outer, std::vector<TCellSlot>& line);
+    void PlanCells(int outer, int innerCount, bool rowMajor, std::vector<TCellSlot>& line);
     // The pieces of a line's cells in drawing order, and what can be made of them ahead; on
     // one of the threads, meanwhile runs too.
     void PlanLine(const std::vector<TCellSlot>& line, TLinePlan& plan, const std::function<void()>& meanwhile);
@@ -380,6 +383,11 @@ private:
         const double* Roughness = nullptr;
         size_t Stride = 0;
         size_t At(int i, int j) const { return static_cast<size_t>(i) * Stride + static_cast<size_t>(j); }
+        // Where the corners of sub-quad (i, j) are, in fan order.
+        std::array<size_t, 4> QuadAt(int i, int j) const
+        {
+            return {At(i + 1, j + 1), At(i + 2, j + 1), At(i + 2, j + 2), At(i + 1, j + 2)};
+        }
     };
     static void SubQuadRecord(const TSubdivisionView& s, const TCellGeometry& jittered, int i, int j,
                               TCellGeometry& q, double (&roughness)[4]);
@@ -387,9 +395,9 @@ private:
     struct TTexelQuad;
     static void SubQuadTexels(const TSubdivisionView& s, const TCellGeometry& jittered, int i, int j,
                               TTexelQuad& quad, double (&roughness)[4]);
-    // The texture side of the sub-quad with these corners, or 0 when it is not drawn (wholly
-    // outside the view, or a corner without a position).
-    int SubQuadTextureSide(const TVector3 (&corners)[4]) const;
+    // The texture side of sub-quad (i, j), or 0 when it is not drawn (wholly outside the view, or
+    // a corner without a position).
+    int SubQuadTextureSide(const TSubdivisionView& s, int i, int j) const;
     void ComputeCellTexels(const TTexelQuad& quad, const double (&roughness)[4], bool water);
     void UploadCellTexture(const TCellGeometry& q, const double (&roughness)[4], bool water);
     void DrawTexturedQuad(const TCellGeometry& q);

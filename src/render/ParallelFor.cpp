@@ -178,6 +178,18 @@ void ParallelFor(int threads, size_t count, const std::function<void(size_t)>& b
         std::rethrow_exception(loop->Failure);
 }
 
+bool ParallelForInBands(int threads, size_t count, size_t cellsPerIndex, const std::function<bool(size_t first)>& before,
+                        const std::function<void(size_t)>& body)
+{
+    const size_t band = std::max<size_t>(1, 65536 / std::max<size_t>(1, cellsPerIndex));
+    for (size_t first = 0; first < count; first += band) {
+        if (!before(first))
+            return false;
+        ParallelFor(threads, std::min(band, count - first), [&](size_t k) { body(first + k); });
+    }
+    return true;
+}
+
 std::future<void> RunInBackground(std::function<void()> work, TWorkPool which)
 {
     auto task = std::make_shared<std::packaged_task<void()>>([work = std::move(work)] {

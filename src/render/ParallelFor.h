@@ -19,6 +19,13 @@ enum class TWorkPool { Waited, Background };
 void ParallelFor(int threads, size_t count, const std::function<void(size_t)>& body,
                  TWorkPool pool = TWorkPool::Waited);
 
+// ParallelFor over 0 .. count - 1 a band at a time, for grid passes whose index i stands for
+// cellsPerIndex cells (a row or a column): a band is some 65536 cells, a few milliseconds of work.
+// Before each band, before(first) runs on the caller (progress, messages); when it returns false
+// the loop stops there. Returns whether every band ran.
+bool ParallelForInBands(int threads, size_t count, size_t cellsPerIndex, const std::function<bool(size_t first)>& before,
+                        const std::function<void(size_t)>& body);
+
 // Runs work once on a helper of the pool and returns at once; the future tells when it has
 // ended and carries what it raised. Work may itself call ParallelFor on the same pool.
 std::future<void> RunInBackground(std::function<void()> work, TWorkPool pool);

@@ -622,12 +622,12 @@ void TRenderEngine::CalculateNormals()
             lowest[k] = std::min<double>(lowest[k], mean.Y);
         }
     };
-    const int band = std::max(1, 65536 / std::max(1, sy));
-    for (int first = 0; first < inner; first += band) {
-        StatusSink().SetProgress(Percent(static_cast<double>(first) * (sy - 2), (sx - 1.0) * (sy - 1.0)));
-        const int count = std::min(band, inner - first);
-        ParallelFor(0, static_cast<size_t>(count), [&](size_t k) { column(static_cast<size_t>(first) + k); });
-    }
+    ParallelForInBands(0, static_cast<size_t>(inner), static_cast<size_t>(sy),
+                       [&](size_t first) {
+                           StatusSink().SetProgress(Percent(static_cast<double>(first) * (sy - 2), (sx - 1.0) * (sy - 1.0)));
+                           return true;
+                       },
+                       column);
     for (int k = 0; k < inner; ++k) {
         grid.MaxNormalY = std::max(grid.MaxNormalY, highest[static_cast<size_t>(k)]);
         grid.MinNormalY = std::min(grid.MinNormalY, lowest[static_cast<size_t>(k)]);
@@ -703,14 +703,14 @@ void TRenderEngine::RaytraceShadows()
     } else {
         // Each ray reads heights only, so rows are marched on every core, a band at a time, with
         // the messages pumped between bands.
-        const int band = std::max(1, 65536 / sx);
-        for (int j0 = 0; j0 < sy && !aborted; j0 += band) {
-            StatusSink().SetProgress(Percent(static_cast<double>(j0) * sx, static_cast<double>(sx) * sy));
-            const int rows = std::min(band, sy - j0);
-            ParallelFor(0, static_cast<size_t>(rows), [&](size_t k) { shadeRow(j0 + static_cast<int>(k)); });
-            StatusSink().ProcessMessages();
-            aborted = Aborted != 0;
-        }
+        aborted = !ParallelForInBands(
+            0, static_cast<size_t>(sy), static_cast<size_t>(sx),
+            [&](size_t first) {
+                StatusSink().SetProgress(Percent(static_cast<double>(first) * sx, static_cast<double>(sx) * sy));
+                StatusSink().ProcessMessages();
+                return Aborted == 0;
+            },
+            [&](size_t j) { shadeRow(static_cast<int>(j)); });
     }
     // Only a complete pass brings the shadows up to date; an aborted one is redone next time.
     if (!aborted)

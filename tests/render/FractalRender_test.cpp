@@ -111,6 +111,16 @@ protected:
         UnloadOpenGLLibraries();
         shelltest::ClearSettings();
     }
+    // The fixture's project becomes a small synthetic landscape (18 x 18) at this fractal depth.
+    bool UseSyntheticLandscape(int depth)
+    {
+        TSyntheticLandscapeOptions options;
+        options.Size = 18;
+        options.FractalDepth = depth;
+        project = MakeSyntheticLandscape(options);
+        current = project.get();
+        return current != nullptr;
+    }
     // A window on the fixture's project, with a scripted engine.
     TFFractalRender& Open()
     {
@@ -291,12 +301,7 @@ QImage EngineAlonePicture(TProject*& project, int width, int height)
 
 TEST_F(FractalRenderTest, WindowShowsThePictureTheEngineDrawsAlone)
 {
-    TSyntheticLandscapeOptions options;
-    options.Size = 18;
-    options.FractalDepth = 2;
-    project = MakeSyntheticLandscape(options);
-    ASSERT_TRUE(project);
-    current = project.get();
+    ASSERT_TRUE(UseSyntheticLandscape(2));
     // Water mirrors the colours that the render before left on the grid: every compared render
     // follows one of the same picture.
     EngineAlonePicture(current, 160, 120);
@@ -328,12 +333,7 @@ TEST_F(FractalRenderTest, WindowShowsThePictureTheEngineDrawsAlone)
 
 TEST_F(FractalRenderTest, StatusReportsOfAWindowRenderAreTheEnginesInOrder)
 {
-    TSyntheticLandscapeOptions options;
-    options.Size = 18;
-    options.FractalDepth = 1;
-    project = MakeSyntheticLandscape(options);
-    ASSERT_TRUE(project);
-    current = project.get();
+    ASSERT_TRUE(UseSyntheticLandscape(1));
     EngineAlonePicture(current, 64, 48);
     const TRecordingSink alone = sink;
     ASSERT_FALSE(alone.progress.empty());
