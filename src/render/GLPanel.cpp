@@ -14,6 +14,7 @@
 #include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
 #include <QPainter>
+#include <QRegion>
 #include <QPrinter>
 #include <QResizeEvent>
 #include <QScreen>
@@ -342,17 +343,26 @@ void TGLPanel::SwapNow()
 
 void TGLPanel::paintEvent(QPaintEvent*)
 {
-    QPainter painter(this);
+    // The panel is opaque to the window system, so it paints every pixel it covers: the picture
+    // where there is one and the cleared background around it, never what lay beneath the panel.
+    // (Its size follows the window while the picture keeps the size of its draw, and before the
+    // first draw the picture is no bigger than a new widget.)
+    const QImage* image = nullptr;
     if (!BitmapPath()) {
-        if (sizeChanged_ || shown_.isNull())
-            painter.fillRect(rect(), Qt::white);
-        else
-            painter.drawImage(0, 0, shown_);
-        return;
+        if (!sizeChanged_ && !shown_.isNull())
+            image = &shown_;
+    } else {
+        // Before the first partial read-back of a draw the cleared picture is shown.
+        image = drawing_ && !copy_.isNull() ? &copy_ : &picture_;
     }
-    // Before the first partial read-back of a draw the cleared picture is shown, never whatever
-    // the screen held beneath the panel.
-    painter.drawImage(0, 0, drawing_ && !copy_.isNull() ? copy_ : picture_);
+    QPainter painter(this);
+    QRegion background(rect());
+    if (image && !image->isNull()) {
+        painter.drawImage(0, 0, *image);
+        background -= QRect(QPoint(0, 0), image->size());
+    }
+    for (const QRect& part : background)
+        painter.fillRect(part, Qt::white);
 }
 
 void TGLPanel::resizeEvent(QResizeEvent* event)

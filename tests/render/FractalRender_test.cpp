@@ -582,6 +582,38 @@ TEST_F(FractalRenderShellTest, PlacementIsStoredAndRestored)
     EXPECT_TRUE(main.RenderMenuItem->isEnabled());
 }
 
+TEST_F(FractalRenderShellTest, ANewRendererShowsTheClearedPanelBeforeItsFirstRender)
+{
+    // On both panel paths, opened as the user opens it over another window: every pixel of its
+    // panel is painted white, none is left as what lay beneath it.
+    for (int toWindow : {0, 1}) {
+        SCOPED_TRACE(toWindow);
+        shelltest::ClearSettings();
+        TWinRegistry(QuarlexBaseKey).WriteBool("OpenGL", "RenderToWindow", toWindow == 1);
+        shelltest::RegisterProbe<shelltest::TProbeForm>(TChildKind::Landscape);
+        TMainForm& main = Start();
+        main.resize(1000, 800);
+        main.show();
+        main.OpenChildWindow(TChildKind::Landscape);
+        auto* window = dynamic_cast<TFFractalRender*>(main.OpenChildWindow(TChildKind::FractalRender));
+        ASSERT_NE(window, nullptr);
+        QCoreApplication::processEvents();
+        TGLPanel& panel = *window->MainGLPanel;
+        ASSERT_GT(panel.width(), 200);
+        ASSERT_GT(panel.height(), 200);
+        const QRgb beneath = qRgb(1, 2, 3);
+        QImage screen(panel.size(), QImage::Format_RGB32);
+        screen.fill(beneath);
+        panel.render(&screen, QPoint(), QRegion(), QWidget::RenderFlags()); // the panel's own painting only
+        int white = 0;
+        for (int y = 0; y < screen.height(); ++y)
+            for (int x = 0; x < screen.width(); ++x)
+                white += screen.pixel(x, y) == qRgb(255, 255, 255);
+        EXPECT_EQ(white, screen.width() * screen.height());
+        form.reset();
+    }
+}
+
 TEST_F(FractalRenderShellTest, MainWindowRefusesProjectCommandsWhileRendering)
 {
     TMainForm& main = Start();

@@ -334,6 +334,46 @@ TEST_F(GLPanelTest, AFirstBitmapDrawShowsTheClearedPanelUntilItsFirstReadBack)
     EXPECT_EQ(after.pixel(4, 4), qRgb(255, 0, 0));
 }
 
+// What the panel paints over a canvas holding what lay beneath it (a colour no draw here makes),
+// and how many pixels of that it leaves.
+static QImage PaintedOver(TGLPanel& panel, int* beneath)
+{
+    const QRgb under = qRgb(1, 2, 3);
+    QImage canvas(panel.size(), QImage::Format_RGB32);
+    canvas.fill(under);
+    panel.render(&canvas, QPoint(), QRegion(), QWidget::RenderFlags()); // no background of its own
+    *beneath = 0;
+    for (int y = 0; y < canvas.height(); ++y)
+        for (int x = 0; x < canvas.width(); ++x)
+            *beneath += canvas.pixel(x, y) == under;
+    return canvas;
+}
+
+TEST_F(GLPanelTest, ThePanelNeverShowsWhatLayBeneathIt)
+{
+    for (TPFDFlags flags : {kWindowFlags, kBitmapFlags}) {
+        SCOPED_TRACE(flags);
+        TGLPanel panel; // made at a new widget's size, then given the renderer's
+        panel.SetGLFlags(flags);
+        panel.GLObjectLoaded = true;
+        panel.resize(160, 120);
+        int beneath = -1;
+        QImage painted = PaintedOver(panel, &beneath);
+        EXPECT_EQ(beneath, 0) << "before the first draw";
+        EXPECT_EQ(painted.pixel(0, 0), qRgb(255, 255, 255));
+        EXPECT_EQ(painted.pixel(159, 119), qRgb(255, 255, 255));
+
+        // Grown after a draw, before the next one.
+        panel.resize(64, 48);
+        panel.OnGLDraw = [](TGLPanel& p) { DrawQuartered(p); };
+        panel.Redraw();
+        panel.resize(160, 120);
+        painted = PaintedOver(panel, &beneath);
+        EXPECT_EQ(beneath, 0) << "grown after a draw";
+        EXPECT_EQ(painted.pixel(159, 119), qRgb(255, 255, 255));
+    }
+}
+
 TEST_F(GLPanelTest, PartialPicturesAreShownInTheFirstDrawAfterAResize)
 {
     for (TPFDFlags flags : {kWindowFlags, kBitmapFlags}) {
