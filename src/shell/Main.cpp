@@ -347,10 +347,7 @@ void TMainForm::FillWindowMenu()
         action->setCheckable(true);
         action->setChecked(window == MdiArea->activeSubWindow());
         QPointer<QMdiSubWindow> target(window);
-        connect(action, &QAction::triggered, this, [this, target] {
-            if (target)
-                MdiArea->setActiveSubWindow(target);
-        });
+        connect(action, &QAction::triggered, this, [this, target] { BringToFront(target); });
     }
 }
 
@@ -883,13 +880,25 @@ void TMainForm::ChildClosed(TChildKind kind)
         RenderMenuItem->setEnabled(ChildWindow(TChildKind::FractalRender) || ChildWindow(TChildKind::OverlayRender));
 }
 
+void TMainForm::BringToFront(QMdiSubWindow* window)
+{
+    if (!window || !MdiArea->subWindowList().contains(window))
+        return;
+    // A maximised window keeps its size; a minimised one is restored, since an icon is not a window
+    // in front. Activating it raises it above every other and gives it the keyboard; when the
+    // window it replaces was maximised, the area maximises this one in its place.
+    if (window->isMinimized())
+        window->showNormal();
+    else if (window->isHidden())
+        window->show();
+    MdiArea->setActiveSubWindow(window);
+    window->raise();
+}
+
 TFBaseForm* TMainForm::OpenChildWindow(TChildKind kind)
 {
     if (TFBaseForm* open = ChildWindow(kind)) {
-        if (QMdiSubWindow* window = SubWindowOf(open)) {
-            window->showNormal();
-            MdiArea->setActiveSubWindow(window);
-        }
+        BringToFront(SubWindowOf(open));
         return open;
     }
     if (kind == TChildKind::OverlayRender && ChildWindow(TChildKind::FractalRender)) {
@@ -930,6 +939,9 @@ TFBaseForm* TMainForm::OpenChildWindow(TChildKind kind)
         }
         Modified = 1;
     }
+    // Last, so that nothing the refresh let run (it may pump messages) leaves another in front.
+    if (ChildWindow(kind) == form)
+        BringToFront(window);
     return ChildWindow(kind);
 }
 
@@ -1067,8 +1079,7 @@ void TMainForm::RenderMenuItemClick()
 {
     for (TChildKind kind : {TChildKind::FractalRender, TChildKind::OverlayRender})
         if (TFBaseForm* form = ChildWindow(kind)) {
-            if (QMdiSubWindow* window = SubWindowOf(form))
-                MdiArea->setActiveSubWindow(window);
+            BringToFront(SubWindowOf(form));
             return;
         }
 }

@@ -112,6 +112,9 @@ public:
     TFBaseForm* ChildWindow(TChildKind kind) const;
     // The MDI sub-window around an open form.
     QMdiSubWindow* SubWindowOf(const TFBaseForm* form) const;
+    // Where every command that opens a window or brings one forward ends: the window is in front
+    // of all others, visible (restored when minimised) and active, whatever state they are in.
+    void BringToFront(QMdiSubWindow* window);
     // Shortcut-bar and menu commands by number: 0 fractal renderer, 1 overlay renderer, 2 landscape,
     // 3 camera, 4 atmosphere, 5 clouds, 6 fractal parameters, 7 water, 8 terrain layers,
     // 9 placement, 10 plant types, 11 ecology (nothing), 12 urban, 13 overlay editor.

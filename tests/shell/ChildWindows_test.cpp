@@ -4,6 +4,9 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QMdiSubWindow>
+#include <QTest>
+
+#include "controls/uOutBar.h"
 
 using namespace shelltest;
 
@@ -211,4 +214,101 @@ TEST_F(ChildWindowsTest, WindowMenuListsTheChildrenAndRenderBringsTheRendererFor
 
     main.RenderMenuItem->trigger();
     EXPECT_EQ(main.MdiArea->activeSubWindow(), main.SubWindowOf(main.ChildWindow(TChildKind::FractalRender)));
+}
+
+namespace {
+
+enum class TWindowState { Closed, Normal, Maximised, Minimised };
+
+void PutInState(QMdiSubWindow* window, TWindowState state)
+{
+    switch (state) {
+    case TWindowState::Normal: window->showNormal(); break;
+    case TWindowState::Maximised: window->showMaximized(); break;
+    case TWindowState::Minimised: window->showMinimized(); break;
+    case TWindowState::Closed: break;
+    }
+    QCoreApplication::processEvents();
+}
+
+const char* StateName(TWindowState state)
+{
+    switch (state) {
+    case TWindowState::Closed: return "closed";
+    case TWindowState::Normal: return "normal";
+    case TWindowState::Maximised: return "maximised";
+    case TWindowState::Minimised: return "minimised";
+    }
+    return "";
+}
+
+// In front of every other child window, not minimised, inside the area, and the active one.
+::testing::AssertionResult InFrontAndActive(TMainForm& main, QMdiSubWindow* window)
+{
+    if (!window)
+        return ::testing::AssertionFailure() << "no window";
+    const auto stack = main.MdiArea->subWindowList(QMdiArea::StackingOrder);
+    if (stack.isEmpty() || stack.last() != window)
+        return ::testing::AssertionFailure() << "not on top of the stack";
+    if (main.MdiArea->activeSubWindow() != window)
+        return ::testing::AssertionFailure() << "not the active window";
+    if (!window->isVisible() || window->isMinimized())
+        return ::testing::AssertionFailure() << "hidden or minimised";
+    if (!main.MdiArea->viewport()->rect().intersects(window->geometry()))
+        return ::testing::AssertionFailure() << "outside the area";
+    return ::testing::AssertionSuccess();
+}
+
+} // namespace
+
+TEST_F(ChildWindowsTest, AWindowOpenedOrBroughtForwardIsInFrontAndActiveWhateverTheOthersAre)
+{
+    using S = TWindowState;
+    const S states[] = {S::Normal, S::Maximised, S::Minimised};
+    for (int command = 0; command < 3; ++command) // 0 shortcut bar, 1 Window menu, 2 Render
+        for (S before : {S::Closed, S::Normal, S::Minimised, S::Maximised})
+            for (S other : states) {
+                if (command != 0 && before == S::Closed)
+                    continue;
+                SCOPED_TRACE(std::string("command ") + std::to_string(command) + ", target " + StateName(before) +
+                             ", other " + StateName(other));
+                RegisterProbe<TProbeForm>(TChildKind::Landscape);
+                RegisterProbe<TProbeForm>(TChildKind::FractalRender);
+                form.reset();
+                TMainForm& main = Start();
+                main.resize(1000, 800);
+                main.show();
+                QCoreApplication::processEvents();
+                // The renderer is the target of the Render command, the landscape editor otherwise.
+                const TChildKind target = command == 2 ? TChildKind::FractalRender : TChildKind::Landscape;
+                const TChildKind second = command == 2 ? TChildKind::Landscape : TChildKind::FractalRender;
+                if (before != S::Closed) {
+                    TFBaseForm* opened = main.OpenChildWindow(target);
+                    ASSERT_NE(opened, nullptr);
+                    opened->setWindowTitle(QStringLiteral("Target"));
+                    PutInState(main.SubWindowOf(opened), before);
+                }
+                TFBaseForm* others = main.OpenChildWindow(second);
+                ASSERT_NE(others, nullptr);
+                PutInState(main.SubWindowOf(others), other);
+
+                if (command == 0) {
+                    TOutBar* bar = main.OutBar;
+                    bar->SmoothSpeed = 0;
+                    bar->SetActivePageIndex(TMainForm::BasicsPage);
+                    TOutItem* item = bar->Pages()->GetPage(0)->Item(1); // "Landscape Heightfield Editor"
+                    bar->LayoutBar();
+                    ASSERT_TRUE(item->LaidOut());
+                    QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, item->BoundsRect.center());
+                } else if (command == 1) {
+                    emit main.WindowMenu->aboutToShow();
+                    for (QAction* action : main.WindowMenu->actions())
+                        if (action->text() == QStringLiteral("Target"))
+                            action->trigger();
+                } else {
+                    main.RenderMenuItem->trigger();
+                }
+                QCoreApplication::processEvents();
+                EXPECT_TRUE(InFrontAndActive(main, main.SubWindowOf(main.ChildWindow(target))));
+            }
 }
