@@ -82,8 +82,9 @@ public:
     bool SaveToFile(const std::string& fileName);
     // Reads the whole file into a fresh project and only then takes over its blocks (run-time
     // state stays; the shadows are marked out of date and the world scale recomputed). On failure
-    // shows the error (E0046 for a file that is not a valid project), leaves this project exactly
-    // as it was and returns false. Creates the empty dBase side tables when they are missing.
+    // shows the error (E0046 for a file of another kind or release, E0047 for a damaged or
+    // incomplete one), leaves this project exactly as it was and returns false. Creates the empty
+    // dBase side tables when they are missing.
     bool LoadFromFile(const std::string& fileName);
     // Exchanges every stored block (header to urban plans) with other's; run-time state stays.
     void SwapBlocks(TProject& other) noexcept;

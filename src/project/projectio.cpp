@@ -22,6 +22,8 @@
 
 const char* const IncompatibleProjectText =
     "E0046 This project file is not compatible with this release of Quarlex2.  Use XYZ Export/Import";
+const char* const DamagedProjectText =
+    "E0047 This project file is damaged or incomplete and cannot be opened.  The open project is unchanged";
 
 namespace {
 
@@ -92,7 +94,7 @@ void ReadPrefix(TByteReader& r, uint16_t& word, uint8_t& tag, uint8_t expected)
     uint16_t readWord = r.U16();
     uint8_t readTag = r.U8();
     if (readTag != expected)
-        r.Fail();
+        throw EInvalidData(IncompatibleProjectText);
     word = readWord;
     tag = readTag;
 }
@@ -495,7 +497,7 @@ void ReadFractalBlock(TByteReader& r, TFractalBlock& b, int version)
         for (int area = 0; area < 6; ++area) {
             const uint8_t* p = r.Take(256);
             if (area < 3) {
-                TByteReader m(p + kMaterialOffset[area], 64, IncompatibleProjectText);
+                TByteReader m(p + kMaterialOffset[area], 64, DamagedProjectText);
                 bandMaterials[area] = ReadMaterial64(m);
             }
         }
@@ -1091,21 +1093,23 @@ void MakeSane(TProject& p)
 
 void ReadProject(const uint8_t* data, size_t size, TProject& project)
 {
-    TByteReader r(data, size, IncompatibleProjectText);
+    TByteReader r(data, size, DamagedProjectText);
     ReadProject(r, project);
 }
 
 void ReadProject(TByteReader& r, TProject& project)
 {
+    // Another kind of file, or one of another release, is told apart from a damaged one as soon
+    // as its first words show it.
     TProjectHeader header;
     header.Magic = r.U16();
     if (header.Magic != ProjectMagic)
-        r.Fail();
+        throw EInvalidData(IncompatibleProjectText);
     header.Compatibility = r.U16();
+    if (header.Compatibility != ProjectCompatibility)
+        throw EInvalidData(IncompatibleProjectText);
     header.Version = r.U16();
     header.Name = r.ShortString();
-    if (header.Compatibility != ProjectCompatibility)
-        r.Fail();
     const int version = header.Version;
     project.Header = header;
 
@@ -1289,7 +1293,7 @@ bool TProject::LoadFromFile(const std::string& fileName)
                         throw EReadFailed(std::strerror(errno));
                 }
             },
-            static_cast<uint64_t>(info.st_size), IncompatibleProjectText);
+            static_cast<uint64_t>(info.st_size), DamagedProjectText);
         // Making the fresh project draws its band noise; the program's random sequence must
         // not notice that a file was loaded.
         const uint32_t seed = RandSeed();

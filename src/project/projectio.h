@@ -12,14 +12,18 @@
 inline constexpr uint16_t ProjectMagic = 262;
 inline constexpr uint16_t ProjectCompatibility = 18;
 inline constexpr uint16_t ProjectVersion = 192;
+// A wrong magic, compatibility number or block tag: another kind of file or another release.
 extern const char* const IncompatibleProjectText; // the E0046 message
+// A file that ends early or holds a count or size that cannot be right.
+extern const char* const DamagedProjectText;      // the E0047 message
 
 // The whole file image of a project (sets Header.Version to the current version first).
 void WriteProject(TProject& project, std::vector<uint8_t>& out);
 void WriteProject(TProject& project, TByteWriter& w);
 // Reads a whole file image into project, which should be freshly created (fields an old file
 // lacks keep their defaults). Throws EInvalidData(IncompatibleProjectText) for a wrong magic,
-// compatibility or tag, a short file or an impossible count. Leaves the blocks sane for the
+// compatibility or tag, and EInvalidData with the reader's fail text (DamagedProjectText for the
+// first overload) for a short file or an impossible count or size. Leaves the blocks sane for the
 // renderer and the editors (at least one cloud layer, the three band surfaces, depth 1..4).
 void ReadProject(const uint8_t* data, size_t size, TProject& project);
 void ReadProject(TByteReader& r, TProject& project);

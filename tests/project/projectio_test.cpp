@@ -546,7 +546,7 @@ TEST(ProjectFile, StreamedReadingMatchesReadingFromMemory)
             at += n;
             return n;
         },
-        file.size(), IncompatibleProjectText);
+        file.size(), DamagedProjectText);
     TProject streamed;
     ReadProject(r, streamed);
     EXPECT_EQ(Encode(streamed), file);
@@ -561,7 +561,7 @@ TEST(ProjectFile, StreamedReadingMatchesReadingFromMemory)
             at += n;
             return n;
         },
-        file.size(), IncompatibleProjectText);
+        file.size(), DamagedProjectText);
     TProject partial;
     EXPECT_THROW(ReadProject(cut, partial), EInvalidData);
 }
@@ -662,11 +662,14 @@ TEST_P(OldVersions, LoadWithTheDefaultsOfWhatTheyLack)
 INSTANTIATE_TEST_SUITE_P(Versions, OldVersions, ::testing::Values(179, 180, 181, 182, 183, 184, 185, 186, 187, 188, 192));
 
 // ---------------------------------------------------------------------------------------------
-// Refused files: the E0046 message, false, and the open project exactly as it was.
+// Refused files: false, and the open project exactly as it was. A file of another kind or release
+// (magic, compatibility, a block's tag) says E0046; one that ends early or whose counts or sizes
+// cannot be right says it is damaged or incomplete.
 
 struct BadFileCase {
     const char* name;
     Bytes (*make)();
+    const char* message;
 };
 
 Bytes PutI32At(Bytes b, size_t at, int64_t v)
@@ -683,41 +686,49 @@ BlockOffsets Offsets()
     return o;
 }
 
+Bytes Cut(size_t size)
+{
+    Bytes b = BuildOldFile(192);
+    b.resize(std::min(size, b.size()));
+    return b;
+}
+
 const BadFileCase kBadFiles[] = {
-    {"wrong magic", [] { return PutI32At(BuildOldFile(192), 0, 263 | 18 << 16); }},
-    {"compatibility 17", [] { return PutI32At(BuildOldFile(192), 0, 262 | 17 << 16); }},
-    {"header only", [] {
-         Bytes b = BuildOldFile(192);
-         b.resize(262);
-         return b;
-     }},
-    {"cells cut short", [] {
-         Bytes b = BuildOldFile(192);
-         b.resize(Offsets().grid + 99 + 25);
-         return b;
-     }},
-    {"last byte missing", [] {
-         Bytes b = BuildOldFile(192);
-         b.pop_back();
-         return b;
-     }},
+    {"wrong magic", [] { return PutI32At(BuildOldFile(192), 0, 263 | 18 << 16); }, IncompatibleProjectText},
+    {"compatibility 17", [] { return PutI32At(BuildOldFile(192), 0, 262 | 17 << 16); }, IncompatibleProjectText},
+    {"compatibility 17, file ends in the header", [] { return Cut(6); }, DamagedProjectText},
     {"wrong camera tag", [] {
          Bytes b = BuildOldFile(192);
          b[Offsets().camera + 2] = 170;
          return b;
-     }},
+     }, IncompatibleProjectText},
     {"wrong urban tag", [] {
          Bytes b = BuildOldFile(192);
          b[Offsets().urban + 2] = 176;
          return b;
-     }},
-    {"huge grid", [] { return PutI32At(PutI32At(BuildOldFile(192), Offsets().grid + 3, 60000), Offsets().grid + 7, 60000); }},
-    {"negative grid", [] { return PutI32At(BuildOldFile(192), Offsets().grid + 3, -3); }},
-    {"huge overlay count", [] { return PutI32At(BuildOldFile(192), Offsets().overlays + 259, 0x7FFFFFFF); }},
-    {"negative cloud count", [] { return PutI32At(BuildOldFile(192), Offsets().clouds + 279, -1); }},
-    {"huge layer count", [] { return PutI32At(BuildOldFile(192), Offsets().layers + 3, 5000000); }},
-    {"huge point count", [] { return PutI32At(BuildOldFile(192), Offsets().regions + 11 + 8, 0x10000000); }},
-    {"huge surface count", [] { return PutI32At(BuildOldFile(192), Offsets().fractal + 41, 100000); }},
+     }, IncompatibleProjectText},
+    {"empty", [] { return Bytes{}; }, DamagedProjectText},
+    {"half a magic number", [] { return Cut(1); }, DamagedProjectText},
+    {"name cut short", [] { return Cut(100); }, DamagedProjectText},
+    {"header only", [] { return Cut(262); }, DamagedProjectText},
+    {"cells cut short", [] { return Cut(Offsets().grid + 99 + 25); }, DamagedProjectText},
+    {"ends inside the overlays", [] { return Cut(Offsets().overlays + 300); }, DamagedProjectText},
+    {"ends between two blocks", [] { return Cut(Offsets().regions); }, DamagedProjectText},
+    {"last byte missing", [] {
+         Bytes b = BuildOldFile(192);
+         b.pop_back();
+         return b;
+     }, DamagedProjectText},
+    {"huge grid", [] { return PutI32At(PutI32At(BuildOldFile(192), Offsets().grid + 3, 60000), Offsets().grid + 7, 60000); },
+     DamagedProjectText},
+    {"negative grid", [] { return PutI32At(BuildOldFile(192), Offsets().grid + 3, -3); }, DamagedProjectText},
+    {"huge overlay count", [] { return PutI32At(BuildOldFile(192), Offsets().overlays + 259, 0x7FFFFFFF); },
+     DamagedProjectText},
+    {"negative cloud count", [] { return PutI32At(BuildOldFile(192), Offsets().clouds + 279, -1); }, DamagedProjectText},
+    {"huge layer count", [] { return PutI32At(BuildOldFile(192), Offsets().layers + 3, 5000000); }, DamagedProjectText},
+    {"huge point count", [] { return PutI32At(BuildOldFile(192), Offsets().regions + 11 + 8, 0x10000000); },
+     DamagedProjectText},
+    {"huge surface count", [] { return PutI32At(BuildOldFile(192), Offsets().fractal + 41, 100000); }, DamagedProjectText},
 };
 
 TEST(ProjectFile, RefusedFilesLeaveTheOpenProjectUnchanged)
@@ -732,11 +743,43 @@ TEST(ProjectFile, RefusedFilesLeaveTheOpenProjectUnchanged)
         RecordingPrompt prompt;
         EXPECT_FALSE(LoadBytes(p, c.make(), dir)) << c.name;
         ASSERT_EQ(prompt.shown.size(), 1u) << c.name;
-        EXPECT_EQ(prompt.shown[0], IncompatibleProjectText) << c.name;
+        EXPECT_EQ(prompt.shown[0], c.message) << c.name;
         EXPECT_EQ(Encode(p), before) << c.name;
         EXPECT_EQ(p.ShadowsOutOfDate, 0) << c.name;
         EXPECT_EQ(p.WorldScale, scale) << c.name;
     }
+}
+
+TEST(ProjectFile, APartOfASavedProjectSaysItIsDamagedAndKeepsTheOpenProject)
+{
+    // A landscape as a user saves it: large enough that its first 20,000 bytes end in the grid.
+    qxtest::TempDir dir;
+    TProject saved;
+    FillProject(saved); // every block filled; the grid is made again, larger
+    ASSERT_TRUE(saved.NewGrid(120, 90, 30.0, 30.0));
+    for (int c = 0; c < 120; ++c)
+        for (int r = 0; r < 90; ++r)
+            saved.Grid.Cells[c][r].Height = (c * 7 + r * 3) % 250;
+    ASSERT_TRUE(saved.SaveToFile(dir.file("whole.qx2")));
+    const Bytes whole = qxtest::ReadFileBytes(dir.file("whole.qx2"));
+    ASSERT_GT(whole.size(), 120u * 90u * 10u); // the grid alone ends far beyond the first cut
+
+    TProject open;
+    FillProject(open);
+    const Bytes before = Encode(open);
+    const size_t cuts[] = {20000, 4, 262, 265, whole.size() / 2, whole.size() - 1000, whole.size() - 1};
+    for (size_t cut : cuts) {
+        RecordingPrompt prompt;
+        EXPECT_FALSE(LoadBytes(open, Bytes(whole.begin(), whole.begin() + static_cast<long>(cut)), dir)) << cut;
+        ASSERT_EQ(prompt.shown.size(), 1u) << cut;
+        EXPECT_EQ(prompt.shown[0], DamagedProjectText) << cut;
+        EXPECT_EQ(Encode(open), before) << cut;
+    }
+    // The whole file still opens.
+    RecordingPrompt prompt;
+    EXPECT_TRUE(LoadBytes(open, whole, dir));
+    EXPECT_TRUE(prompt.shown.empty());
+    EXPECT_EQ(Encode(open), whole);
 }
 
 TEST(ProjectFile, AWholeFileWithAGridBeyondTheLimitSaysSoWithTheLimit)
@@ -769,8 +812,20 @@ TEST(ProjectFile, AWholeFileWithAGridBeyondTheLimitSaysSoWithTheLimit)
         RecordingPrompt short_;
         EXPECT_FALSE(LoadBytes(p, b, dir));
         ASSERT_EQ(short_.shown.size(), 1u);
-        EXPECT_EQ(short_.shown[0], IncompatibleProjectText);
+        EXPECT_EQ(short_.shown[0], DamagedProjectText);
     }
+}
+
+// The message a file image is refused with; empty when it is read.
+std::string RefusalOf(const Bytes& b, size_t size)
+{
+    TProject p;
+    try {
+        ReadProject(b.data(), size, p);
+    } catch (const EInvalidData& e) {
+        return e.what();
+    }
+    return {};
 }
 
 TEST(ProjectFile, EveryBlockChecksItsTag)
@@ -783,8 +838,7 @@ TEST(ProjectFile, EveryBlockChecksItsTag)
         TProject p;
         ReadProject(b.data(), b.size(), p); // intact: accepted
         b[at + 2] ^= 0x40;
-        TProject q;
-        EXPECT_THROW(ReadProject(b.data(), b.size(), q), EInvalidData) << "block at " << at;
+        EXPECT_EQ(RefusalOf(b, b.size()), IncompatibleProjectText) << "block at " << at;
         // The record word is not checked.
         b[at + 2] ^= 0x40;
         b[at] ^= 0xFF;
@@ -796,10 +850,8 @@ TEST(ProjectFile, EveryBlockChecksItsTag)
 TEST(ProjectFile, EveryTruncationIsRefused)
 {
     const Bytes file = BuildOldFile(ProjectVersion);
-    for (size_t size = 0; size < file.size(); size += 7) {
-        TProject p;
-        EXPECT_THROW(ReadProject(file.data(), size, p), EInvalidData) << size;
-    }
+    for (size_t size = 0; size < file.size(); size += 7)
+        EXPECT_EQ(RefusalOf(file, size), DamagedProjectText) << size;
 }
 
 TEST(ProjectFile, MissingFileIsReportedAndChangesNothing)

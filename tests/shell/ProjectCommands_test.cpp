@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QMenu>
 
+#include "project/projectio.h"
 #include "shell/NewProject.h"
 #include "shell/PathDlg.h"
 
@@ -33,25 +34,54 @@ TEST_F(ProjectCommandsTest, OpenLoadsTheFileMarksShadowsAndRemembersIt)
 TEST_F(ProjectCommandsTest, FailedLoadLeavesEverythingAsItWas)
 {
     const std::string good = WriteProject("good.qx2", "Good");
-    const std::string bad = dir.file("bad.qx2");
-    qxtest::WriteFileBytes(bad, {6, 1, 17, 0, 192, 0}); // magic 262, compatibility 17
-    TMainForm& main = Start({good});
-    main.AddRecentProject("/maps/older.qx2");
-    main.Modified = 1;
-    TProject* before = CurrentProject;
+    // A project of another release, the first 20,000 bytes of a saved one, and one whose grid is
+    // larger than the file could hold.
+    std::vector<unsigned char> big;
+    {
+        TProject project;
+        ASSERT_TRUE(project.NewGrid(100, 100, 30.0, 30.0));
+        ASSERT_TRUE(project.SaveToFile(dir.file("big.qx2")));
+        big = qxtest::ReadFileBytes(dir.file("big.qx2"));
+        ASSERT_GT(big.size(), 20000u);
+    }
+    std::vector<unsigned char> impossible = big;
+    impossible[262 + 3 + 3] = 0x7F; // 100 + 0x7F000000 columns
+    const struct {
+        const char* file;
+        std::vector<unsigned char> bytes;
+        const char* message;
+    } cases[] = {
+        {"other.qx2", {6, 1, 17, 0, 192, 0}, IncompatibleProjectText}, // magic 262, compatibility 17
+        {"cut.qx2", std::vector<unsigned char>(big.begin(), big.begin() + 20000), DamagedProjectText},
+        {"impossible.qx2", impossible, DamagedProjectText},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string bad = dir.file(c.file);
+        qxtest::WriteFileBytes(bad, c.bytes);
+        prompt.messages.clear();
+        TMainForm& main = Start({good});
+        main.AddRecentProject("/maps/older.qx2");
+        main.Modified = 1;
+        TProject* before = CurrentProject;
 
-    prompt.answers = {TAnswer::No};
-    prompt.openNames = {bad};
-    main.OpenProjectMenuItemClick();
-    EXPECT_EQ(CurrentProject, before);
-    EXPECT_EQ(CurrentProject->Header.Name, "Good");
-    EXPECT_EQ(main.FileName, good);
-    EXPECT_EQ(main.PanelText(3), "Good");
-    EXPECT_EQ(main.Modified, 1); // the changes are still unsaved
-    EXPECT_EQ(main.Busy, 0);
-    EXPECT_EQ(main.RecentProjects(), (std::vector<std::string>{"/maps/older.qx2"}));
-    ASSERT_EQ(prompt.messages.size(), 1u);
-    EXPECT_EQ(prompt.messages[0].icon, TMsgIcon::Error);
+        prompt.answers = {TAnswer::No};
+        prompt.openNames = {bad};
+        main.OpenProjectMenuItemClick();
+        EXPECT_EQ(CurrentProject, before);
+        EXPECT_EQ(CurrentProject->Header.Name, "Good");
+        EXPECT_EQ(CurrentProject->Grid.SizeX, 4);
+        EXPECT_EQ(main.FileName, good);
+        EXPECT_EQ(main.PanelText(3), "Good");
+        EXPECT_EQ(main.Modified, 1); // the changes are still unsaved
+        EXPECT_EQ(main.Busy, 0);
+        EXPECT_EQ(main.RecentProjects(), (std::vector<std::string>{"/maps/older.qx2"}));
+        ASSERT_EQ(prompt.messages.size(), 1u);
+        EXPECT_EQ(prompt.messages[0].text, c.message);
+        EXPECT_EQ(prompt.messages[0].icon, TMsgIcon::Error);
+        form.reset();
+        ClearSettings();
+    }
 }
 
 TEST_F(ProjectCommandsTest, RecentListOrder)
