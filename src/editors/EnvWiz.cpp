@@ -69,7 +69,7 @@ TFEnvWizard::TFEnvWizard(QWidget* parent) : TFBaseForm(parent)
     LoadButton = new QPushButton(QStringLiteral("Load"), this);
     top->addWidget(LoadButton);
     RendererCheck = new QCheckBox(QStringLiteral("Alway open this wizard with the Fractal renderer"), this);
-    RendererCheck->setChecked(true);
+    RendererCheck->setChecked(EnvironmentWithRendererDefault); // until the setting is read
     top->addWidget(RendererCheck);
 
     connect(AllCheck, &QCheckBox::clicked, this, [this] { RunHandler([this] { AllCheckClick(); }); });
@@ -93,7 +93,7 @@ void TFEnvWizard::RefreshFromProject()
     Project();
     TBusyCursor busy;
     TRefreshScope scope(refreshing_);
-    RendererCheck->setChecked(TWinRegistry(QuarlexBaseKey).ReadBool("Wizards", "EnvironmentWithRenderer", true));
+    RendererCheck->setChecked(ReadEnvironmentWithRenderer());
     TemplatesListBox->clear();
     TemplatePaths.clear();
     for (const TEnvTemplate& t : FindEnvironmentTemplates(ReadPathSetting("Templates"))) {
@@ -145,6 +145,6 @@ void TFEnvWizard::LoadButtonClick()
 
 void TFEnvWizard::RendererCheckClick()
 {
-    if (!TWinRegistry(QuarlexBaseKey).WriteBool("Wizards", "EnvironmentWithRenderer", RendererCheck->isChecked()))
+    if (!WriteEnvironmentWithRenderer(RendererCheck->isChecked()))
         ShowError("The setting could not be stored");
 }

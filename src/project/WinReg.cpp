@@ -142,3 +142,13 @@ std::string ReadPathSetting(const std::string& name)
     TWinRegistry store(QuarlexBaseKey);
     return store.ReadString("Paths", name, ProgramFolder() + name + "/");
 }
+
+bool ReadEnvironmentWithRenderer()
+{
+    return TWinRegistry(QuarlexBaseKey).ReadBool("Wizards", "EnvironmentWithRenderer", EnvironmentWithRendererDefault);
+}
+
+bool WriteEnvironmentWithRenderer(bool value)
+{
+    return TWinRegistry(QuarlexBaseKey).WriteBool("Wizards", "EnvironmentWithRenderer", value);
+}

@@ -55,3 +55,11 @@ std::string ProgramFolder();
 // A folder of section "Paths" ("Overlays", "Plants", "Models", "Clouds", "Templates"); by default
 // the program folder followed by the name and '/'.
 std::string ReadPathSetting(const std::string& name);
+
+// "Wizards"/"EnvironmentWithRenderer": the fractal renderer opens with the environment wizard. The
+// renderer command and the wizard's check box read it here, with its one default, so the box
+// always shows what the renderer will do. Unset, the renderer opens alone.
+inline constexpr bool EnvironmentWithRendererDefault = false;
+bool ReadEnvironmentWithRenderer();
+// False when the store could not be written.
+bool WriteEnvironmentWithRenderer(bool value);

@@ -912,7 +912,7 @@ TFBaseForm* TMainForm::OpenChildWindow(TChildKind kind)
     if (!ChildWindowRegistered(kind))
         return nullptr;
     if (kind == TChildKind::FractalRender && ChildWindowRegistered(TChildKind::EnvWizard)
-        && TWinRegistry(QuarlexBaseKey).ReadBool("Wizards", "EnvironmentWithRenderer", false))
+        && ReadEnvironmentWithRenderer())
         OpenChildWindow(TChildKind::EnvWizard);
 
     TFBaseForm* form = factories()[kind]();

@@ -223,3 +223,31 @@ TEST_F(EnvWizardWindowShellTest, LoadWithNoSectionChangesNothingAndStillRefreshe
     EXPECT_GT(probe->refreshes, refreshes);
     EXPECT_TRUE(prompt.messages.empty());
 }
+
+TEST_F(EnvWizardWindowShellTest, TheRendererCheckShowsWhatTheRendererCommandDoes)
+{
+    // A fresh settings store, then each stored value: the box the wizard shows is ticked exactly
+    // when opening the renderer brought the wizard with it.
+    const struct {
+        const char* name;
+        int stored; // -1: never stored
+    } cases[] = {{"fresh store", -1}, {"stored false", 0}, {"stored true", 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        shelltest::ClearSettings();
+        if (c.stored >= 0) {
+            ASSERT_TRUE(TWinRegistry(QuarlexBaseKey).WriteBool("Wizards", "EnvironmentWithRenderer", c.stored == 1));
+        }
+        TMainForm::RegisterChildWindow(TChildKind::EnvWizard, [] { return new TFEnvWizard; });
+        shelltest::RegisterProbe<shelltest::TProbeForm>(TChildKind::FractalRender);
+        TMainForm& main = Start();
+        main.OutBarClick(0); // "Landscape Renderer"
+        ASSERT_NE(main.ChildWindow(TChildKind::FractalRender), nullptr);
+        const bool cameWithRenderer = main.ChildWindow(TChildKind::EnvWizard) != nullptr;
+        auto* wizard = static_cast<TFEnvWizard*>(main.OpenChildWindow(TChildKind::EnvWizard));
+        ASSERT_NE(wizard, nullptr);
+        EXPECT_EQ(wizard->RendererCheck->isChecked(), cameWithRenderer);
+        EXPECT_EQ(cameWithRenderer, c.stored == 1);
+        form.reset();
+    }
+}
