@@ -264,14 +264,17 @@ const char* StateName(TWindowState state)
 TEST_F(ChildWindowsTest, AWindowOpenedOrBroughtForwardIsInFrontAndActiveWhateverTheOthersAre)
 {
     using S = TWindowState;
-    const S states[] = {S::Normal, S::Maximised, S::Minimised};
-    for (int command = 0; command < 3; ++command) // 0 shortcut bar, 1 Window menu, 2 Render
+    // The landscape editor opened or brought forward from the shortcut bar or the Window menu; the
+    // renderer brought forward by "Render". The other of the two is in each state first.
+    enum TCommand { ShortcutBar, WindowMenu, Render };
+    const char* commandNames[] = {"shortcut bar", "Window menu", "Render"};
+    for (TCommand command : {ShortcutBar, WindowMenu, Render})
         for (S before : {S::Closed, S::Normal, S::Minimised, S::Maximised})
-            for (S other : states) {
-                if (command != 0 && before == S::Closed)
+            for (S other : {S::Normal, S::Maximised, S::Minimised}) {
+                if (command != ShortcutBar && before == S::Closed)
                     continue;
-                SCOPED_TRACE(std::string("command ") + std::to_string(command) + ", target " + StateName(before) +
-                             ", other " + StateName(other));
+                SCOPED_TRACE(std::string(commandNames[command]) + ", target " + StateName(before) + ", other " +
+                             StateName(other));
                 RegisterProbe<TProbeForm>(TChildKind::Landscape);
                 RegisterProbe<TProbeForm>(TChildKind::FractalRender);
                 form.reset();
@@ -279,9 +282,8 @@ TEST_F(ChildWindowsTest, AWindowOpenedOrBroughtForwardIsInFrontAndActiveWhatever
                 main.resize(1000, 800);
                 main.show();
                 QCoreApplication::processEvents();
-                // The renderer is the target of the Render command, the landscape editor otherwise.
-                const TChildKind target = command == 2 ? TChildKind::FractalRender : TChildKind::Landscape;
-                const TChildKind second = command == 2 ? TChildKind::Landscape : TChildKind::FractalRender;
+                const TChildKind target = command == Render ? TChildKind::FractalRender : TChildKind::Landscape;
+                const TChildKind second = command == Render ? TChildKind::Landscape : TChildKind::FractalRender;
                 if (before != S::Closed) {
                     TFBaseForm* opened = main.OpenChildWindow(target);
                     ASSERT_NE(opened, nullptr);
@@ -292,7 +294,7 @@ TEST_F(ChildWindowsTest, AWindowOpenedOrBroughtForwardIsInFrontAndActiveWhatever
                 ASSERT_NE(others, nullptr);
                 PutInState(main.SubWindowOf(others), other);
 
-                if (command == 0) {
+                if (command == ShortcutBar) {
                     TOutBar* bar = main.OutBar;
                     bar->SmoothSpeed = 0;
                     bar->SetActivePageIndex(TMainForm::BasicsPage);
@@ -300,7 +302,7 @@ TEST_F(ChildWindowsTest, AWindowOpenedOrBroughtForwardIsInFrontAndActiveWhatever
                     bar->LayoutBar();
                     ASSERT_TRUE(item->LaidOut());
                     QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, item->BoundsRect.center());
-                } else if (command == 1) {
+                } else if (command == WindowMenu) {
                     emit main.WindowMenu->aboutToShow();
                     for (QAction* action : main.WindowMenu->actions())
                         if (action->text() == QStringLiteral("Target"))
