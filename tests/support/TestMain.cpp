@@ -1,5 +1,6 @@
 // Test entry point: one QApplication for the whole program (widget tests need it, headless tests
-// do not mind it), and a settings store rooted in a temporary folder so no test touches the user's.
+// do not mind it), a settings store rooted in a temporary folder so no test touches the user's, and
+// a system temporary folder of the process's own.
 #include "project/MathUtils.h"
 
 #include <QApplication>
@@ -35,6 +36,12 @@ int main(int argc, char** argv)
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsRoot.path() + "/user");
     QSettings::setPath(QSettings::IniFormat, QSettings::SystemScope, settingsRoot.path() + "/system");
     setenv("XDG_CONFIG_HOME", (settingsRoot.path() + "/xdg").toLocal8Bit().constData(), 1);
+    // The program keeps scratch files of fixed names in the system temporary folder (the gridding
+    // run's "~in.tmp" and "~out.tmp"); tests run many processes at once, so each has its own folder,
+    // or one process would read or delete another's files.
+    const QString temp = settingsRoot.path() + "/tmp";
+    QDir().mkpath(temp);
+    setenv("TMPDIR", temp.toLocal8Bit().constData(), 1);
     QApplication app(argc, argv);
     QApplication::setOrganizationName("Pellabrine");
     QApplication::setApplicationName("QuarlexII");
