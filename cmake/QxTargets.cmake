@@ -23,10 +23,14 @@ function(qx_test_dir name label)
   target_include_directories(${name} PRIVATE "${PROJECT_SOURCE_DIR}/tests" "${PROJECT_SOURCE_DIR}/src")
   target_link_libraries(${name} PRIVATE ${ARGN} qx_testsupport GTest::gtest GTest::gmock)
   # Only one variable survives gtest_discover_tests' property list, so the fixture folder and the
-  # leak suppressions are compiled into the test main instead. Widget tests run on Qt's offscreen platform; a folder whose tests need real OpenGL sets
-  # QX_TEST_QPA to "xcb" (the test script provides an X server).
+  # leak checker's options are compiled into the test main instead. Widget tests run on Qt's
+  # offscreen platform; a folder whose tests need real OpenGL sets QX_TEST_QPA to "xcb" (the test
+  # script provides an X server), and its program keeps the GL driver mapped for the leak check.
   if(NOT DEFINED QX_TEST_QPA)
     set(QX_TEST_QPA offscreen)
+  endif()
+  if(QX_TEST_QPA STREQUAL "xcb")
+    target_sources(${name} PRIVATE "${PROJECT_SOURCE_DIR}/tests/support/DriverResidency.cpp")
   endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs each for a bounded time, all at once.
 # Seeds: fuzz/corpus/<name>/ (checked in) plus whatever tools/make-fuzz-seeds writes at run time.
+# Undefined behaviour stops a target as a memory error does: the fuzz build makes it fatal.
 set -euo pipefail
 seconds=${1:-30}
 cd "$(dirname "$0")/.."
@@ -16,7 +17,7 @@ for src in fuzz/*.cpp; do
   corpus="$out/corpus-$name"
   mkdir -p "$corpus"
   [[ -d "fuzz/corpus/$name" ]] && cp -r "fuzz/corpus/$name/." "$corpus/"
-  ( cd "$out" && ASAN_OPTIONS=detect_leaks=1 "../fuzz_$name" -max_total_time="$seconds" -rss_limit_mb=2048 \
+  ( cd "$out" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 "../fuzz_$name" -max_total_time="$seconds" -rss_limit_mb=2048 \
       -timeout=20 -print_final_stats=1 "corpus-$name" >"$name.log" 2>&1 ) &
   pids+=($!)
   names+=("$name")

@@ -10,11 +10,11 @@ endif()
 add_test(NAME interop.models.3ds_vs_lib3ds
   COMMAND ${QX_MODELS_PYTHON} "${CMAKE_CURRENT_LIST_DIR}/models_3ds.py" "$<TARGET_FILE:qx_dump3ds>")
 set_tests_properties(interop.models.3ds_vs_lib3ds PROPERTIES LABELS interop
-  ENVIRONMENT "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tools/lsan.supp:print_suppressions=0")
+  ENVIRONMENT "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tools/lsan.supp:print_suppressions=0:intercept_tls_get_addr=0")
 
 add_executable(qx_dumppicture "${CMAKE_CURRENT_LIST_DIR}/dumppicture.cpp")
 target_link_libraries(qx_dumppicture PRIVATE qx_models)
 add_test(NAME interop.models.pictures_vs_tools
   COMMAND ${QX_MODELS_PYTHON} "${CMAKE_CURRENT_LIST_DIR}/models_pictures.py" "$<TARGET_FILE:qx_dumppicture>")
 set_tests_properties(interop.models.pictures_vs_tools PROPERTIES LABELS interop
-  ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tools/lsan.supp:print_suppressions=0")
+  ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tools/lsan.supp:print_suppressions=0:intercept_tls_get_addr=0")
