@@ -22,6 +22,7 @@
 #include "editors/Actors.h"
 #include "editors/EditorPattern.h"
 #include "platform/GLEntryPoints.h"
+#include "project/MathUtils.h"
 #include "project/Project.h"
 #include "project/WinReg.h"
 #include "render/FractalRender.h"
@@ -311,6 +312,9 @@ int CompareWindowWithEngine(TProject* project, int width, int height, int repeat
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    // As the program starts: the shared random sequence fills the noise tables first. Without them
+    // every sub-quad grows its plants from one seed, and far more of them than the densities say.
+    InitRandomTables();
     std::string projectFile, outFile;
     int synthetic = 258, depth = -1, width = 640, height = 480, repeat = 1, threads = 0;
     bool plants = false, shippedPlants = false, windowMode = false;
