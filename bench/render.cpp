@@ -4,24 +4,34 @@
 // Needs a display (run under xvfb-run).
 //
 //   render [PROJECT.qx2 | --synthetic N] [--depth D] [--size WxH] [--out FILE.bmp]
-//          [--repeat N] [--plants] [--shipped-plants] [--window] [--threads N]
+//          [--repeat N] [--plants] [--shipped-plants] [--forest TYPE] [--save FILE.qx2] [--window]
+//          [--threads N]
 //
 // --repeat N renders N times in one process and prints each render's peak resident memory.
 // --plants plants a wood of our own tree over half the land, renders without and then with the
 // plants (N times each) and ends with the ratio of the two render times.
 // --shipped-plants grows every plant type of the plants folder beside the program on the synthetic
 // landscape, each in a strip of its own terrain layer, and counts the triangles each type adds.
+// --forest TYPE grows the plant type TYPE of the plants folder beside the program as a user sets
+// up a forest: a vegetation layer (made as the terrain layers editor makes one) planting it at
+// density 50 per 10000 square world units, painted over most of the land.
+// --save FILE.qx2 writes the project, with every option above applied, and renders nothing (not
+// with --plants, whose plant files live in a temporary folder).
 // --window renders the same project at the same depth and size through the fractal renderer
 // window inside a main window (its message pumping, status bar, progress and partial pictures, the
 // read-back of the finished picture) and through the engine alone, alternately, N times each after
 // one warm-up of each; it prints both median times, whether the two pictures agree, and ends with
-// the line "window / engine = R". The window draws as a new installation does (off the window);
-// --out saves its picture. Settings are kept in a temporary folder, never the user's.
+// the line "window / engine = R". Before that line it prints the longest time the window's renders
+// went without letting messages run (from the start of a render to its first pump, between two
+// pumps, from the last pump to its end). The window draws as a new installation does (off the
+// window); --out saves its picture. Settings are kept in a temporary folder, never the user's.
 // --threads N shades the texels on N threads (1: one by one in drawing order; default: every core;
 // --window always uses every core).
 #include "editors/Actors.h"
 #include "editors/EditorPattern.h"
+#include "editors/Terrain.h"
 #include "platform/GLEntryPoints.h"
+#include "project/MathUtils.h"
 #include "project/Project.h"
 #include "project/WinReg.h"
 #include "render/FractalRender.h"
@@ -33,6 +43,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QOpenGLContext>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -58,7 +69,8 @@ using TDrawArrays = void (*)(GLenum, GLint, GLsizei);
 int Usage()
 {
     std::fprintf(stderr, "usage: render [PROJECT.qx2 | --synthetic N] [--depth D] [--size WxH] [--out FILE.bmp]"
-                         " [--repeat N] [--plants] [--shipped-plants] [--window] [--threads N]\n");
+                         " [--repeat N] [--plants] [--shipped-plants] [--forest TYPE] [--save FILE.qx2] [--window]"
+                         " [--threads N]\n");
     return 2;
 }
 
@@ -107,6 +119,67 @@ std::vector<std::string> AddPlantStrips(TProject& p, const std::string& folder)
     p.Fractal.DrawNoModels = 0;
     return types;
 }
+
+// The forest of --forest: plant type `type` of folder at density 50 in a vegetation layer painted
+// over the land but a margin of a twentieth on each side. False when the type has no files there.
+bool AddForest(TProject& p, const std::string& folder, const std::string& type)
+{
+    const std::string far = type + "_far.ls", mid = type + "_mid.ls", near = type + "_near.ls";
+    if (!QFile::exists(QString::fromStdString(folder + near)))
+        return false;
+    p.Actors.Directory = folder;
+    TActor& actor = p.Actors.Items[AddPlantType(p.Actors)];
+    actor.Name = type;
+    actor.FarActorSource = far;
+    actor.MidActorSource = mid;
+    actor.NearActorSource = near;
+    std::string error;
+    if (!LoadPlantColors(actor, folder + type + ".ini", &error))
+        std::fprintf(stderr, "%s: no colours (%s)\n", type.c_str(), error.c_str());
+
+    // The layer as the terrain layers editor adds it (its default plant size), then the choices.
+    TTerrainLayer& layer = p.TerrainLayers.Items[AddTerrainLayer(p, ltVegetation)];
+    layer.Name = type + " forest";
+    layer.DrawPlants = 1;
+    layer.Plants[0].TreeID = actor.ID;
+    layer.Plants[0].TreeDensity = 50.0;
+
+    TTerrainPoly region;
+    region.ID = p.TerrainPolys.NextID++;
+    region.TerrainLayerID = layer.ID;
+    region.Points = {{0.05, 0.05}, {0.95, 0.05}, {0.95, 0.95}, {0.05, 0.95}};
+    region.PointCount = 4;
+    AppendInUse(p.TerrainPolys.Count, p.TerrainPolys.Items, region);
+    p.Fractal.DrawNoModels = 0;
+    return true;
+}
+
+// The main window's status sink with the times its pumps let messages run: the longest stretch
+// without one while a render runs (its start and end count as pumps).
+class TPumpWatch final : public IStatusSink {
+public:
+    using TClock = std::chrono::steady_clock;
+    explicit TPumpWatch(IStatusSink& inner) : inner_(inner) {}
+    void SetOperationText(const std::string& text) override { inner_.SetOperationText(text); }
+    void SetStepText(const std::string& text) override { inner_.SetStepText(text); }
+    void SetProgress(int percent) override { inner_.SetProgress(percent); }
+    void SetBusyCursor(bool busy) override { inner_.SetBusyCursor(busy); }
+    void ProcessMessages() override
+    {
+        Mark();
+        inner_.ProcessMessages();
+        last_ = TClock::now(); // the time the messages took is no wait
+    }
+    void Start() { last_ = TClock::now(); }
+    void Stop() { Mark(); }
+    double LongestMs() const { return longest_ * 1000.0; }
+
+private:
+    void Mark() { longest_ = std::max(longest_, std::chrono::duration<double>(TClock::now() - last_).count()); }
+    IStatusSink& inner_;
+    TClock::time_point last_ = TClock::now();
+    double longest_ = 0;
+};
 
 // Triangles handed to OpenGL (GL_TRIANGLES, drawn one by one or as arrays) while body runs: the
 // table's drawing entries are replaced by counting ones that pass every call on.
@@ -242,6 +315,8 @@ int CompareWindowWithEngine(TProject* project, int width, int height, int repeat
     // The main window's status bar while the window renders; none (as in the plain benchmark)
     // while the engine renders alone.
     IStatusSink* mainSink = SetStatusSink(nullptr);
+    TPumpWatch watch(mainSink ? *mainSink : StatusSink());
+    bool watching = false; // the warm-up render is not measured
 
     TFractalRenderEngine engine;
     engine.SetProject(&CurrentProject);
@@ -262,8 +337,11 @@ int CompareWindowWithEngine(TProject* project, int width, int height, int repeat
     bool windowOk = true;
     const auto windowRender = [&] {
         CurrentProject->ShadowsOutOfDate = 1;
-        SetStatusSink(mainSink);
+        SetStatusSink(watching ? &watch : mainSink);
+        watch.Start();
         const double seconds = timed([&] { windowOk = window->RenderPicture() && windowOk; });
+        if (watching)
+            watch.Stop();
         SetStatusSink(nullptr);
         return seconds;
     };
@@ -271,6 +349,7 @@ int CompareWindowWithEngine(TProject* project, int width, int height, int repeat
     // The first render of each path also pays for starting the driver: not counted.
     engineRender();
     windowRender();
+    watching = true;
     std::vector<double> engineTimes, windowTimes;
     for (int k = 1; k <= repeat; ++k) {
         engineTimes.push_back(engineRender());
@@ -300,6 +379,7 @@ int CompareWindowWithEngine(TProject* project, int width, int height, int repeat
 
     const double engineMedian = Median(engineTimes), windowMedian = Median(windowTimes);
     std::printf("engine median %.3f s, window median %.3f s (%d runs each)\n", engineMedian, windowMedian, repeat);
+    std::printf("longest wait between pumped messages: %.0f ms\n", watch.LongestMs());
     std::printf("window / engine = %.2f\n", engineMedian > 0 ? windowMedian / engineMedian : 0.0);
     std::fflush(stdout);
     main.Modified = 0; // nothing to ask about on closing
@@ -311,7 +391,10 @@ int CompareWindowWithEngine(TProject* project, int width, int height, int repeat
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    std::string projectFile, outFile;
+    // As the program starts: the shared random sequence fills the noise tables first. Without them
+    // every sub-quad grows its plants from one seed, and far more of them than the densities say.
+    InitRandomTables();
+    std::string projectFile, outFile, forestType, saveFile;
     int synthetic = 258, depth = -1, width = 640, height = 480, repeat = 1, threads = 0;
     bool plants = false, shippedPlants = false, windowMode = false;
     for (int i = 1; i < argc; ++i) {
@@ -343,6 +426,14 @@ int main(int argc, char** argv)
             plants = true;
         } else if (a == "--shipped-plants") {
             shippedPlants = true;
+        } else if (a == "--forest") {
+            const char* v = next();
+            if (!v) return Usage();
+            forestType = v;
+        } else if (a == "--save") {
+            const char* v = next();
+            if (!v) return Usage();
+            saveFile = v;
         } else if (a == "--window") {
             windowMode = true;
         } else if (!a.empty() && a[0] != '-') {
@@ -351,6 +442,9 @@ int main(int argc, char** argv)
             return Usage();
         }
     }
+
+    if (plants && !saveFile.empty())
+        return Usage();
 
     std::string error;
     if (!LoadOpenGLLibraries("SGI", &error)) {
@@ -387,6 +481,16 @@ int main(int argc, char** argv)
         std::printf("plant types of %s: %zu\n", folder.c_str(), plantTypes.size());
     }
 
+    if (!forestType.empty()) {
+        const std::string folder = ProgramFolder() + "Plants/";
+        if (!AddForest(*project, folder, forestType)) {
+            std::fprintf(stderr, "no plant type %s in %s\n", forestType.c_str(), folder.c_str());
+            delete project;
+            return 1;
+        }
+        std::printf("a forest of %s over most of the land, density 50\n", forestType.c_str());
+    }
+
     // The wood: density 50 per 10000 square world units, trees about 12 world units tall.
     QTemporaryDir plantFolder;
     if (plants) {
@@ -399,6 +503,16 @@ int main(int argc, char** argv)
         TActor& tree = project->Actors.Items.back();
         if (!LoadPlantColors(tree, (plantFolder.path() + "/kit_colors.ini").toStdString(), &error))
             std::fprintf(stderr, "plant colours: %s\n", error.c_str());
+    }
+
+    if (!saveFile.empty()) {
+        const bool saved = project->SaveToFile(saveFile);
+        if (saved)
+            std::printf("saved %s\n", saveFile.c_str());
+        else
+            std::fprintf(stderr, "cannot write %s\n", saveFile.c_str());
+        delete project;
+        return saved ? 0 : 1;
     }
 
     if (windowMode)

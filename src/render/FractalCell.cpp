@@ -731,6 +731,7 @@ void TFractalRenderEngine::ShadeBatch(TTexelBatch& batch)
 {
     std::vector<TTexelJob>& jobs = batch.Jobs;
     auto shade = [&](TTexelJob& job) {
+        const TWorkGate::TPass pass(ShadingGate);
         // Each job draws from a generator of its own, started where the sequence in drawing order
         // would have been, and leaves the shared haze record alone.
         TLocalRandom generator(job.Seed);
@@ -754,6 +755,7 @@ void TFractalRenderEngine::ShadeBatch(TTexelBatch& batch)
     {
         TQuietHazeRecord quiet;
         for (TTexelJob& job : jobs) {
+            const TWorkGate::TPass pass(ShadingGate);
             if (job.Water)
                 CornerReflections(job.Quad, job.Sky, job.Reflected);
             KeepTexelResult(job.Quad, job.Water, job.Last);
@@ -788,6 +790,12 @@ int TFractalRenderEngine::FinishHandedShading()
 {
     if (HandedBatch < 0)
         return -1;
+    if (HandedShading.valid()) {
+        // Messages go on running while the drawing waits for the texels.
+        const auto slice = std::max(PumpInterval, std::chrono::milliseconds(1));
+        while (HandedShading.wait_for(slice) != std::future_status::ready)
+            PumpWithinLine();
+    }
     const int handed = HandedBatch;
     TTexelBatch& batch = TexelBatches[handed];
     HandedBatch = -1;
@@ -816,11 +824,6 @@ void TFractalRenderEngine::WaitForHandedBatch()
 {
     if (HandedShading.valid())
         HandedShading.wait();
-}
-
-bool TFractalRenderEngine::HandedBatchShading() const
-{
-    return HandedShading.valid() && HandedShading.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
 }
 
 void TFractalRenderEngine::TTexelBatch::Clear()

@@ -173,6 +173,7 @@ void TFractalRenderEngine::Render(TGLPanel& panel)
     CompletionText.clear();
     StageTimes.clear();
     TexelsShaded = 0;
+    PlantsDrawn = 0;
     Aborted = 0;
     QuadCount = 0;
     stageStart_ = lastPump_ = start;
@@ -359,7 +360,7 @@ void TFractalRenderEngine::DrawSurface()
                 else
                     DrawSurfaceCell(outer, inner);
                 ++counter;
-                PumpMessages(false);
+                PumpWithinLine();
             }
         }
         return;
@@ -368,8 +369,8 @@ void TFractalRenderEngine::DrawSurface()
     // With several threads, each line is planned first: the same calls in the same order, without
     // drawing, recording the cell pieces; they are then subdivided and sized on every thread and
     // drawn in their order. Lines are planned on helpers, a few ahead of the one being drawn, so
-    // the drawing thread is left with drawing. Messages are pumped between lines while the
-    // planning is held, so nothing changes the project under a plan being made.
+    // the drawing thread is left with drawing. Messages are pumped between lines and inside them
+    // while the planning is held, so nothing changes the project under a plan being made.
     StatusSink().SetProgress(0);
     PumpMessages(true);
     if (Aborted)
@@ -387,21 +388,22 @@ void TFractalRenderEngine::DrawSurface()
                 PlanCells(lineAt(step + 1), innerCount, rowMajor, lineSlots_[(step + 1) % 2]);
         });
     });
+    // The pumps hold it for as long as it plans; it is forgotten before it ends.
+    linePlanner_ = &planner;
+    struct TForget {
+        TLinePlanner*& Slot;
+        ~TForget() { Slot = nullptr; }
+    } forget{linePlanner_};
     for (int step = 0; step < outerCount && !Aborted; ++step) {
         planner.WaitFor(step);
         StatusSink().SetProgress(Percent(counter, total));
-        if (PumpDue()) {
-            planner.Hold();
-            PumpMessages(true);
-            planner.Release();
-            if (Aborted)
-                break;
-        }
+        PumpWithinLine();
         const TLinePlan& plan = linePlans_[step % LinesPlannedAhead];
         for (size_t k = 0; k < plan.Count && !Aborted; ++k) {
             const TPlannedCell& cell = plan.Cells[k];
             UrbanDrawn = 0;
             DrawCellFrom(cell.Jittered, cell.Plain, cell.Level, &cell);
+            PumpWithinLine();
         }
         planner.Drawn(step);
         counter += innerCount;
@@ -474,24 +476,38 @@ void TFractalRenderEngine::CleanUp()
     }
 }
 
-bool TFractalRenderEngine::PumpDue() const
-{
-    const TClock::time_point now = TClock::now();
-    if (now - lastPump_ < std::chrono::milliseconds(4))
-        return false;
-    // A message may change the project (an editor, a dialog), so none runs while texels are
-    // being shaded from it on other threads: the pump comes at a later cell once they are done,
-    // or waits for them when it has been put off for long.
-    return !HandedBatchShading() || now - lastPump_ >= std::chrono::milliseconds(40);
-}
+bool TFractalRenderEngine::PumpDue() const { return TClock::now() - lastPump_ >= PumpInterval; }
 
 void TFractalRenderEngine::PumpMessages(bool force)
 {
     if (!force && !PumpDue())
         return;
-    WaitForHandedBatch();
+    // A message may change the project (an editor, a dialog), so none runs while texels are
+    // being shaded from it on other threads: the shading pauses after the sub-quads under way.
+    const TWorkGate::TClosed paused(ShadingGate);
     lastPump_ = TClock::now();
     StatusSink().ProcessMessages();
+}
+
+void TFractalRenderEngine::PumpHoldingPlans()
+{
+    if (!linePlanner_) {
+        PumpMessages(true);
+        return;
+    }
+    TLinePlanner& planner = *linePlanner_;
+    planner.Hold();
+    struct TRelease {
+        TLinePlanner& Planner;
+        ~TRelease() { Planner.Release(); }
+    } release{planner};
+    PumpMessages(true);
+}
+
+void TFractalRenderEngine::PumpWithinLine()
+{
+    if (PumpDue())
+        PumpHoldingPlans();
 }
 
 void TFractalRenderEngine::StageDone(const char* name)

@@ -13,6 +13,7 @@
 #include "render/GLUrban.h"
 #include "render/RendererEngine.h"
 #include "render/TexelAtlas.h"
+#include "render/WorkGate.h"
 
 #include "project/MathUtils.h"
 #include "project/ProjectGeometry.h"
@@ -30,6 +31,7 @@
 #include <chrono>
 
 class TGLPanel;
+class TLinePlanner;
 class TML3DS;
 
 // Frees the engine's model renderer (defined with the model stage, where TML3DS is complete).
@@ -145,6 +147,8 @@ public:
     std::vector<std::pair<std::string, double>> StageTimes;
     // Texels shaded during the last render.
     int64_t TexelsShaded = 0;
+    // Plants the last render drew (one whose shape cannot be grown counts, drawing nothing).
+    int64_t PlantsDrawn = 0;
 
     // ---- Pipeline, pre-passes, traversal (FractalRendererEngine.cpp) -----------------------------
     void BuildDetailTiles();
@@ -173,11 +177,20 @@ private:
     void LoadOverlays();
     void DrawSurface();
     void CleanUp();
-    // Lets pending window messages run: always when forced, otherwise at most every few
-    // milliseconds, so the Abort button is heard without a pump per cell.
+    // Lets pending window messages run: always when forced, otherwise at most every PumpInterval,
+    // so the Abort button is heard without a pump per cell.
     void PumpMessages(bool force);
     // Whether an unforced pump would let messages run now.
     bool PumpDue() const;
+    // Lets messages run with the planning of the lines ahead held (when it runs): a message may
+    // change the project, and no line is planned from it meanwhile.
+    void PumpHoldingPlans();
+    // Inside a line (between its cells, between the plants of a cell) as between lines: lets
+    // messages run when their time has come, so a line that takes long keeps the window
+    // responsive. The caller stops drawing when Aborted is set afterwards.
+    void PumpWithinLine();
+    // The planning of the lines ahead while the traversal runs on several threads.
+    TLinePlanner* linePlanner_ = nullptr;
     // Closes the running stage under name and starts the next one.
     void StageDone(const char* name);
 
@@ -279,6 +292,10 @@ public:
     // order whatever their size, so the limit changes nothing but the memory held and how soon
     // other threads can start on the texels.
     size_t TexelBatchLimit = 16384;
+
+    // Messages run at most this often while the surface is drawn (0: at every chance: between
+    // lines, cells and plants, and while the drawing waits for texels).
+    std::chrono::milliseconds PumpInterval{4};
 
     // Sub-quads get a texture of their own each, uploaded and drawn at once, instead of sharing
     // the atlas and being drawn in batches. Slow; kept as the reference the batches are checked
@@ -457,13 +474,14 @@ private:
     int FinishHandedShading();
     void DrawHandedBatch();
     void WaitForHandedBatch();
-    // Whether texels of a handed-over batch are still being shaded.
-    bool HandedBatchShading() const;
     void DrawAtlas(TTexelBatch& batch);
     TTexelBatch TexelBatches[2];
     int FillingBatch = 0;
     int HandedBatch = -1; // handed over, not drawn yet
     std::future<void> HandedShading;
+    // Texels are shaded (and what they leave in the vertices applied) sub-quad by sub-quad through
+    // this gate; a pump closes it, so no message runs while texels are shaded from the project.
+    TWorkGate ShadingGate;
 public:
     // Changes whenever the gathered plant shadows change.
     uint64_t PlantShadowVersion = 1;

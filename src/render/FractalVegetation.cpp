@@ -309,8 +309,13 @@ void TFractalRenderEngine::DrawCellPlants()
     // one. Each plant that picks a file takes one draw of the shared generator (its shape's seed),
     // in that order, after the cell's sub-quads were gathered: the sequence the terrain continues
     // with does not depend on how the plants are drawn.
+    // A cell may hold thousands of plants, each grown anew: messages run between them as between
+    // cells (nothing is drawn for them, so the commands stay the same), and once the render is
+    // aborted the rest of them are left out.
     const int plants = static_cast<int>(Plants.size());
     for (const TCellPlant& entry : CellPlants) {
+        if (Aborted)
+            break;
         if (!(entry.Size > 0) || entry.PlantIndex < 0 || entry.PlantIndex >= plants || !Plants[entry.PlantIndex])
             continue;
         TPlant& plant = *Plants[entry.PlantIndex];
@@ -318,11 +323,13 @@ void TFractalRenderEngine::DrawCellPlants()
         try {
             plant.VaryPlantColor(entry.PlantIndex, position);
             plant.AddPlant(PlantBatch, position, entry.HazeColour, entry.HazeAmount, entry.LightFactor, entry.Size);
+            ++PlantsDrawn;
             if (PlantBatch.Full())
                 PlantBatch.Draw();
         } catch (const std::exception&) {
             // One plant that cannot be drawn is left out; the landscape goes on.
         }
+        PumpWithinLine();
     }
     try {
         PlantBatch.Draw();

@@ -28,6 +28,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -65,11 +66,17 @@ class TRecordingSink : public IStatusSink {
 public:
     std::vector<std::string> operations, steps;
     std::vector<int> progress;
+    std::function<void()> onPump; // runs before the messages
     void SetOperationText(const std::string& text) override { operations.push_back(text); }
     void SetStepText(const std::string& text) override { steps.push_back(text); }
     void SetProgress(int percent) override { progress.push_back(percent); }
     void SetBusyCursor(bool) override {}
-    void ProcessMessages() override { QCoreApplication::processEvents(); }
+    void ProcessMessages() override
+    {
+        if (onPump)
+            onPump();
+        QCoreApplication::processEvents();
+    }
 };
 
 // Where the elapsed time that ends a completion text (" in h:mm:ss") starts; npos without one.
@@ -406,6 +413,40 @@ TEST_F(FractalRenderTest, AbortReachesARenderThatPumpsThroughTheStatusInterface)
     EXPECT_TRUE(window.RenderPicture());
     EXPECT_EQ(engine->Aborted, 1);
     EXPECT_LT(pumps, 100000);
+    EXPECT_TRUE(Idle(window));
+}
+
+// A real render of a dense forest: Abort is on while it runs, and a click on it once plants are
+// being drawn ends the render with no plant drawn after it; the window is idle again.
+TEST_F(FractalRenderTest, AbortClickedWhilePlantsAreDrawnEndsTheRender)
+{
+    ASSERT_TRUE(UseSyntheticLandscape(2));
+    ASSERT_TRUE(PlantSyntheticLandscape(*current, dir.path().string(), 3000.0, 12.0, 0.0, 0.0, 1.0, 1.0));
+    TFFractalRender& window = Open();
+    window.SetRenderSize(160, 120);
+    engine->PumpInterval = std::chrono::milliseconds(0);
+    int64_t drawnAtClick = -1;
+    bool abortOn = false;
+    sink.onPump = [&] {
+        if (drawnAtClick >= 0 || sink.steps.empty() || sink.steps.back() != "Drawing fractal surface")
+            return;
+        if (engine->PlantsDrawn == 0) {
+            // Longer than the window keeps pumps apart: the engine's next one comes through.
+            QThread::msleep(12);
+            return;
+        }
+        abortOn = window.AbortToolButton->isEnabled();
+        drawnAtClick = engine->PlantsDrawn;
+        window.AbortToolButton->click();
+    };
+    EXPECT_TRUE(window.RenderPicture());
+    sink.onPump = nullptr;
+    EXPECT_TRUE(abortOn);
+    EXPECT_GT(drawnAtClick, 0);
+    EXPECT_EQ(engine->Aborted, 1);
+    EXPECT_EQ(engine->PlantsDrawn, drawnAtClick);
+    EXPECT_EQ(engine->LastError, "");
+    EXPECT_EQ(engine->CompletionText.rfind("Completed: ", 0), 0u) << engine->CompletionText;
     EXPECT_TRUE(Idle(window));
 }
 

@@ -19,6 +19,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -360,6 +361,280 @@ TEST_F(FractalEngineTest, AbortMidTraversalLeavesACleanState)
         EXPECT_EQ(engine->Aborted, 0);
         EXPECT_EQ(engine->QuadCount, allQuads);
         EXPECT_TRUE(again == whole);
+    }
+}
+
+// ---- Messages while plants are drawn -----------------------------------------------------------
+
+namespace {
+
+// What a render hands OpenGL to draw, in order: each array draw, texture upload and immediate-mode
+// primitive reduced to a hash of its mode, sizes and data. Installed over the loaded entry points
+// for its lifetime.
+class TDrawingTrace {
+public:
+    TDrawingTrace()
+    {
+        State& s = state();
+        s.calls = &Calls;
+        s.arrays[0] = s.arrays[1] = s.arrays[2] = {};
+        TGLEntryPoints& table = const_cast<TGLEntryPoints&>(GL());
+        s.real = table;
+        table.glEnableClientState = [](GLenum a) { Enable(a, true); };
+        table.glDisableClientState = [](GLenum a) { Enable(a, false); };
+        table.glVertexPointer = [](GLint n, GLenum t, GLsizei st, const void* p) { Point(0, n, t, st, p); };
+        table.glColorPointer = [](GLint n, GLenum t, GLsizei st, const void* p) { Point(1, n, t, st, p); };
+        table.glTexCoordPointer = [](GLint n, GLenum t, GLsizei st, const void* p) { Point(2, n, t, st, p); };
+        table.glDrawArrays = [](GLenum mode, GLint first, GLsizei count) {
+            State& s = state();
+            uint64_t h = Mix(Mix(Mix(kSeed, mode), first), count);
+            for (const Array& a : s.arrays)
+                if (a.enabled && a.data) {
+                    const size_t element = size_t(a.size) * (a.type == GL_DOUBLE ? 8 : a.type == GL_UNSIGNED_BYTE ? 1 : 4);
+                    const size_t stride = a.stride ? size_t(a.stride) : element;
+                    for (GLsizei i = 0; i < count; ++i)
+                        h = MixBytes(h, static_cast<const char*>(a.data) + (size_t(first) + size_t(i)) * stride, element);
+                }
+            s.calls->push_back(h);
+            s.real.glDrawArrays(mode, first, count);
+        };
+        table.glTexImage2D = [](GLenum target, GLint level, GLint internal, GLsizei w, GLsizei h, GLint border,
+                                GLenum format, GLenum type, const void* pixels) {
+            Upload(w, h, format, type, pixels);
+            state().real.glTexImage2D(target, level, internal, w, h, border, format, type, pixels);
+        };
+        table.glTexSubImage2D = [](GLenum target, GLint level, GLint x, GLint y, GLsizei w, GLsizei h, GLenum format,
+                                   GLenum type, const void* pixels) {
+            Upload(w, h, format, type, pixels);
+            state().real.glTexSubImage2D(target, level, x, y, w, h, format, type, pixels);
+        };
+        table.glBegin = [](GLenum mode) {
+            state().primitive = Mix(kSeed, mode);
+            state().real.glBegin(mode);
+        };
+        table.glEnd = [] {
+            state().calls->push_back(state().primitive);
+            state().real.glEnd();
+        };
+        table.glVertex3f = [](GLfloat x, GLfloat y, GLfloat z) {
+            const GLfloat v[3] = {x, y, z};
+            state().primitive = MixBytes(state().primitive, v, sizeof v);
+            state().real.glVertex3f(x, y, z);
+        };
+        table.glColor3f = [](GLfloat r, GLfloat g, GLfloat b) {
+            const GLfloat v[3] = {r, g, b};
+            state().primitive = MixBytes(state().primitive, v, sizeof v);
+            state().real.glColor3f(r, g, b);
+        };
+    }
+    ~TDrawingTrace() { const_cast<TGLEntryPoints&>(GL()) = state().real; }
+    TDrawingTrace(const TDrawingTrace&) = delete;
+    TDrawingTrace& operator=(const TDrawingTrace&) = delete;
+
+    std::vector<uint64_t> Calls;
+
+private:
+    static constexpr uint64_t kSeed = 1469598103934665603ull;
+    struct Array {
+        bool enabled = false;
+        GLint size = 0;
+        GLenum type = 0;
+        GLsizei stride = 0;
+        const void* data = nullptr;
+    };
+    struct State {
+        TGLEntryPoints real;
+        std::vector<uint64_t>* calls = nullptr;
+        Array arrays[3]; // vertices, colours, texture positions
+        uint64_t primitive = 0;
+    };
+    static State& state()
+    {
+        static State s;
+        return s;
+    }
+    static uint64_t MixBytes(uint64_t h, const void* data, size_t bytes)
+    {
+        const auto* p = static_cast<const unsigned char*>(data);
+        for (size_t k = 0; k < bytes; ++k)
+            h = (h ^ p[k]) * 1099511628211ull;
+        return h;
+    }
+    static uint64_t Mix(uint64_t h, int64_t v) { return MixBytes(h, &v, sizeof v); }
+    static void Enable(GLenum array, bool on)
+    {
+        State& s = state();
+        const int k = array == GL_VERTEX_ARRAY ? 0 : array == GL_COLOR_ARRAY ? 1 : array == GL_TEXTURE_COORD_ARRAY ? 2 : -1;
+        if (k >= 0)
+            s.arrays[k].enabled = on;
+        on ? s.real.glEnableClientState(array) : s.real.glDisableClientState(array);
+    }
+    static void Point(int k, GLint size, GLenum type, GLsizei stride, const void* data)
+    {
+        State& s = state();
+        s.arrays[k].size = size;
+        s.arrays[k].type = type;
+        s.arrays[k].stride = stride;
+        s.arrays[k].data = data;
+        if (k == 0)
+            s.real.glVertexPointer(size, type, stride, data);
+        else if (k == 1)
+            s.real.glColorPointer(size, type, stride, data);
+        else
+            s.real.glTexCoordPointer(size, type, stride, data);
+    }
+    static void Upload(GLsizei w, GLsizei h, GLenum format, GLenum type, const void* pixels)
+    {
+        uint64_t hash = Mix(Mix(Mix(Mix(kSeed, w), h), format), type);
+        if (pixels) {
+            const size_t channels = format == GL_RGBA ? 4 : format == GL_RGB ? 3 : 1;
+            hash = MixBytes(hash, pixels, size_t(w) * size_t(h) * channels * (type == GL_FLOAT ? 4 : 1));
+        }
+        state().calls->push_back(hash);
+    }
+};
+
+} // namespace
+
+// A small landscape with many plants in every line: the kit tree at a density far above any forest's.
+class PlantedLinesTest : public FractalEngineTest {
+protected:
+    void MakeForest()
+    {
+        TSyntheticLandscapeOptions options;
+        options.Size = 12;
+        options.FractalDepth = 2;
+        Adopt(MakeSyntheticLandscape(options));
+        ASSERT_NE(project, nullptr);
+        ASSERT_TRUE(PlantSyntheticLandscape(*project, dir.path().string(), 3000.0, 12.0, 0.0, 0.0, 1.0, 1.0));
+    }
+    bool DrawingSurface() const { return !status.steps.empty() && status.steps.back() == "Drawing fractal surface"; }
+    qxtest::TempDir dir;
+};
+
+// An abort heard between the plants of a line ends the render there: no plant is drawn after it,
+// no line starts, and the state is as clean as after an abort between lines; the next render draws
+// the whole picture again.
+TEST_F(PlantedLinesTest, AbortAmongThePlantsOfALineEndsTheRenderAtOnce)
+{
+    for (int threads : {0, 1}) {
+        SCOPED_TRACE(threads == 1 ? "one by one" : "every core");
+        MakeForest();
+        engine->ThreadCount = threads;
+        engine->PumpInterval = std::chrono::milliseconds(0); // messages at every chance
+        // The whole render: the plants drawn before each line, and the picture.
+        std::vector<int64_t> beforeLine;
+        status.onProgress = [&](int) {
+            if (DrawingSurface())
+                beforeLine.push_back(engine->PlantsDrawn);
+        };
+        const QImage whole = Render();
+        const int64_t allPlants = engine->PlantsDrawn;
+        beforeLine.push_back(allPlants);
+        // The busiest line, aborted halfway through its plants.
+        size_t busiest = 0;
+        for (size_t k = 0; k + 1 < beforeLine.size(); ++k)
+            if (beforeLine[k + 1] - beforeLine[k] > beforeLine[busiest + 1] - beforeLine[busiest])
+                busiest = k;
+        const int64_t linePlants = beforeLine[busiest + 1] - beforeLine[busiest];
+        ASSERT_GE(linePlants, 100);
+        const int64_t abortAt = beforeLine[busiest] + linePlants / 2;
+
+        int64_t drawnAtAbort = -1;
+        size_t progressAtAbort = 0;
+        status.onProgress = nullptr;
+        status.onPump = [&] {
+            if (drawnAtAbort < 0 && DrawingSurface() && engine->PlantsDrawn >= abortAt) {
+                engine->Aborted = 1;
+                drawnAtAbort = engine->PlantsDrawn;
+                progressAtAbort = status.progress.size();
+            }
+        };
+        bool texturesLeft = true;
+        Render(*engine, 160, 120, [&] {
+            texturesLeft = false;
+            for (GLuint k = 0; k <= 32; ++k)
+                texturesLeft = texturesLeft || GL().glIsTexture(1100 + k);
+        });
+        status.onPump = nullptr;
+        EXPECT_EQ(drawnAtAbort, abortAt); // messages ran after every plant
+        EXPECT_EQ(engine->PlantsDrawn, drawnAtAbort);
+        ASSERT_EQ(status.progress.size(), progressAtAbort + 1); // no line after it, the meter cleared
+        EXPECT_EQ(status.progress.back(), 0);
+        EXPECT_FALSE(texturesLeft);
+        EXPECT_EQ(engine->LastError, "");
+        EXPECT_TRUE(StartsWith(engine->CompletionText, "Completed: ")) << engine->CompletionText;
+        EXPECT_EQ(status.operations.back(), engine->CompletionText);
+        EXPECT_EQ(status.steps.back(), "");
+        EXPECT_TRUE(engine->CellPlants.empty());
+
+        const QImage again = Render();
+        EXPECT_EQ(engine->Aborted, 0);
+        EXPECT_EQ(engine->PlantsDrawn, allPlants);
+        EXPECT_TRUE(again == whole);
+    }
+}
+
+// Messages run between the plants of every line, not only between lines, and the meter moves on
+// line by line; letting them in changes nothing OpenGL is given to draw, nor the picture.
+TEST_F(PlantedLinesTest, MessagesRunAmongThePlantsOfEachLineAndTheMeterAdvances)
+{
+    for (int threads : {0, 1}) {
+        SCOPED_TRACE(threads == 1 ? "one by one" : "every core");
+        MakeForest();
+        engine->ThreadCount = threads;
+        // Reference: no messages but the ones the stages always let in.
+        engine->PumpInterval = std::chrono::hours(1);
+        QImage quiet;
+        std::vector<uint64_t> quietCalls;
+        {
+            LoadGL();
+            TDrawingTrace trace;
+            quiet = Render();
+            quietCalls = trace.Calls;
+        }
+        const int64_t plants = engine->PlantsDrawn;
+        ASSERT_GT(plants, 0);
+
+        engine->PumpInterval = std::chrono::milliseconds(0);
+        std::vector<int> meter;
+        status.onProgress = [&](int percent) {
+            if (DrawingSurface())
+                meter.push_back(percent);
+        };
+        int pumpsAmongPlants = 0;
+        int64_t plantsAtLastPump = 0;
+        size_t progressAtLastPump = 0;
+        status.onPump = [&] {
+            if (!DrawingSurface())
+                return;
+            // Plants drawn since the last pump, and no line started since: a pump inside a line.
+            if (engine->PlantsDrawn > plantsAtLastPump && status.progress.size() == progressAtLastPump)
+                ++pumpsAmongPlants;
+            plantsAtLastPump = engine->PlantsDrawn;
+            progressAtLastPump = status.progress.size();
+        };
+        QImage pumped;
+        std::vector<uint64_t> pumpedCalls;
+        {
+            TDrawingTrace trace;
+            pumped = Render();
+            pumpedCalls = trace.Calls;
+        }
+        status.onPump = nullptr;
+        status.onProgress = nullptr;
+        EXPECT_EQ(engine->PlantsDrawn, plants);
+        EXPECT_GT(pumpsAmongPlants, plants / 2);
+        EXPECT_TRUE(pumped == quiet);
+        EXPECT_GT(quietCalls.size(), 10u);
+        EXPECT_TRUE(pumpedCalls == quietCalls);
+
+        // The meter during the surface: rising line by line, cleared at the end.
+        ASSERT_FALSE(meter.empty());
+        EXPECT_TRUE(std::is_sorted(meter.begin(), meter.end()));
+        EXPECT_GE(std::set<int>(meter.begin(), meter.end()).size(), 5u);
+        EXPECT_LT(meter.back(), 100);
+        EXPECT_EQ(status.progress.back(), 0);
     }
 }
 
