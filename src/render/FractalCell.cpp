@@ -680,6 +680,8 @@ void TFractalRenderEngine::BatchCellTexture(const TTexelQuad& quad, const double
             return; // cannot happen for the sides of the table: an empty atlas holds any slot
     }
     TTexelBatch& batch = TexelBatches[FillingBatch];
+    if (KeepTextureSides)
+        TextureSides.push_back(static_cast<uint8_t>(side));
     if (deferred) {
         // The texels are shaded later, on other threads. Everything that runs before then sees
         // what it would have seen had they been shaded now: the generator moves on by the draws

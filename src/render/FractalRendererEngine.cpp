@@ -173,6 +173,7 @@ void TFractalRenderEngine::Render(TGLPanel& panel)
     CompletionText.clear();
     StageTimes.clear();
     TexelsShaded = 0;
+    TextureSides.clear();
     Aborted = 0;
     QuadCount = 0;
     stageStart_ = lastPump_ = start;

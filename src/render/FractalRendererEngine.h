@@ -145,6 +145,10 @@ public:
     std::vector<std::pair<std::string, double>> StageTimes;
     // Texels shaded during the last render.
     int64_t TexelsShaded = 0;
+    // When KeepTextureSides is set, the texture side of every batched sub-quad of the last render,
+    // in drawing order (the benchmark repeats the same uploads for its textured floor).
+    bool KeepTextureSides = false;
+    std::vector<uint8_t> TextureSides;
 
     // ---- Pipeline, pre-passes, traversal (FractalRendererEngine.cpp) -----------------------------
     void BuildDetailTiles();
