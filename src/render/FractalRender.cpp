@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSpinBox>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -428,6 +429,9 @@ void TFFractalRender::showEvent(QShowEvent* event)
     if (!sizedOnce_) {
         sizedOnce_ = true;
         NWindowSizeClick();
+        // Drawing into the window keeps one context: it is made while the user looks at the
+        // window, not when the first render is asked for.
+        QTimer::singleShot(0, MainGLPanel, [panel = MainGLPanel] { panel->PrepareContext(); });
     }
 }
 

@@ -103,6 +103,12 @@ int MachineThreads()
     return n > 0 ? static_cast<int>(n) : 1;
 }
 
+void StartHelperThreads()
+{
+    HelperPool(TWorkPool::Waited);
+    HelperPool(TWorkPool::Background);
+}
+
 namespace {
 
 // One ParallelFor call as its helpers see it. A helper that starts after the work has run out
