@@ -667,6 +667,7 @@ void TFractalRenderEngine::ComputeCellTexels(const TTexelQuad& quad, const doubl
 
 void TFractalRenderEngine::BatchCellTexture(const TTexelQuad& quad, const double (&roughness)[4], bool water)
 {
+    BatchesReady();
     const int side = CellTextureSide;
     const bool deferred = ThreadCount != 1;
     if (TexelBatches[FillingBatch].Vertices.size() >= std::max<size_t>(TexelBatchLimit, 1) * 6 * kVertexFloats)
@@ -781,7 +782,7 @@ void TFractalRenderEngine::HandOverBatch()
     HandedBatch = FillingBatch;
     FillingBatch = 1 - FillingBatch;
     if (!batch.Jobs.empty())
-        HandedShading = std::async(std::launch::async, [this, &batch] { ShadeBatch(batch); });
+        HandedShading = RunInBackground([this, &batch] { ShadeBatch(batch); }, TWorkPool::Background);
     if (previous >= 0)
         DrawAtlas(TexelBatches[previous]);
 }
@@ -929,8 +930,29 @@ void TFractalRenderEngine::DrawTexturedQuad(const TCellGeometry& q)
     gl.glDisable(GL_TEXTURE_2D);
 }
 
+void TFractalRenderEngine::PrepareBatchMemory()
+{
+    try {
+        for (TTexelBatch& batch : TexelBatches) {
+            batch.Jobs.resize(TexelBatchLimit);
+            batch.Jobs.clear();
+            batch.Vertices.resize(TexelBatchLimit * 6 * kVertexFloats);
+            batch.Vertices.clear();
+        }
+    } catch (...) {
+        // Short of memory now: the batches grow as they are filled.
+    }
+}
+
+void TFractalRenderEngine::BatchesReady()
+{
+    if (batchMemory_.valid())
+        batchMemory_.get();
+}
+
 void TFractalRenderEngine::FlushCellBatches()
 {
+    BatchesReady();
     HandOverBatch();
     DrawHandedBatch();
     CellProjector.reset();
@@ -939,6 +961,7 @@ void TFractalRenderEngine::FlushCellBatches()
 
 void TFractalRenderEngine::ReleaseCellTextures()
 {
+    BatchesReady();
     // Pending sub-quads of a render that failed are dropped with their textures.
     WaitForHandedBatch();
     HandedShading = {};

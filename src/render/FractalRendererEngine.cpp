@@ -151,11 +151,18 @@ std::string FailureText(const std::exception_ptr& failure)
 
 } // namespace
 
-TFractalRenderEngine::TFractalRenderEngine() { BuildDetailTiles(); }
+TFractalRenderEngine::TFractalRenderEngine()
+{
+    BuildDetailTiles();
+    batchMemory_ = RunInBackground([this] { PrepareBatchMemory(); }, TWorkPool::Background);
+}
+
 TFractalRenderEngine::~TFractalRenderEngine()
 {
     // Texels still being shaded write into the engine's batches.
     WaitForHandedBatch();
+    if (batchMemory_.valid())
+        batchMemory_.wait();
 }
 
 void TFractalRenderEngine::BuildDetailTiles()
@@ -330,6 +337,7 @@ void TFractalRenderEngine::DrawSurface()
     const int sx = Columns(p), sy = Rows(p);
     if (sx < 2 || sy < 2 || Aborted)
         return;
+    BatchesReady();
     cameraGrid_ = p.WorldToGrid(p.GetCameraPosition());
     nearCameraRange_ = (p.Grid.SizeX + p.Grid.SizeY) / 20.0;
 

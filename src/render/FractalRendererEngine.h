@@ -465,6 +465,11 @@ private:
     bool HandedBatchShading() const;
     void DrawAtlas(TTexelBatch& batch);
     TTexelBatch TexelBatches[2];
+    // The batches' memory is touched through in the background when the engine is made, so that
+    // its first render does not wait for the memory to be first touched; BatchesReady waits for it.
+    void PrepareBatchMemory();
+    void BatchesReady();
+    std::future<void> batchMemory_;
     int FillingBatch = 0;
     int HandedBatch = -1; // handed over, not drawn yet
     std::future<void> HandedShading;
