@@ -567,7 +567,8 @@ void TRenderEngine::DrawDome(int segments, int bands)
     d.Outcode.resize((kChunk + 1) * columns);
     d.Needed.resize((kChunk + 1) * columns);
     d.RingColour.resize((kChunk + 1) * columns * 3);
-    for (int k0 = -half; k0 <= half && !Aborted; k0 += kChunk) {
+    bool stopped = false;
+    for (int k0 = -half; k0 <= half && !stopped; k0 += kChunk) {
         const int count = std::min(kChunk, half - k0 + 1);
         // Ring 0 is the lower ring of band k0 (the previous band's upper one, the base for the first).
         makeRing(0, k0 * dh, k0 == -half ? DomeRadius : radiusOf(k0 - 1));
@@ -602,8 +603,10 @@ void TRenderEngine::DrawDome(int segments, int bands)
             const int k = k0 + b;
             StatusSink().SetProgress(Percent(k + half, 2.0 * half));
             StatusSink().ProcessMessages();
-            if (Aborted)
+            if (Aborted) {
+                stopped = true;
                 break;
+            }
             const size_t lower = static_cast<size_t>(b), upper = lower + 1;
             // Runs of quads that may reach the view, each drawn as its own part of the band's
             // strip (starting on an even vertex keeps every triangle's winding).
