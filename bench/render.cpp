@@ -42,6 +42,8 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -144,6 +146,13 @@ void ResetPeakMemory()
 {
     std::ofstream clear("/proc/self/clear_refs");
     clear << "5";
+}
+
+// Page faults of the process so far: memory touched for the first time, load-independent.
+long PageFaults()
+{
+    rusage usage{};
+    return getrusage(RUSAGE_SELF, &usage) == 0 ? usage.ru_minflt + usage.ru_majflt : 0;
 }
 
 // Peak resident memory since the last reset, in MiB (0 when unknown).
@@ -543,6 +552,7 @@ int main(int argc, char** argv)
         for (int k = 1; k <= repeat; ++k) {
             project->ShadowsOutOfDate = 1; // every render does the same work
             ResetPeakMemory();
+            const long faults = PageFaults();
             const auto start = std::chrono::steady_clock::now();
             panel.Redraw();
             total = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -565,6 +575,7 @@ int main(int argc, char** argv)
                 std::printf("plant shapes kept: %zu (%zu triangles)\n", engine.PlantShapes.Shapes(),
                             engine.PlantShapes.Triangles());
             std::printf("render %d: peak resident memory %.0f MiB\n", k, PeakMemoryMiB());
+            std::printf("render %d: page faults %ld\n", k, PageFaults() - faults);
             std::fflush(stdout);
         }
         return sum / repeat;
