@@ -930,13 +930,13 @@ void TFractalRenderEngine::DrawTexturedQuad(const TCellGeometry& q)
     gl.glDisable(GL_TEXTURE_2D);
 }
 
-void TFractalRenderEngine::PrepareBatchMemory()
+void TFractalRenderEngine::PrepareBatchMemory(size_t quads)
 {
     try {
         for (TTexelBatch& batch : TexelBatches) {
-            batch.Jobs.resize(TexelBatchLimit);
+            batch.Jobs.resize(quads);
             batch.Jobs.clear();
-            batch.Vertices.resize(TexelBatchLimit * 6 * kVertexFloats);
+            batch.Vertices.resize(quads * 6 * kVertexFloats);
             batch.Vertices.clear();
         }
     } catch (...) {

@@ -154,7 +154,9 @@ std::string FailureText(const std::exception_ptr& failure)
 TFractalRenderEngine::TFractalRenderEngine()
 {
     BuildDetailTiles();
-    batchMemory_ = RunInBackground([this] { PrepareBatchMemory(); }, TWorkPool::Background);
+    // The limit as it is now: a caller may change it while the memory is being touched.
+    batchMemory_ = RunInBackground([this, limit = TexelBatchLimit] { PrepareBatchMemory(limit); },
+                                   TWorkPool::Background);
 }
 
 TFractalRenderEngine::~TFractalRenderEngine()

@@ -467,7 +467,7 @@ private:
     TTexelBatch TexelBatches[2];
     // The batches' memory is touched through in the background when the engine is made, so that
     // its first render does not wait for the memory to be first touched; BatchesReady waits for it.
-    void PrepareBatchMemory();
+    void PrepareBatchMemory(size_t quads);
     void BatchesReady();
     std::future<void> batchMemory_;
     int FillingBatch = 0;
