@@ -581,6 +581,7 @@ TFloatRGB TFractalRenderEngine::ShadeTexels(const TTexelQuad& q, const double (&
     const int surfaceCount = std::clamp<int>(p.Fractal.TerrainSurfaceCount, 0, static_cast<int>(surfaces.size()));
     const int layerCount = std::clamp<int>(p.TerrainLayers.Count, 0, static_cast<int>(p.TerrainLayers.Items.size()));
 
+    const TLitShading lit = LitShading();
     TFloatRGB colour, result;
     TTexelPoint t;
     for (int i = 0; i < side; ++i) {
@@ -618,7 +619,7 @@ TFloatRGB TFractalRenderEngine::ShadeTexels(const TTexelQuad& q, const double (&
                     selfLight = surfaces[t.Kind - 1].Material.Emission / 100.0;
                 else if (t.Kind == 5 && t.LayerIndex >= 0 && t.LayerIndex < layerCount)
                     selfLight = p.TerrainLayers.Items[t.LayerIndex].Emission / 100.0;
-                result = PointColourOf(true, colour, position, normal, 0.0, selfLight, light);
+                result = LitPointColour(lit, colour, position, normal, selfLight, light);
             } else {
                 result = SkyColourOf(true, Blend(sky, w), Blend(reflected, w), position, normal, 0.0,
                                      waterMaterial.Emission / 100.0, waterMaterial.Specularity / 100.0,

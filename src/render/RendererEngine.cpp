@@ -970,6 +970,22 @@ TFloatRGB TRenderEngine::SkyColourOf(bool lit, const TFloatRGB& colour, const TF
     return Clamped(result);
 }
 
+TRenderEngine::TLitShading TRenderEngine::LitShading() const
+{
+    const TProject& p = Project();
+    return {SunDirection(0.0), p.GetCameraPosition(), p.Atmosphere.Ambient, p.Atmosphere.Diffuse};
+}
+
+TFloatRGB TRenderEngine::LitPointColour(const TLitShading& s, const TFloatRGB& colour, const TVector3& point,
+                                        const TVector3& normal, double selfLight, double lightFactor) const
+{
+    // ShadeDiffuse, then the haze, then the clamp, as PointColourOf does them.
+    const double d = ClampedDot(normal, s.Sun);
+    TFloatRGB result = Scaled(colour, selfLight + s.Ambient + s.Diffuse * lightFactor * d);
+    AtmosphereColour(s.Eye, point, false, result);
+    return Clamped(result);
+}
+
 void TRenderEngine::PointColour(bool lit, const TFloatRGB& colour, const TVector3& point, const TVector3& normal,
                                 double extraAngle, double selfLight, double lightFactor, TFloatRGB& result)
 {

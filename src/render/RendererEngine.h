@@ -149,6 +149,15 @@ public:
     TFloatRGB SkyColourOf(bool lit, const TFloatRGB& colour, const TFloatRGB& reflectColour, const TVector3& point,
                           const TVector3& normal, double extraAngle, double selfLight, double specularity,
                           double shininess, double lightFactor) const;
+    // PointColourOf, lit, without an extra angle, for many points in a row: what it reads of the
+    // project is read once (TLitShading) and the same arithmetic follows, to the same bit.
+    struct TLitShading {
+        TVector3 Sun, Eye;
+        double Ambient = 0, Diffuse = 0;
+    };
+    TLitShading LitShading() const;
+    TFloatRGB LitPointColour(const TLitShading& shading, const TFloatRGB& colour, const TVector3& point,
+                             const TVector3& normal, double selfLight, double lightFactor) const;
 
     // ---- Projection tests (current matrices) ---------------------------------------------------
     // Window x, y and depth of point; false when it is clipped or not finite.
