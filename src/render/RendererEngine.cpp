@@ -561,7 +561,7 @@ void TRenderEngine::DrawDome(int segments, int bands)
     // Bands a chunk at a time: the colours the chunk's quads in view need are worked out on every
     // core (each vertex on its own, with the same arithmetic in any order), then its bands are
     // drawn in order, messages pumped before each as always.
-    constexpr int kChunk = 16;
+    constexpr int kChunk = 64;
     d.RingY.resize(kChunk + 1);
     d.RingRadius.resize(kChunk + 1);
     d.Outcode.resize((kChunk + 1) * columns);
