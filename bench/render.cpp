@@ -264,12 +264,11 @@ struct TTexturedFloor {
             n += b.Vertices.size() / 30;
         return n;
     }
-    // Two textures taken in turn, made in the draw as the render makes them, and deleted after.
+    // The render's two atlas textures taken in turn, as the render takes them (made in the
+    // context when it has none, and kept there).
     void Draw() const
     {
         const TGLEntryPoints& gl = GL();
-        const GLuint names[2] = {1100, 1101};
-        bool made[2] = {false, false};
         gl.glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
         gl.glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
         gl.glEnable(GL_CULL_FACE);
@@ -280,17 +279,7 @@ struct TTexturedFloor {
         gl.glEnableClientState(GL_TEXTURE_COORD_ARRAY);
         for (size_t b = 0; b < Batches.size(); ++b) {
             const TBatch& batch = Batches[b];
-            const int k = static_cast<int>(b % 2);
-            gl.glBindTexture(GL_TEXTURE_2D, names[k]);
-            if (!made[k]) {
-                gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
-                gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
-                gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-                gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-                gl.glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, TTexelAtlas::Width, TTexelAtlas::Height, 0, GL_RGB,
-                                GL_UNSIGNED_BYTE, nullptr);
-                made[k] = true;
-            }
+            TFractalRenderEngine::BindAtlasTexture(static_cast<int>(b % 2));
             gl.glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, TTexelAtlas::Width, batch.Rows, GL_RGB, GL_UNSIGNED_BYTE,
                                Atlas.Data());
             const GLsizei stride = 5 * sizeof(float);
@@ -302,9 +291,6 @@ struct TTexturedFloor {
         gl.glDisableClientState(GL_VERTEX_ARRAY);
         gl.glDisable(GL_TEXTURE_2D);
         gl.glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-        for (int k = 0; k < 2; ++k)
-            if (made[k])
-                gl.glDeleteTextures(1, &names[k]);
     }
 };
 

@@ -29,8 +29,7 @@
 namespace {
 
 constexpr double kDegrees = M_PI / 180.0;
-// OpenGL names of the two atlas textures; the per-quad textures use 1100 + side (2 .. 32).
-constexpr GLuint kAtlasTextures[2] = {1100, 1101};
+// OpenGL names of the per-quad textures: 1100 + side (2 .. 32).
 constexpr GLuint kSideTextureBase = 1100;
 // Floats per batched vertex: s, t, x, y, z.
 constexpr int kVertexFloats = 5;
@@ -858,16 +857,7 @@ void TFractalRenderEngine::DrawAtlas(TTexelBatch& batch)
         gl.glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
         gl.glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
 
-        gl.glBindTexture(GL_TEXTURE_2D, kAtlasTextures[texture]);
-        if (!AtlasTextureMade[texture]) {
-            gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
-            gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
-            gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-            gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-            gl.glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, TTexelAtlas::Width, TTexelAtlas::Height, 0, GL_RGB,
-                            GL_UNSIGNED_BYTE, nullptr);
-            AtlasTextureMade[texture] = true;
-        }
+        BindAtlasTexture(texture);
         gl.glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, TTexelAtlas::Width, Atlas.UsedRows(), GL_RGB, GL_UNSIGNED_BYTE,
                            Atlas.Data());
         gl.glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
@@ -891,6 +881,24 @@ void TFractalRenderEngine::DrawAtlas(TTexelBatch& batch)
     }
     ClearFPUExceptions();
     batch.Clear();
+}
+
+void TFractalRenderEngine::BindAtlasTexture(int k)
+{
+    const TGLEntryPoints& gl = GL();
+    gl.glBindTexture(GL_TEXTURE_2D, AtlasTextureNames[k]);
+    GLint width = 0, height = 0, format = 0;
+    gl.glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+    gl.glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
+    gl.glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
+    // Only the rows a batch uploads are ever sampled, so what an earlier render left does not show.
+    if (width != TTexelAtlas::Width || height != TTexelAtlas::Height || format != GL_RGB)
+        gl.glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, TTexelAtlas::Width, TTexelAtlas::Height, 0, GL_RGB,
+                        GL_UNSIGNED_BYTE, nullptr);
+    gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
+    gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
+    gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
 }
 
 void TFractalRenderEngine::UploadCellTexture(const TCellGeometry& q, const double (&roughness)[4], bool water)
@@ -972,12 +980,8 @@ void TFractalRenderEngine::ReleaseCellTextures()
     FillingBatch = 0;
     CellProjector.reset();
     planProjector_.reset();
+    // The atlas textures stay in the context for the next render.
     const TGLEntryPoints* gl = GLEntryPoints();
-    for (int k = 0; k < 2; ++k) {
-        if (AtlasTextureMade[k] && gl)
-            gl->glDeleteTextures(1, &kAtlasTextures[k]);
-        AtlasTextureMade[k] = false;
-    }
     for (int side = 0; side <= 32; ++side) {
         if (TextureAllocated[side] && gl) {
             const GLuint name = kSideTextureBase + side;

@@ -284,6 +284,13 @@ public:
     // other threads can start on the texels.
     size_t TexelBatchLimit = 16384;
 
+    // The two atlas textures of a context are made when first needed and kept there: making one
+    // clears its memory each time. Their names lie outside those of the per-side textures and far
+    // above the ones OpenGL hands out first. BindAtlasTexture binds texture k (0 or 1) of the
+    // current context, made anew when the context holds none of the atlas's size and format.
+    static constexpr GLuint AtlasTextureNames[2] = {0x51580001u, 0x51580002u};
+    static void BindAtlasTexture(int k);
+
     // Sub-quads get a texture of their own each, uploaded and drawn at once, instead of sharing
     // the atlas and being drawn in batches. Slow; kept as the reference the batches are checked
     // against.
@@ -310,7 +317,6 @@ private:
     uint8_t TextureAllocated[33] = {};
     // Batched way: two atlas textures taken in turn, so filling one never waits for the drawing
     // of the other.
-    bool AtlasTextureMade[2] = {false, false};
     int AtlasTextureInUse = 0;
     // The projection of the pending sub-quads, read at the first cell after a flush; the matrices
     // stay as they are until the batches are flushed.

@@ -844,6 +844,64 @@ TEST_F(FractalEngineTest, RenderAfterAChangeMatchesAFreshProcess)
     ReleaseRenderPreparation();
 }
 
+// The atlas textures are made once in a context and kept there: a render in the same context
+// makes none (only uploads), one in a new context makes both again, and what a texture held from
+// an earlier render, of another project, never shows. The per-side texture names stay free.
+TEST_F(FractalEngineTest, AtlasTexturesAreMadeOncePerContextAndNeverShow)
+{
+    LoadGL();
+    static int made = 0;
+    static TGLEntryPoints real;
+    TGLEntryPoints& table = const_cast<TGLEntryPoints&>(GL());
+    const auto counting = [&](const std::function<void()>& body) {
+        real = table;
+        made = 0;
+        table.glTexImage2D = [](GLenum target, GLint level, GLint internal, GLsizei w, GLsizei h, GLint border,
+                                GLenum format, GLenum type, const void* data) {
+            made += w == TTexelAtlas::Width && h == TTexelAtlas::Height;
+            real.glTexImage2D(target, level, internal, w, h, border, format, type, data);
+        };
+        body();
+        table = real;
+        return made;
+    };
+    Adopt(PaintedLandscape(30, 0.5, 1.0));
+    ASSERT_NE(project, nullptr);
+    TFractalRenderEngine fresh;
+    fresh.SetProject(&project);
+    const QImage reference = Render(fresh, 120, 90);
+
+    // Small batches: both textures are taken.
+    engine->TexelBatchLimit = 256;
+    TGLPanel panel;
+    panel.resize(120, 90);
+    bool namesFree = false, atlasKept = false;
+    panel.OnGLDraw = [&](TGLPanel& p) {
+        engine->Render(p);
+        namesFree = true;
+        for (GLuint k = 0; k <= 32; ++k)
+            namesFree = namesFree && !GL().glIsTexture(1100 + k);
+        atlasKept = GL().glIsTexture(TFractalRenderEngine::AtlasTextureNames[0]) &&
+                    GL().glIsTexture(TFractalRenderEngine::AtlasTextureNames[1]);
+    };
+    panel.PrepareContext();
+    // Another project first, so the kept textures hold other texels.
+    std::unique_ptr<TProject> other = PaintedLandscape(24, 0.0, 0.3);
+    TProject* painted = project;
+    project = other.get();
+    other->Camera.Eye.Y += 40;
+    EXPECT_EQ(counting([&] { panel.Redraw(); }), 2);
+    project = painted;
+    EXPECT_EQ(counting([&] { panel.Redraw(); }), 0);
+    EXPECT_TRUE(panel.Shown() == reference);
+    EXPECT_TRUE(namesFree);
+    EXPECT_TRUE(atlasKept);
+    // A new context has none of them.
+    QImage again;
+    EXPECT_EQ(counting([&] { again = Render(*engine, 120, 90); }), 2);
+    EXPECT_TRUE(again == reference);
+}
+
 // ---- What stands on the land the camera sees --------------------------------------------------
 
 // Magenta, which neither the terrain nor the sky has.
