@@ -518,8 +518,9 @@ int main(int argc, char** argv)
     panel.GLObjectLoaded = true; // keep the finished picture for --out
     panel.OnGLDraw = [&](TGLPanel& p) { engine.Render(p); };
     // The program prepares this in the background once its main window shows, and the renderer's
-    // panel makes its context once it shows: the renders below start where a user's first render
-    // starts. Not counted in any render.
+    // panel makes its context (and what every render draws with in it) once it shows: the renders
+    // below start where a user's first render starts. Not counted in any render.
+    panel.OnGLPrep = [](TGLPanel&) { TFractalRenderEngine::PrepareContext(); };
     {
         const auto start = std::chrono::steady_clock::now();
         PrepareRenderingAhead();

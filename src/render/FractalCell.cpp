@@ -901,6 +901,13 @@ void TFractalRenderEngine::BindAtlasTexture(int k)
     gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
 }
 
+void TFractalRenderEngine::PrepareContext()
+{
+    TGLAttribScope keep(GL_TEXTURE_BIT);
+    BindAtlasTexture(0);
+    BindAtlasTexture(1);
+}
+
 void TFractalRenderEngine::UploadCellTexture(const TCellGeometry& q, const double (&roughness)[4], bool water)
 {
     ComputeCellTexels(TexelQuadOf(q), roughness, water);

@@ -290,6 +290,9 @@ public:
     // current context, made anew when the context holds none of the atlas's size and format.
     static constexpr GLuint AtlasTextureNames[2] = {0x51580001u, 0x51580002u};
     static void BindAtlasTexture(int k);
+    // Makes in the current context what every render draws with (the atlas textures), for a
+    // context that lives on from render to render and is made before the first render is asked for.
+    static void PrepareContext();
 
     // Sub-quads get a texture of their own each, uploaded and drawn at once, instead of sharing
     // the atlas and being drawn in batches. Slow; kept as the reference the batches are checked

@@ -844,9 +844,10 @@ TEST_F(FractalEngineTest, RenderAfterAChangeMatchesAFreshProcess)
     ReleaseRenderPreparation();
 }
 
-// The atlas textures are made once in a context and kept there: a render in the same context
-// makes none (only uploads), one in a new context makes both again, and what a texture held from
-// an earlier render, of another project, never shows. The per-side texture names stay free.
+// The atlas textures are made once in a context (ahead of the first render when the context is
+// prepared) and kept there: a render in the same context makes none (only uploads), one in a new
+// context makes both again, and what a texture held from an earlier render, of another project,
+// never shows. The per-side texture names stay free.
 TEST_F(FractalEngineTest, AtlasTexturesAreMadeOncePerContextAndNeverShow)
 {
     LoadGL();
@@ -884,13 +885,14 @@ TEST_F(FractalEngineTest, AtlasTexturesAreMadeOncePerContextAndNeverShow)
         atlasKept = GL().glIsTexture(TFractalRenderEngine::AtlasTextureNames[0]) &&
                     GL().glIsTexture(TFractalRenderEngine::AtlasTextureNames[1]);
     };
-    panel.PrepareContext();
-    // Another project first, so the kept textures hold other texels.
+    // The context is made ahead with them; another project first, so they hold other texels.
+    panel.OnGLPrep = [](TGLPanel&) { TFractalRenderEngine::PrepareContext(); };
+    EXPECT_EQ(counting([&] { panel.PrepareContext(); }), 2);
     std::unique_ptr<TProject> other = PaintedLandscape(24, 0.0, 0.3);
     TProject* painted = project;
     project = other.get();
     other->Camera.Eye.Y += 40;
-    EXPECT_EQ(counting([&] { panel.Redraw(); }), 2);
+    EXPECT_EQ(counting([&] { panel.Redraw(); }), 0);
     project = painted;
     EXPECT_EQ(counting([&] { panel.Redraw(); }), 0);
     EXPECT_TRUE(panel.Shown() == reference);
