@@ -962,8 +962,8 @@ void TFractalRenderEngine::PrepareBatchMemory(size_t quads)
 
 void TFractalRenderEngine::BatchesReady()
 {
-    if (batchMemory_.valid())
-        batchMemory_.get();
+    if (batchMemory_.joinable())
+        batchMemory_.join();
 }
 
 void TFractalRenderEngine::FlushCellBatches()

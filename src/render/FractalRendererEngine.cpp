@@ -18,6 +18,7 @@
 #include <exception>
 #include <filesystem>
 #include <memory>
+#include <thread>
 
 namespace FractalTables {
 int SubdivisionCount(int level) { return level <= 0 ? 1 : (1 << level) + 1; }
@@ -154,17 +155,16 @@ std::string FailureText(const std::exception_ptr& failure)
 TFractalRenderEngine::TFractalRenderEngine()
 {
     BuildDetailTiles();
-    // The limit as it is now: a caller may change it while the memory is being touched.
-    batchMemory_ = RunInBackground([this, limit = TexelBatchLimit] { PrepareBatchMemory(limit); },
-                                   TWorkPool::Background);
+    // On a thread of its own, ended by the first render (or the engine's end): an engine made for
+    // a moment starts no helper pool. The limit as it is now: a caller may change it meanwhile.
+    batchMemory_ = std::thread([this, limit = TexelBatchLimit] { PrepareBatchMemory(limit); });
 }
 
 TFractalRenderEngine::~TFractalRenderEngine()
 {
     // Texels still being shaded write into the engine's batches.
     WaitForHandedBatch();
-    if (batchMemory_.valid())
-        batchMemory_.wait();
+    BatchesReady();
 }
 
 void TFractalRenderEngine::BuildDetailTiles()

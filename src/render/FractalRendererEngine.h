@@ -24,6 +24,7 @@
 #include <optional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 // Stage times and the message-pump interval of the traversal.
@@ -478,7 +479,7 @@ private:
     // its first render does not wait for the memory to be first touched; BatchesReady waits for it.
     void PrepareBatchMemory(size_t quads);
     void BatchesReady();
-    std::future<void> batchMemory_;
+    std::thread batchMemory_;
     int FillingBatch = 0;
     int HandedBatch = -1; // handed over, not drawn yet
     std::future<void> HandedShading;
