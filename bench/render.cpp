@@ -3,7 +3,10 @@
 // context (the same number of triangles drawn as one vertex array) with the ratio to it. Then the
 // textured floor: the same triangles with as many texels uploaded as the render uploaded, in the
 // texture sizes it used and in as many uploads and draws, and the ratio of the first and of the
-// last render to it.
+// last render to it. Before the first render it prepares what the program prepares in the
+// background once its main window shows, and the panel's context, and says how long that took
+// (not counted in any render); each render's page faults tell how much memory it touched for the
+// first time.
 // Needs a display (run under xvfb-run).
 //
 //   render [PROJECT.qx2 | --synthetic N] [--depth D] [--size WxH] [--out FILE.bmp]
