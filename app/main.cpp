@@ -23,8 +23,10 @@
 #include "editors/urban.h"
 #include "editors/water.h"
 #include "render/OverlayRender.h"
+#include "render/RenderPreparation.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include <cstdlib>
 #include <cstring>
@@ -79,6 +81,8 @@ int main(int argc, char** argv)
         EnsureRunScriptDlg(&mainForm);
         TerrainTypeDlg = new TTerrainTypeDlg(&mainForm);
         mainForm.show();
+        // Once the main window shows, what every render needs is prepared in the background.
+        QTimer::singleShot(0, &mainForm, [] { PrepareRenderingAhead(); });
         result = QApplication::exec();
     }
     SetPrompt(nullptr);

@@ -1,6 +1,12 @@
 // The landscape renderer off screen: a project file or a seeded synthetic landscape, the time of
 // each stage, the quads drawn, the completion text, and the floor measured in the same run and
-// context (the same number of triangles drawn as one vertex array) with the ratio to it.
+// context (the same number of triangles drawn as one vertex array) with the ratio to it. Then the
+// textured floor: the same triangles with as many texels uploaded as the render uploaded, in the
+// texture sizes it used and in as many uploads and draws, and the ratio of the first and of the
+// last render to it. Before the first render it prepares what the program prepares in the
+// background once its main window shows, and the panel's context, and says how long that took
+// (not counted in any render); each render's page faults tell how much memory it touched for the
+// first time.
 // Needs a display (run under xvfb-run).
 //
 //   render [PROJECT.qx2 | --synthetic N] [--depth D] [--size WxH] [--out FILE.bmp]
@@ -38,7 +44,9 @@
 #include "render/FractalRendererEngine.h"
 #include "render/GLPanel.h"
 #include "render/ParallelFor.h"
+#include "render/RenderPreparation.h"
 #include "render/SyntheticLandscape.h"
+#include "render/TexelAtlas.h"
 #include "shell/Main.h"
 
 #include <QApplication>
@@ -47,6 +55,8 @@
 #include <QOpenGLContext>
 #include <QSettings>
 #include <QTemporaryDir>
+
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <chrono>
@@ -214,6 +224,13 @@ void ResetPeakMemory()
     clear << "5";
 }
 
+// Page faults of the process so far: memory touched for the first time, load-independent.
+long PageFaults()
+{
+    rusage usage{};
+    return getrusage(RUSAGE_SELF, &usage) == 0 ? usage.ru_minflt + usage.ru_majflt : 0;
+}
+
 // Peak resident memory since the last reset, in MiB (0 when unknown).
 double PeakMemoryMiB()
 {
@@ -261,6 +278,97 @@ void BuildFloorMesh(TProject& p, int64_t quads, std::vector<float>& xyz, std::ve
             }
     }
 }
+
+// The floor's quads drawn textured the way the render draws its sub-quads: each quad takes a slot
+// of the side the render gave its sub-quad (in the same order) in an atlas of the same size, and a
+// batch is uploaded (the rows in use) and drawn as one vertex array whenever the render would have
+// done so. The texels are not shaded: the atlas holds a fixed colour.
+struct TTexturedFloor {
+    struct TBatch {
+        int Rows = 0;
+        std::vector<float> Vertices; // s, t, x, y, z per vertex
+    };
+    std::vector<TBatch> Batches;
+    TTexelAtlas Atlas;
+
+    void Build(const std::vector<float>& xyz, const std::vector<uint8_t>& sides, size_t quadsPerBatch)
+    {
+        const size_t quads = std::min(xyz.size() / 18, sides.size());
+        TTexelAtlas::TSlot slot;
+        TBatch batch;
+        Atlas.Reset();
+        const auto close = [&] {
+            if (batch.Vertices.empty())
+                return;
+            batch.Rows = Atlas.UsedRows();
+            Batches.push_back(std::move(batch));
+            batch = {};
+            Atlas.Reset();
+        };
+        // The fan (0, 1, 2, 3) as the triangles (0, 1, 2) and (0, 2, 3), as the render draws it.
+        constexpr float corner[6][2] = {{0, 0}, {0, 1}, {1, 1}, {0, 0}, {1, 1}, {1, 0}};
+        for (size_t q = 0; q < quads; ++q) {
+            if (batch.Vertices.size() / 30 >= quadsPerBatch)
+                close();
+            if (!Atlas.Allocate(sides[q], slot)) {
+                close();
+                if (!Atlas.Allocate(sides[q], slot))
+                    continue;
+            }
+            for (int k = 0; k < 6; ++k) {
+                float s = 0, t = 0;
+                TTexelAtlas::TexCoord(slot, corner[k][0], corner[k][1], s, t);
+                const float* v = &xyz[(q * 6 + k) * 3];
+                batch.Vertices.insert(batch.Vertices.end(), {s, t, v[0], v[1], v[2]});
+            }
+        }
+        close();
+        // Every texel the batches upload, in one colour.
+        for (int row = 0; row < TTexelAtlas::Height && Atlas.Allocate(32, slot); ++row)
+            for (int i = 0; i < 32; ++i)
+                for (int j = 0; j < 32; ++j) {
+                    uint8_t* texel = Atlas.Texel(slot, i, j);
+                    texel[0] = 90;
+                    texel[1] = 140;
+                    texel[2] = 70;
+                }
+    }
+    size_t Quads() const
+    {
+        size_t n = 0;
+        for (const TBatch& b : Batches)
+            n += b.Vertices.size() / 30;
+        return n;
+    }
+    // The render's two atlas textures taken in turn, as the render takes them (made in the
+    // context when it has none, and kept there).
+    void Draw() const
+    {
+        const TGLEntryPoints& gl = GL();
+        gl.glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+        gl.glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
+        gl.glEnable(GL_CULL_FACE);
+        gl.glFrontFace(GL_CW);
+        gl.glEnable(GL_TEXTURE_2D);
+        gl.glColor4f(1, 1, 1, 1);
+        gl.glEnableClientState(GL_VERTEX_ARRAY);
+        gl.glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+        for (size_t b = 0; b < Batches.size(); ++b) {
+            const TBatch& batch = Batches[b];
+            TFractalRenderEngine::BindAtlasTexture(static_cast<int>(b % 2));
+            gl.glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, TTexelAtlas::Width, batch.Rows, GL_RGB, GL_UNSIGNED_BYTE,
+                               Atlas.Data());
+            const GLsizei stride = 5 * sizeof(float);
+            gl.glTexCoordPointer(2, GL_FLOAT, stride, batch.Vertices.data());
+            gl.glVertexPointer(3, GL_FLOAT, stride, batch.Vertices.data() + 2);
+            gl.glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(batch.Vertices.size() / 5));
+        }
+        gl.glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+        gl.glDisableClientState(GL_VERTEX_ARRAY);
+        gl.glDisable(GL_TEXTURE_2D);
+        gl.glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    }
+};
 
 double Median(std::vector<double> values)
 {
@@ -521,11 +629,24 @@ int main(int argc, char** argv)
     TFractalRenderEngine engine;
     engine.SetProject(&project);
     engine.ThreadCount = threads;
+    engine.KeepTextureSides = true; // for the textured floor
     TGLPanel panel;
     panel.resize(width, height);
     panel.GLObjectLoaded = true; // keep the finished picture for --out
     panel.OnGLDraw = [&](TGLPanel& p) { engine.Render(p); };
-    double total = 0, surface = 0;
+    // The program prepares this in the background once its main window shows, and the renderer's
+    // panel makes its context (and what every render draws with in it) once it shows: the renders
+    // below start where a user's first render starts. Not counted in any render.
+    panel.OnGLPrep = [](TGLPanel&) { TFractalRenderEngine::PrepareContext(); };
+    {
+        const auto start = std::chrono::steady_clock::now();
+        PrepareRenderingAhead();
+        WaitForRenderPreparation();
+        panel.PrepareContext();
+        std::printf("prepared ahead (not counted): %.3f s\n",
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    double total = 0, surface = 0, first = 0;
     int renders = 0;
     // Renders `repeat` times; the mean time of a render.
     const auto renderSeries = [&](const char* title) {
@@ -535,10 +656,13 @@ int main(int argc, char** argv)
         for (int k = 1; k <= repeat; ++k) {
             project->ShadowsOutOfDate = 1; // every render does the same work
             ResetPeakMemory();
+            const long faults = PageFaults();
             const auto start = std::chrono::steady_clock::now();
             panel.Redraw();
             total = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             sum += total;
+            if (renders == 0)
+                first = total;
             if (++renders == 1 || k == repeat) {
                 std::printf("size %d x %d, fractal depth %d\n", width, height, engine.RenderDepth);
                 surface = 0;
@@ -555,6 +679,7 @@ int main(int argc, char** argv)
                 std::printf("plant shapes kept: %zu (%zu triangles)\n", engine.PlantShapes.Shapes(),
                             engine.PlantShapes.Triangles());
             std::printf("render %d: peak resident memory %.0f MiB\n", k, PeakMemoryMiB());
+            std::printf("render %d: page faults %ld\n", k, PageFaults() - faults);
             std::fflush(stdout);
         }
         return sum / repeat;
@@ -629,6 +754,30 @@ int main(int argc, char** argv)
         floor = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     };
     panel.Redraw();
+    // The textured floor, drawn three times in a row; the median counts.
+    TTexturedFloor textured;
+    textured.Build(xyz, engine.TextureSides, engine.TexelBatchLimit);
+    std::vector<double> texturedTimes;
+    panel.OnGLDraw = [&](TGLPanel&) {
+        const TGLEntryPoints& gl = GL();
+        gl.glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        gl.glEnable(GL_DEPTH_TEST);
+        gl.glDisable(GL_LIGHTING);
+        engine.SetViewport(width, height);
+        gl.glMatrixMode(GL_MODELVIEW);
+        gl.glLoadIdentity();
+        engine.SetupCamera();
+        gl.glFinish();
+        const auto t0 = std::chrono::steady_clock::now();
+        textured.Draw();
+        gl.glFinish();
+        texturedTimes.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+    };
+    if (textured.Quads() > 0)
+        for (int k = 0; k < 3; ++k)
+            panel.Redraw();
+    const double texturedFloor = Median(texturedTimes);
+
     if (floor > 0) {
         const size_t triangles = xyz.size() / 9;
         std::printf("floor: %zu triangles (%zu quads) as one vertex array in %.3f s (%.0f quads/s)\n", triangles,
@@ -637,6 +786,16 @@ int main(int argc, char** argv)
             std::printf("surface stage / floor = %.1fx, whole render / floor = %.1fx\n", surface / floor, total / floor);
     } else {
         std::printf("floor: nothing drawn (no quads)\n");
+    }
+
+    if (texturedFloor > 0) {
+        std::printf("whole render / textured floor = %.2f\n", total / texturedFloor);
+        std::printf("first render / textured floor = %.2f\n", first / texturedFloor);
+        std::printf("textured floor: %zu quads, %lld texels in %zu uploads and draws, in %.3f s (median of %zu)\n",
+                    textured.Quads(), static_cast<long long>(engine.TexelsShaded), textured.Batches.size(),
+                    texturedFloor, texturedTimes.size());
+    } else {
+        std::printf("textured floor: nothing drawn (no batched quads)\n");
     }
     if (plants && withoutPlants > 0)
         std::printf("plants / no plants = %.2f\n", withPlants / withoutPlants);

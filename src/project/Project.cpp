@@ -11,7 +11,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
+#include <mutex>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -379,22 +382,100 @@ TProject::TProject()
     // The 48 MiB layer map is made on first use (EnsureLayerBitmap), not here.
 }
 
+namespace {
+
+// The one layer map kept for the next project that needs one: made ahead (white) or given back by
+// a project that went (still holding that project's layers).
+struct TSpareLayerMap {
+    std::mutex Lock;
+    std::condition_variable Made;
+    bool Making = false;
+    bool White = false;
+    QImage Map;
+};
+
+TSpareLayerMap& SpareLayerMap()
+{
+    // Never destroyed: whatever gives memory back at exit finds it still there.
+    static TSpareLayerMap* spare = new TSpareLayerMap;
+    return *spare;
+}
+
+QImage MakeLayerBitmap()
+{
+    return QImage(TProject::LayerBitmapSize, TProject::LayerBitmapSize, QImage::Format_RGB888);
+}
+
+} // namespace
+
+void PrepareLayerBitmap()
+{
+    TSpareLayerMap& spare = SpareLayerMap();
+    {
+        const std::lock_guard<std::mutex> hold(spare.Lock);
+        if (spare.Making || !spare.Map.isNull())
+            return;
+        spare.Making = true;
+    }
+    QImage map = MakeLayerBitmap();
+    if (!map.isNull())
+        map.fill(QColor(255, 255, 255));
+    {
+        const std::lock_guard<std::mutex> hold(spare.Lock);
+        spare.Map = std::move(map);
+        spare.White = true;
+        spare.Making = false;
+    }
+    spare.Made.notify_all();
+}
+
+void ReleasePreparedLayerBitmap()
+{
+    TSpareLayerMap& spare = SpareLayerMap();
+    std::unique_lock<std::mutex> hold(spare.Lock);
+    spare.Made.wait(hold, [&] { return !spare.Making; });
+    spare.Map = QImage();
+}
+
 TProject::~TProject()
 {
     for (TOverlayImage& overlay : Overlays.Items)
         overlay.Image.reset();
+    // A map no copy of the project shares goes to the next project.
+    if (!LayerBitmap.isNull() && LayerBitmap.isDetached()) {
+        TSpareLayerMap& spare = SpareLayerMap();
+        const std::lock_guard<std::mutex> hold(spare.Lock);
+        if (!spare.Making && spare.Map.isNull()) {
+            spare.Map = std::exchange(LayerBitmap, QImage());
+            spare.White = false;
+        }
+    }
 }
 
 bool TProject::EnsureLayerBitmap()
 {
     if (!LayerBitmap.isNull())
         return true;
-    QImage bitmap(LayerBitmapSize, LayerBitmapSize, QImage::Format_RGB888);
+    QImage bitmap;
+    bool white = false;
+    {
+        // A map being made now is ready sooner than a new one would be.
+        TSpareLayerMap& spare = SpareLayerMap();
+        std::unique_lock<std::mutex> hold(spare.Lock);
+        spare.Made.wait(hold, [&] { return !spare.Making; });
+        bitmap = std::exchange(spare.Map, QImage());
+        white = spare.White;
+    }
+    if (bitmap.isNull()) {
+        bitmap = MakeLayerBitmap();
+        white = false;
+    }
     if (bitmap.isNull()) {
         ShowError("E0001 Memory Allocation Error");
         return false;
     }
-    bitmap.fill(QColor(255, 255, 255));
+    if (!white)
+        bitmap.fill(QColor(255, 255, 255));
     LayerBitmap = std::move(bitmap);
     return true;
 }

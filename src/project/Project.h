@@ -69,7 +69,8 @@ public:
     // Half the largest Roughness among the surfaces not marked deleted.
     double MaxRoughnessMargin() const;
     // Allocates the 4096 x 4096 layer map (filled with 0xFFFFFF) unless it exists; on failure shows
-    // "E0001 Memory Allocation Error" and returns false, leaving LayerBitmap null.
+    // "E0001 Memory Allocation Error" and returns false, leaving LayerBitmap null. The map made
+    // ahead by PrepareLayerBitmap is taken when there is one.
     bool EnsureLayerBitmap();
 
     static constexpr int LayerBitmapSize = 4096;
@@ -182,3 +183,11 @@ void DefaultTerrainSurface(TTerrainSurface& surface);
 // ones from the defaults, with fresh IDs and no parent (what loading a project and reading
 // settings both do).
 void CompleteBandSurfaces(TFractalBlock& block);
+
+// The layer map is 48 MiB, and touching that much memory for the first time takes longer than a
+// render's every other preparation. One white map is made ahead (on any thread, for instance in the
+// background once the program has started) and kept until a project needs one; a project gives its
+// map back when it goes, for the next one. Returns at once when a map is kept or being made.
+void PrepareLayerBitmap();
+// Forgets the map kept (the next project makes its own, as in a fresh process).
+void ReleasePreparedLayerBitmap();

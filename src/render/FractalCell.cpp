@@ -29,8 +29,7 @@
 namespace {
 
 constexpr double kDegrees = M_PI / 180.0;
-// OpenGL names of the two atlas textures; the per-quad textures use 1100 + side (2 .. 32).
-constexpr GLuint kAtlasTextures[2] = {1100, 1101};
+// OpenGL names of the per-quad textures: 1100 + side (2 .. 32).
 constexpr GLuint kSideTextureBase = 1100;
 // Floats per batched vertex: s, t, x, y, z.
 constexpr int kVertexFloats = 5;
@@ -581,6 +580,7 @@ TFloatRGB TFractalRenderEngine::ShadeTexels(const TTexelQuad& q, const double (&
     const int surfaceCount = std::clamp<int>(p.Fractal.TerrainSurfaceCount, 0, static_cast<int>(surfaces.size()));
     const int layerCount = std::clamp<int>(p.TerrainLayers.Count, 0, static_cast<int>(p.TerrainLayers.Items.size()));
 
+    const TLitShading lit = LitShading();
     TFloatRGB colour, result;
     TTexelPoint t;
     for (int i = 0; i < side; ++i) {
@@ -618,7 +618,7 @@ TFloatRGB TFractalRenderEngine::ShadeTexels(const TTexelQuad& q, const double (&
                     selfLight = surfaces[t.Kind - 1].Material.Emission / 100.0;
                 else if (t.Kind == 5 && t.LayerIndex >= 0 && t.LayerIndex < layerCount)
                     selfLight = p.TerrainLayers.Items[t.LayerIndex].Emission / 100.0;
-                result = PointColourOf(true, colour, position, normal, 0.0, selfLight, light);
+                result = LitPointColour(lit, colour, position, normal, selfLight, light);
             } else {
                 result = SkyColourOf(true, Blend(sky, w), Blend(reflected, w), position, normal, 0.0,
                                      waterMaterial.Emission / 100.0, waterMaterial.Specularity / 100.0,
@@ -667,6 +667,7 @@ void TFractalRenderEngine::ComputeCellTexels(const TTexelQuad& quad, const doubl
 
 void TFractalRenderEngine::BatchCellTexture(const TTexelQuad& quad, const double (&roughness)[4], bool water)
 {
+    BatchesReady();
     const int side = CellTextureSide;
     const bool deferred = ThreadCount != 1;
     if (TexelBatches[FillingBatch].Vertices.size() >= std::max<size_t>(TexelBatchLimit, 1) * 6 * kVertexFloats)
@@ -680,6 +681,8 @@ void TFractalRenderEngine::BatchCellTexture(const TTexelQuad& quad, const double
             return; // cannot happen for the sides of the table: an empty atlas holds any slot
     }
     TTexelBatch& batch = TexelBatches[FillingBatch];
+    if (KeepTextureSides)
+        TextureSides.push_back(static_cast<uint8_t>(side));
     if (deferred) {
         // The texels are shaded later, on other threads. Everything that runs before then sees
         // what it would have seen had they been shaded now: the generator moves on by the draws
@@ -781,7 +784,7 @@ void TFractalRenderEngine::HandOverBatch()
     HandedBatch = FillingBatch;
     FillingBatch = 1 - FillingBatch;
     if (!batch.Jobs.empty())
-        HandedShading = std::async(std::launch::async, [this, &batch] { ShadeBatch(batch); });
+        HandedShading = RunInBackground([this, &batch] { ShadeBatch(batch); }, TWorkPool::Background);
     if (previous >= 0)
         DrawAtlas(TexelBatches[previous]);
 }
@@ -857,16 +860,7 @@ void TFractalRenderEngine::DrawAtlas(TTexelBatch& batch)
         gl.glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
         gl.glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
 
-        gl.glBindTexture(GL_TEXTURE_2D, kAtlasTextures[texture]);
-        if (!AtlasTextureMade[texture]) {
-            gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
-            gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
-            gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-            gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-            gl.glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, TTexelAtlas::Width, TTexelAtlas::Height, 0, GL_RGB,
-                            GL_UNSIGNED_BYTE, nullptr);
-            AtlasTextureMade[texture] = true;
-        }
+        BindAtlasTexture(texture);
         gl.glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, TTexelAtlas::Width, Atlas.UsedRows(), GL_RGB, GL_UNSIGNED_BYTE,
                            Atlas.Data());
         gl.glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
@@ -890,6 +884,31 @@ void TFractalRenderEngine::DrawAtlas(TTexelBatch& batch)
     }
     ClearFPUExceptions();
     batch.Clear();
+}
+
+void TFractalRenderEngine::BindAtlasTexture(int k)
+{
+    const TGLEntryPoints& gl = GL();
+    gl.glBindTexture(GL_TEXTURE_2D, AtlasTextureNames[k]);
+    GLint width = 0, height = 0, format = 0;
+    gl.glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+    gl.glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
+    gl.glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
+    // Only the rows a batch uploads are ever sampled, so what an earlier render left does not show.
+    if (width != TTexelAtlas::Width || height != TTexelAtlas::Height || format != GL_RGB)
+        gl.glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, TTexelAtlas::Width, TTexelAtlas::Height, 0, GL_RGB,
+                        GL_UNSIGNED_BYTE, nullptr);
+    gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
+    gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
+    gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+}
+
+void TFractalRenderEngine::PrepareContext()
+{
+    TGLAttribScope keep(GL_TEXTURE_BIT);
+    BindAtlasTexture(0);
+    BindAtlasTexture(1);
 }
 
 void TFractalRenderEngine::UploadCellTexture(const TCellGeometry& q, const double (&roughness)[4], bool water)
@@ -930,8 +949,29 @@ void TFractalRenderEngine::DrawTexturedQuad(const TCellGeometry& q)
     gl.glDisable(GL_TEXTURE_2D);
 }
 
+void TFractalRenderEngine::PrepareBatchMemory(size_t quads)
+{
+    try {
+        for (TTexelBatch& batch : TexelBatches) {
+            batch.Jobs.resize(quads);
+            batch.Jobs.clear();
+            batch.Vertices.resize(quads * 6 * kVertexFloats);
+            batch.Vertices.clear();
+        }
+    } catch (...) {
+        // Short of memory now: the batches grow as they are filled.
+    }
+}
+
+void TFractalRenderEngine::BatchesReady()
+{
+    if (batchMemory_.joinable())
+        batchMemory_.join();
+}
+
 void TFractalRenderEngine::FlushCellBatches()
 {
+    BatchesReady();
     HandOverBatch();
     DrawHandedBatch();
     CellProjector.reset();
@@ -940,6 +980,7 @@ void TFractalRenderEngine::FlushCellBatches()
 
 void TFractalRenderEngine::ReleaseCellTextures()
 {
+    BatchesReady();
     // Pending sub-quads of a render that failed are dropped with their textures.
     WaitForHandedBatch();
     HandedShading = {};
@@ -949,12 +990,8 @@ void TFractalRenderEngine::ReleaseCellTextures()
     FillingBatch = 0;
     CellProjector.reset();
     planProjector_.reset();
+    // The atlas textures stay in the context for the next render.
     const TGLEntryPoints* gl = GLEntryPoints();
-    for (int k = 0; k < 2; ++k) {
-        if (AtlasTextureMade[k] && gl)
-            gl->glDeleteTextures(1, &kAtlasTextures[k]);
-        AtlasTextureMade[k] = false;
-    }
     for (int side = 0; side <= 32; ++side) {
         if (TextureAllocated[side] && gl) {
             const GLuint name = kSideTextureBase + side;

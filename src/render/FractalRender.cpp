@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSpinBox>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -238,6 +239,10 @@ TFFractalRender::TFFractalRender(QWidget* parent) : TFBaseForm(parent)
     MainGLPanel->SetGLFlags(toWindow ? SetOf(GLf_DOUBLEBUFFER) | SetOf(GLf_DRAW_TO_WINDOW) | SetOf(GLf_SUPPORT_OPENGL)
                                            | SetOf(GLf_SWAP_COPY)
                                      : SetOf(GLf_DRAW_TO_BITMAP) | SetOf(GLf_SUPPORT_GDI) | SetOf(GLf_SUPPORT_OPENGL));
+    // Drawing into the window keeps one context: what every render draws with is made in it once,
+    // when it is made (on the window's first showing).
+    if (toWindow)
+        MainGLPanel->OnGLPrep = [](TGLPanel&) { TFractalRenderEngine::PrepareContext(); };
     SetRenderSize(400, 300);
 }
 
@@ -428,6 +433,9 @@ void TFFractalRender::showEvent(QShowEvent* event)
     if (!sizedOnce_) {
         sizedOnce_ = true;
         NWindowSizeClick();
+        // Drawing into the window keeps one context: it is made while the user looks at the
+        // window, not when the first render is asked for.
+        QTimer::singleShot(0, MainGLPanel, [panel = MainGLPanel] { panel->PrepareContext(); });
     }
 }
 

@@ -18,6 +18,7 @@
 #include <exception>
 #include <filesystem>
 #include <memory>
+#include <thread>
 
 namespace FractalTables {
 int SubdivisionCount(int level) { return level <= 0 ? 1 : (1 << level) + 1; }
@@ -151,11 +152,19 @@ std::string FailureText(const std::exception_ptr& failure)
 
 } // namespace
 
-TFractalRenderEngine::TFractalRenderEngine() { BuildDetailTiles(); }
+TFractalRenderEngine::TFractalRenderEngine()
+{
+    BuildDetailTiles();
+    // On a thread of its own, ended by the first render (or the engine's end): an engine made for
+    // a moment starts no helper pool. The limit as it is now: a caller may change it meanwhile.
+    batchMemory_ = std::thread([this, limit = TexelBatchLimit] { PrepareBatchMemory(limit); });
+}
+
 TFractalRenderEngine::~TFractalRenderEngine()
 {
     // Texels still being shaded write into the engine's batches.
     WaitForHandedBatch();
+    BatchesReady();
 }
 
 void TFractalRenderEngine::BuildDetailTiles()
@@ -174,6 +183,7 @@ void TFractalRenderEngine::Render(TGLPanel& panel)
     StageTimes.clear();
     TexelsShaded = 0;
     PlantsDrawn = 0;
+    TextureSides.clear();
     Aborted = 0;
     QuadCount = 0;
     stageStart_ = lastPump_ = start;
@@ -330,6 +340,7 @@ void TFractalRenderEngine::DrawSurface()
     const int sx = Columns(p), sy = Rows(p);
     if (sx < 2 || sy < 2 || Aborted)
         return;
+    BatchesReady();
     cameraGrid_ = p.WorldToGrid(p.GetCameraPosition());
     nearCameraRange_ = (p.Grid.SizeX + p.Grid.SizeY) / 20.0;
 

@@ -25,6 +25,7 @@
 #include <optional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 // Stage times and the message-pump interval of the traversal.
@@ -149,6 +150,10 @@ public:
     int64_t TexelsShaded = 0;
     // Plants the last render drew (one whose shape cannot be grown counts, drawing nothing).
     int64_t PlantsDrawn = 0;
+    // When KeepTextureSides is set, the texture side of every batched sub-quad of the last render,
+    // in drawing order (the benchmark repeats the same uploads for its textured floor).
+    bool KeepTextureSides = false;
+    std::vector<uint8_t> TextureSides;
 
     // ---- Pipeline, pre-passes, traversal (FractalRendererEngine.cpp) -----------------------------
     void BuildDetailTiles();
@@ -296,6 +301,15 @@ public:
     // Messages run at most this often while the surface is drawn (0: at every chance: between
     // lines, cells and plants, and while the drawing waits for texels).
     std::chrono::milliseconds PumpInterval{4};
+    // The two atlas textures of a context are made when first needed and kept there: making one
+    // clears its memory each time. Their names lie outside those of the per-side textures and far
+    // above the ones OpenGL hands out first. BindAtlasTexture binds texture k (0 or 1) of the
+    // current context, made anew when the context holds none of the atlas's size and format.
+    static constexpr GLuint AtlasTextureNames[2] = {0x51580001u, 0x51580002u};
+    static void BindAtlasTexture(int k);
+    // Makes in the current context what every render draws with (the atlas textures), for a
+    // context that lives on from render to render and is made before the first render is asked for.
+    static void PrepareContext();
 
     // Sub-quads get a texture of their own each, uploaded and drawn at once, instead of sharing
     // the atlas and being drawn in batches. Slow; kept as the reference the batches are checked
@@ -323,7 +337,6 @@ private:
     uint8_t TextureAllocated[33] = {};
     // Batched way: two atlas textures taken in turn, so filling one never waits for the drawing
     // of the other.
-    bool AtlasTextureMade[2] = {false, false};
     int AtlasTextureInUse = 0;
     // The projection of the pending sub-quads, read at the first cell after a flush; the matrices
     // stay as they are until the batches are flushed.
@@ -476,6 +489,11 @@ private:
     void WaitForHandedBatch();
     void DrawAtlas(TTexelBatch& batch);
     TTexelBatch TexelBatches[2];
+    // The batches' memory is touched through in the background when the engine is made, so that
+    // its first render does not wait for the memory to be first touched; BatchesReady waits for it.
+    void PrepareBatchMemory(size_t quads);
+    void BatchesReady();
+    std::thread batchMemory_;
     int FillingBatch = 0;
     int HandedBatch = -1; // handed over, not drawn yet
     std::future<void> HandedShading;

@@ -224,7 +224,15 @@ void TGLPanel::Redraw()
         WindowPath();
 }
 
-void TGLPanel::WindowPath()
+void TGLPanel::PrepareContext()
+{
+    if (!usable_ || painting_ || drawing_ || BitmapPath())
+        return;
+    TFlagScope guard(painting_);
+    WindowContext();
+}
+
+bool TGLPanel::WindowContext()
 {
     ReGetContext = true;
     if (formatChanged_) {
@@ -238,7 +246,7 @@ void TGLPanel::WindowPath()
         if (!CreateContext()) {
             ShowContextError();
             needContext_ = 1;
-            return;
+            return false;
         }
         RunEvent(OnGLInit);
         RunEvent(OnGLPrep);
@@ -247,6 +255,13 @@ void TGLPanel::WindowPath()
         MakeCurrent();
         ReGetContext = false;
     }
+    return true;
+}
+
+void TGLPanel::WindowPath()
+{
+    if (!WindowContext())
+        return;
     {
         TTimerScope timer(timer_);
         TFlagScope drawing(drawing_);

@@ -71,6 +71,11 @@ public:
     // Runs the current path once. A call while the panel paints or draws does nothing. Exceptions
     // of the events propagate after the panel has cleaned up.
     void Redraw();
+    // The window path's context made, and its set-up events run, now rather than at the first
+    // draw (the owner calls it once the panel shows, so the first draw does not wait for it).
+    // Nothing on the bitmap path, whose context lives for one draw. A call while the panel paints
+    // or draws does nothing.
+    void PrepareContext();
     void CopyToClipboard();
     // Draws the picture at (0, 0) on the panel's printer (see Printer()), or on the one given.
     void Print(QPrinter* printer = nullptr);
@@ -101,6 +106,9 @@ private:
     bool BitmapPath() const { return (flags_ & SetOf(GLf_DRAW_TO_BITMAP)) != 0; }
     bool DoubleBuffered() const { return (flags_ & SetOf(GLf_DOUBLEBUFFER)) != 0; }
     void WindowPath();
+    // The window path's context, made (with its set-up events) when needed, current; false when
+    // it cannot be made (the user has been told).
+    bool WindowContext();
     void BitmapPathDraw();
     // Context and framebuffer at the panel's size, made current; false (context kept null) on failure.
     bool CreateContext();

@@ -90,8 +90,10 @@ THelperPool& HelperPool(TWorkPool which)
 {
     // Work that is waited for keeps its helpers looking for more for a moment; work that runs
     // while its caller goes on (long batches) lets them sleep at once, leaving the cores to others.
+    // Background work (a batch of texels) runs on a helper and spreads itself over the others
+    // with ParallelFor: that pool has one helper more, so the spread still reaches every core.
     static THelperPool waited(MachineThreads() - 1, std::chrono::microseconds(150));
-    static THelperPool background(MachineThreads() - 1, std::chrono::microseconds(0));
+    static THelperPool background(MachineThreads(), std::chrono::microseconds(0));
     return which == TWorkPool::Waited ? waited : background;
 }
 
@@ -101,6 +103,12 @@ int MachineThreads()
 {
     const unsigned n = std::thread::hardware_concurrency();
     return n > 0 ? static_cast<int>(n) : 1;
+}
+
+void StartHelperThreads()
+{
+    HelperPool(TWorkPool::Waited);
+    HelperPool(TWorkPool::Background);
 }
 
 namespace {

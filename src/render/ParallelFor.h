@@ -8,6 +8,9 @@
 // The threads the machine runs at once (at least 1).
 int MachineThreads();
 
+// Starts the helpers of both pools now rather than at their first work.
+void StartHelperThreads();
+
 // Two sets of helpers, so that work someone waits for never queues behind work that runs while
 // the caller goes on with something else.
 enum class TWorkPool { Waited, Background };

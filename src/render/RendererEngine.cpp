@@ -503,11 +503,6 @@ void TRenderEngine::DrawDome(int segments, int bands)
         for (size_t j = 0; j < columns; ++j)
             d.Across[row][j] = d.Sin[j] * clip[row] + d.Cos[j] * clip[8 + row];
     }
-    for (int r = 0; r < 2; ++r) {
-        d.RingColour[r].resize(columns * 3);
-        d.Outcode[r].resize(columns);
-        d.Coloured[r].resize(columns);
-    }
     d.Strip.resize(columns * 6);
     d.StripColour.resize(columns * 6);
 
@@ -515,7 +510,7 @@ void TRenderEngine::DrawDome(int segments, int bands)
     // the view. The corners are tested in doubles from the ring's radius and height; the margin,
     // far above the rounding of the single-precision vertices OpenGL transforms, keeps a corner
     // near a plane counted as inside.
-    auto makeRing = [&](int r, double y, double radius) {
+    auto makeRing = [&](size_t r, double y, double radius) {
         d.RingY[r] = y;
         d.RingRadius[r] = radius;
         double offset[4], margin[4];
@@ -525,30 +520,32 @@ void TRenderEngine::DrawDome(int segments, int bands)
                                   std::fabs(y * clip[4 + row]) + std::fabs(clip[12 + row]));
         }
         const double* across[4] = {d.Across[0].data(), d.Across[1].data(), d.Across[2].data(), d.Across[3].data()};
-        uint8_t* out = d.Outcode[r].data();
+        uint8_t* out = d.Outcode.data() + r * columns;
         for (size_t j = 0; j < columns; ++j) {
             const double c[4] = {offset[0] + radius * across[0][j], offset[1] + radius * across[1][j],
                                  offset[2] + radius * across[2][j], offset[3] + radius * across[3][j]};
             out[j] = ClipOutcode(c, margin);
         }
-        std::fill(d.Coloured[r].begin(), d.Coloured[r].end(), uint8_t{0});
+        std::fill_n(d.Needed.data() + r * columns, columns, uint8_t{0});
     };
-    // Puts ring vertex j into the strip at slot (upper first, as the strip alternates), colouring
-    // it first when no earlier band needed it.
-    auto put = [&](int r, size_t j, size_t slot) {
-        const float v[3] = {static_cast<float>(d.Sin[j] * d.RingRadius[r]), static_cast<float>(d.RingY[r]),
-                            static_cast<float>(d.Cos[j] * d.RingRadius[r])};
-        float* c = &d.RingColour[r][j * 3];
-        if (!d.Coloured[r][j]) {
-            TFloatRGB colour = base;
-            AtmosphereColour(eye, {v[0], v[1] - floorLevel, v[2]}, true, colour);
-            c[0] = colour.R;
-            c[1] = colour.G;
-            c[2] = colour.B;
-            d.Coloured[r][j] = 1;
-        }
+    auto vertex = [&](size_t r, size_t j, float (&v)[3]) {
+        v[0] = static_cast<float>(d.Sin[j] * d.RingRadius[r]);
+        v[1] = static_cast<float>(d.RingY[r]);
+        v[2] = static_cast<float>(d.Cos[j] * d.RingRadius[r]);
+    };
+    // Whether quad j of the band between rings r and r + 1 may reach the view.
+    auto inView = [&](size_t r, size_t j) {
+        const uint8_t* lo = d.Outcode.data() + r * columns;
+        const uint8_t* up = lo + columns;
+        return (lo[j] & lo[j + 1] & up[j] & up[j + 1]) == 0;
+    };
+    // Puts ring vertex j into the strip at slot (upper first, as the strip alternates).
+    auto put = [&](size_t r, size_t j, size_t slot) {
+        float v[3];
+        vertex(r, j, v);
         std::copy(v, v + 3, &d.Strip[slot * 3]);
-        std::copy(c, c + 3, &d.StripColour[slot * 3]);
+        std::copy(&d.RingColour[(r * columns + j) * 3], &d.RingColour[(r * columns + j) * 3] + 3,
+                  &d.StripColour[slot * 3]);
     };
 
     TColourArraysScope arrays;
@@ -557,36 +554,79 @@ void TRenderEngine::DrawDome(int segments, int bands)
 
     const double dh = DomeHeightSpan / bands;
     const int half = bands / 2;
-    int lower = 0, upper = 1;
-    makeRing(lower, -half * dh, DomeRadius);
-    for (int k = -half; k <= half; ++k) {
-        StatusSink().SetProgress(Percent(k + half, 2.0 * half));
-        StatusSink().ProcessMessages();
-        if (Aborted)
-            break;
+    const auto radiusOf = [&](int k) {
         const double ratio = static_cast<double>(bands - k) / bands;
-        const double radius = ratio * ratio * DomeRadius;
-        makeRing(upper, (k + 1) * dh, radius);
-        const uint8_t* lo = d.Outcode[lower].data();
-        const uint8_t* up = d.Outcode[upper].data();
-        // Runs of quads that may reach the view, each drawn as its own part of the band's strip
-        // (starting on an even vertex keeps every triangle's winding).
-        size_t j = 0;
-        while (j < columns - 1) {
-            if ((lo[j] & lo[j + 1] & up[j] & up[j + 1]) != 0) {
-                ++j;
-                continue;
+        return ratio * ratio * DomeRadius;
+    };
+    // Bands a chunk at a time: the colours the chunk's quads in view need are worked out on every
+    // core (each vertex on its own, with the same arithmetic in any order), then its bands are
+    // drawn in order, messages pumped before each as always.
+    constexpr int kChunk = 64;
+    d.RingY.resize(kChunk + 1);
+    d.RingRadius.resize(kChunk + 1);
+    d.Outcode.resize((kChunk + 1) * columns);
+    d.Needed.resize((kChunk + 1) * columns);
+    d.RingColour.resize((kChunk + 1) * columns * 3);
+    bool stopped = false;
+    for (int k0 = -half; k0 <= half && !stopped; k0 += kChunk) {
+        const int count = std::min(kChunk, half - k0 + 1);
+        // Ring 0 is the lower ring of band k0 (the previous band's upper one, the base for the first).
+        makeRing(0, k0 * dh, k0 == -half ? DomeRadius : radiusOf(k0 - 1));
+        for (int b = 0; b < count; ++b)
+            makeRing(static_cast<size_t>(b) + 1, (k0 + b + 1) * dh, radiusOf(k0 + b));
+        d.ToColour.clear();
+        for (int b = 0; b < count; ++b)
+            for (size_t j = 0; j + 1 < columns; ++j)
+                if (inView(static_cast<size_t>(b), j))
+                    for (size_t r : {static_cast<size_t>(b), static_cast<size_t>(b) + 1})
+                        for (size_t c : {j, j + 1}) {
+                            uint8_t& needed = d.Needed[r * columns + c];
+                            if (!needed) {
+                                needed = 1;
+                                d.ToColour.push_back(static_cast<uint32_t>(r * columns + c));
+                            }
+                        }
+        ParallelFor(0, d.ToColour.size(), [&](size_t n) {
+            TQuietHazeRecord quiet;
+            const size_t at = d.ToColour[n];
+            float v[3];
+            vertex(at / columns, at % columns, v);
+            TFloatRGB colour = base;
+            AtmosphereColour(eye, {v[0], v[1] - floorLevel, v[2]}, true, colour);
+            float* c = &d.RingColour[at * 3];
+            c[0] = colour.R;
+            c[1] = colour.G;
+            c[2] = colour.B;
+        });
+
+        for (int b = 0; b < count; ++b) {
+            const int k = k0 + b;
+            StatusSink().SetProgress(Percent(k + half, 2.0 * half));
+            StatusSink().ProcessMessages();
+            if (Aborted) {
+                stopped = true;
+                break;
             }
-            const size_t first = j;
-            while (j < columns - 1 && (lo[j] & lo[j + 1] & up[j] & up[j + 1]) == 0)
-                ++j;
-            for (size_t c = first; c <= j; ++c) {
-                put(upper, c, 2 * c);
-                put(lower, c, 2 * c + 1);
+            const size_t lower = static_cast<size_t>(b), upper = lower + 1;
+            // Runs of quads that may reach the view, each drawn as its own part of the band's
+            // strip (starting on an even vertex keeps every triangle's winding).
+            size_t j = 0;
+            while (j < columns - 1) {
+                if (!inView(lower, j)) {
+                    ++j;
+                    continue;
+                }
+                const size_t first = j;
+                while (j < columns - 1 && inView(lower, j))
+                    ++j;
+                for (size_t c = first; c <= j; ++c) {
+                    put(upper, c, 2 * c);
+                    put(lower, c, 2 * c + 1);
+                }
+                gl.glDrawArrays(GL_TRIANGLE_STRIP, static_cast<GLint>(2 * first),
+                                static_cast<GLsizei>(2 * (j - first + 1)));
             }
-            gl.glDrawArrays(GL_TRIANGLE_STRIP, static_cast<GLint>(2 * first), static_cast<GLsizei>(2 * (j - first + 1)));
         }
-        std::swap(lower, upper);
     }
 }
 
@@ -927,6 +967,22 @@ TFloatRGB TRenderEngine::SkyColourOf(bool lit, const TFloatRGB& colour, const TF
         ShadePoint(colour, reflectColour, point, normal, extraAngle, selfLight, specularity, shininess, lightFactor,
                    result);
     AtmosphereColour(Project().GetCameraPosition(), point, false, result);
+    return Clamped(result);
+}
+
+TRenderEngine::TLitShading TRenderEngine::LitShading() const
+{
+    const TProject& p = Project();
+    return {SunDirection(0.0), p.GetCameraPosition(), p.Atmosphere.Ambient, p.Atmosphere.Diffuse};
+}
+
+TFloatRGB TRenderEngine::LitPointColour(const TLitShading& s, const TFloatRGB& colour, const TVector3& point,
+                                        const TVector3& normal, double selfLight, double lightFactor) const
+{
+    // ShadeDiffuse, then the haze, then the clamp, as PointColourOf does them.
+    const double d = ClampedDot(normal, s.Sun);
+    TFloatRGB result = Scaled(colour, selfLight + s.Ambient + s.Diffuse * lightFactor * d);
+    AtmosphereColour(s.Eye, point, false, result);
     return Clamped(result);
 }
 

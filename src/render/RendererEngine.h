@@ -149,6 +149,15 @@ public:
     TFloatRGB SkyColourOf(bool lit, const TFloatRGB& colour, const TFloatRGB& reflectColour, const TVector3& point,
                           const TVector3& normal, double extraAngle, double selfLight, double specularity,
                           double shininess, double lightFactor) const;
+    // PointColourOf, lit, without an extra angle, for many points in a row: what it reads of the
+    // project is read once (TLitShading) and the same arithmetic follows, to the same bit.
+    struct TLitShading {
+        TVector3 Sun, Eye;
+        double Ambient = 0, Diffuse = 0;
+    };
+    TLitShading LitShading() const;
+    TFloatRGB LitPointColour(const TLitShading& shading, const TFloatRGB& colour, const TVector3& point,
+                             const TVector3& normal, double selfLight, double lightFactor) const;
 
     // ---- Projection tests (current matrices) ---------------------------------------------------
     // Window x, y and depth of point; false when it is clipped or not finite.
@@ -186,9 +195,13 @@ private:
     struct TDomeScratch {
         std::vector<double> Sin, Cos;              // per segment
         std::vector<double> Across[4];             // per segment: clip row of (sin, 0, cos)
-        double RingY[2] = {}, RingRadius[2] = {};  // the lower and upper ring
-        std::vector<float> RingColour[2];          // r, g, b, valid where Coloured is set
-        std::vector<uint8_t> Outcode[2], Coloured[2];
+        // The rings of the bands being drawn (ring r of a chunk is the lower ring of its band r):
+        // height, radius, and per vertex its clip outcode, whether a quad in view needs it, and
+        // its colour (r, g, b) once worked out.
+        std::vector<double> RingY, RingRadius;
+        std::vector<uint8_t> Outcode, Needed;
+        std::vector<float> RingColour;
+        std::vector<uint32_t> ToColour;            // ring x columns + column of each needed vertex
         std::vector<float> Strip, StripColour;     // one band as a triangle strip
     };
     // The dome's bands as triangle strips, colouring only vertices of quads that reach the view.

@@ -1,6 +1,77 @@
 #include "render/TexelAtlas.h"
 
+#include <algorithm>
 #include <cstring>
+#include <mutex>
+#include <utility>
+
+namespace {
+
+constexpr size_t kAtlasBytes = static_cast<size_t>(TTexelAtlas::Width) * TTexelAtlas::Height * 3;
+
+// Texel memory kept for the next atlases, each buffer touched through.
+struct TSpareTexels {
+    std::mutex Lock;
+    std::vector<std::vector<uint8_t>> Buffers;
+};
+
+TSpareTexels& SpareTexels()
+{
+    // Never destroyed: whatever gives memory back at exit finds it still there.
+    static TSpareTexels* spare = new TSpareTexels;
+    return *spare;
+}
+
+// A kept buffer, or an empty one.
+std::vector<uint8_t> TakeSpareTexels()
+{
+    TSpareTexels& spare = SpareTexels();
+    const std::lock_guard<std::mutex> hold(spare.Lock);
+    if (spare.Buffers.empty())
+        return {};
+    std::vector<uint8_t> buffer = std::move(spare.Buffers.back());
+    spare.Buffers.pop_back();
+    return buffer;
+}
+
+// Keeps buffer unless enough is kept; true when it was kept.
+bool KeepSpareTexels(std::vector<uint8_t>& buffer)
+{
+    if (buffer.size() != kAtlasBytes)
+        return false;
+    TSpareTexels& spare = SpareTexels();
+    const std::lock_guard<std::mutex> hold(spare.Lock);
+    if (spare.Buffers.size() >= static_cast<size_t>(TTexelAtlas::SpareMemory))
+        return false;
+    spare.Buffers.push_back(std::move(buffer));
+    return true;
+}
+
+} // namespace
+
+TTexelAtlas::~TTexelAtlas() { KeepSpareTexels(texels_); }
+
+void TTexelAtlas::PrepareMemory(int count)
+{
+    for (int k = 0; k < count; ++k) {
+        {
+            TSpareTexels& spare = SpareTexels();
+            const std::lock_guard<std::mutex> hold(spare.Lock);
+            if (spare.Buffers.size() >= static_cast<size_t>(std::min(count, SpareMemory)))
+                return;
+        }
+        std::vector<uint8_t> buffer(kAtlasBytes, 0);
+        if (!KeepSpareTexels(buffer))
+            return;
+    }
+}
+
+void TTexelAtlas::ReleasePreparedMemory()
+{
+    TSpareTexels& spare = SpareTexels();
+    const std::lock_guard<std::mutex> hold(spare.Lock);
+    spare.Buffers.clear();
+}
 
 int TTexelAtlas::ClassOf(int side)
 {
@@ -19,8 +90,13 @@ bool TTexelAtlas::Allocate(int side, TSlot& slot)
     const int k = ClassOf(side);
     if (k < 0)
         return false;
-    if (texels_.empty())
-        texels_.assign(static_cast<size_t>(Width) * Height * 3, 0);
+    if (texels_.empty()) {
+        // Kept memory still holds another atlas's texels; slots are written whole before they are
+        // read, and nothing outside a slot is sampled.
+        texels_ = TakeSpareTexels();
+        if (texels_.empty())
+            texels_.assign(kAtlasBytes, 0);
+    }
     const int pitch = side + 2;
     TShelf& shelf = shelves_[k];
     if (shelf.Y < 0 || shelf.NextX + pitch > Width) {

@@ -19,6 +19,22 @@ public:
     static constexpr int Height = 2048;
     static constexpr int MaxSide = 32;
 
+    TTexelAtlas() = default;
+    TTexelAtlas(const TTexelAtlas&) = default;
+    TTexelAtlas(TTexelAtlas&&) noexcept = default;
+    TTexelAtlas& operator=(const TTexelAtlas&) = default;
+    TTexelAtlas& operator=(TTexelAtlas&&) noexcept = default;
+    // The texel memory is kept for the next atlas.
+    ~TTexelAtlas();
+
+    // Texel memory is large (12 MiB an atlas) and slow to touch for the first time: count atlases'
+    // worth is made ahead (on any thread) and kept until atlases need it; an atlas that goes gives
+    // its memory back. At most SpareMemory atlases' worth is kept.
+    static constexpr int SpareMemory = 2;
+    static void PrepareMemory(int count);
+    // Forgets the memory kept (new atlases make their own, as in a fresh process).
+    static void ReleasePreparedMemory();
+
     struct TSlot {
         int X = 0, Y = 0; // lower left texel of the slot's ring
         int Side = 0;     // texels per side, without the ring
@@ -46,7 +62,7 @@ public:
     bool Empty() const { return usedRows_ == 0; }
     // Forgets every slot (the memory is kept for the next use).
     void Reset();
-    // Frees the memory as well.
+    // Frees the memory as well (it is not kept for another atlas).
     void Release();
     const uint8_t* Data() const { return texels_.data(); }
 

@@ -312,4 +312,52 @@ TEST(Project, LayerBitmapMadeOnFirstUse)
     EXPECT_EQ(p.LayerBitmap.pixel(1, 1) & 0xFFFFFF, 0x000102u);
 }
 
+// The map is made ahead and handed from a project that goes to the next one; whichever way a
+// project gets it, it starts white, and a map another project still shares is left as it is.
+TEST(Project, LayerBitmapMadeAheadOrHandedOnStartsWhite)
+{
+    const auto painted = [](TProject& p) {
+        if (!p.EnsureLayerBitmap())
+            return false;
+        p.LayerBitmap.setPixel(0, 0, 0x102030);
+        p.LayerBitmap.setPixel(4095, 4095, 0x405060);
+        return true;
+    };
+    const auto white = [](const TProject& p) {
+        return (p.LayerBitmap.pixel(0, 0) & 0xFFFFFF) == 0xFFFFFFu &&
+               (p.LayerBitmap.pixel(4095, 4095) & 0xFFFFFF) == 0xFFFFFFu;
+    };
+    for (const bool prepared : {false, true}) {
+        SCOPED_TRACE(prepared ? "made ahead" : "handed on");
+        ReleasePreparedLayerBitmap();
+        const uchar* handed = nullptr;
+        if (prepared) {
+            PrepareLayerBitmap();
+        } else {
+            TProject gone;
+            ASSERT_TRUE(painted(gone));
+            handed = gone.LayerBitmap.constBits();
+        }
+        TProject next;
+        ASSERT_TRUE(next.EnsureLayerBitmap());
+        if (handed)
+            EXPECT_EQ(next.LayerBitmap.constBits(), handed); // the same memory, not a new map
+        EXPECT_TRUE(white(next));
+    }
+    // A copy still holds the map when its project goes.
+    ReleasePreparedLayerBitmap();
+    TProject holder;
+    {
+        TProject gone;
+        ASSERT_TRUE(painted(gone));
+        holder.LayerBitmap = gone.LayerBitmap;
+    }
+    TProject next;
+    ASSERT_TRUE(next.EnsureLayerBitmap());
+    EXPECT_NE(next.LayerBitmap.constBits(), holder.LayerBitmap.constBits());
+    EXPECT_EQ(holder.LayerBitmap.pixel(0, 0) & 0xFFFFFF, 0x102030u);
+    EXPECT_TRUE(white(next));
+    ReleasePreparedLayerBitmap();
+}
+
 } // namespace

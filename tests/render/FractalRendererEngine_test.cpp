@@ -4,6 +4,7 @@
 #include "project/Messages.h"
 #include "project/Project.h"
 #include "render/GLPanel.h"
+#include "render/RenderPreparation.h"
 #include "render/SyntheticLandscape.h"
 #include "support/TestSupport.h"
 #include "support/MessageLog.h"
@@ -1018,6 +1019,164 @@ TEST_F(FractalEngineTest, ShadedSurfaceWithCloudsAndHazeMatchesItsPinnedReferenc
         cloud.Draw = 0;
         EXPECT_EQ(hashes().second, cellHash);
     }
+}
+
+// ---- What is kept from render to render ---------------------------------------------------------
+
+namespace {
+
+// A synthetic landscape with a red surface layer painted over the part of the map from x0 to x1.
+std::unique_ptr<TProject> PaintedLandscape(int size, double x0, double x1)
+{
+    TSyntheticLandscapeOptions options;
+    options.Size = size;
+    options.FractalDepth = 3;
+    std::unique_ptr<TProject> p = MakeSyntheticLandscape(options);
+    if (!p)
+        return p;
+    for (TCloud& cloud : p->Clouds.Items)
+        cloud.Draw = 0;
+    TTerrainLayer layer;
+    layer.ID = ++p->TerrainLayers.NextID;
+    layer.Visible = 1;
+    layer.OverrideDefaultColor = 1;
+    layer.LayerPrimary = {0.8f, 0.1f, 0.1f, 1};
+    layer.LayerSecondary = {0.6f, 0.2f, 0.1f, 1};
+    p->TerrainLayers.Items.push_back(layer);
+    p->TerrainLayers.Count = static_cast<int32_t>(p->TerrainLayers.Items.size());
+    TTerrainPoly region;
+    region.ID = ++p->TerrainPolys.NextID;
+    region.TerrainLayerID = layer.ID;
+    region.Points = {{x0, 0.0}, {x1, 0.0}, {x1, 1.0}, {x0, 1.0}};
+    region.PointCount = 4;
+    p->TerrainPolys.Items.push_back(region);
+    p->TerrainPolys.Count = static_cast<int32_t>(p->TerrainPolys.Items.size());
+    return p;
+}
+
+} // namespace
+
+// The helper threads, the layer map and the texel atlases' memory are prepared ahead and kept from
+// render to render, and the renderer's panel keeps its context. None of it may show in a picture:
+// after the project, the grid size or the window size changes, a render gives bit for bit the
+// picture a new engine and panel give in a process that has kept nothing.
+TEST_F(FractalEngineTest, RenderAfterAChangeMatchesAFreshProcess)
+{
+    struct Case {
+        const char* change;
+        int size, width, height;            // before the change
+        int newSize, newWidth, newHeight;   // after it
+        double newX0, newX1;                // the painted layer after it (before: 0 .. 0.5)
+    };
+    const Case cases[] = {
+        {"layer painted elsewhere", 30, 120, 90, 30, 120, 90, 0.5, 1.0},
+        {"grid size", 30, 120, 90, 22, 120, 90, 0.0, 0.5},
+        {"window size", 30, 120, 90, 30, 160, 100, 0.0, 0.5},
+    };
+    LoadGL();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.change);
+        ReleaseRenderPreparation();
+        PrepareRenderingAhead();
+        WaitForRenderPreparation();
+        // One engine and one panel (its context kept) render the project, then the changed one.
+        TGLPanel panel;
+        panel.resize(c.width, c.height);
+        panel.OnGLDraw = [&](TGLPanel& p) { engine->Render(p); };
+        panel.PrepareContext();
+        Adopt(PaintedLandscape(c.size, 0.0, 0.5));
+        ASSERT_NE(project, nullptr);
+        panel.Redraw();
+        ASSERT_EQ(engine->LastError, "");
+        if (c.newSize == c.size) {
+            TTerrainPoly& region = project->TerrainPolys.Items.back();
+            region.Points = {{c.newX0, 0.0}, {c.newX1, 0.0}, {c.newX1, 1.0}, {c.newX0, 1.0}};
+        } else {
+            // The project goes (its layer map is kept for the next) and another takes its place.
+            Adopt(PaintedLandscape(c.newSize, c.newX0, c.newX1));
+        }
+        panel.resize(c.newWidth, c.newHeight);
+        project->ShadowsOutOfDate = 1;
+        panel.Redraw();
+        ASSERT_EQ(engine->LastError, "");
+        const QImage kept = panel.Shown();
+
+        ReleaseRenderPreparation();
+        Adopt(PaintedLandscape(c.newSize, c.newX0, c.newX1));
+        TFractalRenderEngine fresh;
+        fresh.SetProject(&project);
+        const QImage fromNothing = Render(fresh, c.newWidth, c.newHeight);
+        ASSERT_EQ(fresh.LastError, "");
+        ASSERT_EQ(kept.size(), QSize(c.newWidth, c.newHeight));
+        EXPECT_TRUE(kept == fromNothing);
+        // The layer shows: the change is one the picture can tell.
+        int red = 0;
+        for (int y = 0; y < kept.height(); ++y)
+            for (int x = 0; x < kept.width(); ++x)
+                red += qRed(kept.pixel(x, y)) > qGreen(kept.pixel(x, y)) + 60;
+        EXPECT_GT(red, 0);
+    }
+    ReleaseRenderPreparation();
+}
+
+// The atlas textures are made once in a context (ahead of the first render when the context is
+// prepared) and kept there: a render in the same context makes none (only uploads), one in a new
+// context makes both again, and what a texture held from an earlier render, of another project,
+// never shows. The per-side texture names stay free.
+TEST_F(FractalEngineTest, AtlasTexturesAreMadeOncePerContextAndNeverShow)
+{
+    LoadGL();
+    static int made = 0;
+    static TGLEntryPoints real;
+    TGLEntryPoints& table = const_cast<TGLEntryPoints&>(GL());
+    const auto counting = [&](const std::function<void()>& body) {
+        real = table;
+        made = 0;
+        table.glTexImage2D = [](GLenum target, GLint level, GLint internal, GLsizei w, GLsizei h, GLint border,
+                                GLenum format, GLenum type, const void* data) {
+            made += w == TTexelAtlas::Width && h == TTexelAtlas::Height;
+            real.glTexImage2D(target, level, internal, w, h, border, format, type, data);
+        };
+        body();
+        table = real;
+        return made;
+    };
+    Adopt(PaintedLandscape(30, 0.5, 1.0));
+    ASSERT_NE(project, nullptr);
+    TFractalRenderEngine fresh;
+    fresh.SetProject(&project);
+    const QImage reference = Render(fresh, 120, 90);
+
+    // Small batches: both textures are taken.
+    engine->TexelBatchLimit = 256;
+    TGLPanel panel;
+    panel.resize(120, 90);
+    bool namesFree = false, atlasKept = false;
+    panel.OnGLDraw = [&](TGLPanel& p) {
+        engine->Render(p);
+        namesFree = true;
+        for (GLuint k = 0; k <= 32; ++k)
+            namesFree = namesFree && !GL().glIsTexture(1100 + k);
+        atlasKept = GL().glIsTexture(TFractalRenderEngine::AtlasTextureNames[0]) &&
+                    GL().glIsTexture(TFractalRenderEngine::AtlasTextureNames[1]);
+    };
+    // The context is made ahead with them; another project first, so they hold other texels.
+    panel.OnGLPrep = [](TGLPanel&) { TFractalRenderEngine::PrepareContext(); };
+    EXPECT_EQ(counting([&] { panel.PrepareContext(); }), 2);
+    std::unique_ptr<TProject> other = PaintedLandscape(24, 0.0, 0.3);
+    TProject* painted = project;
+    project = other.get();
+    other->Camera.Eye.Y += 40;
+    EXPECT_EQ(counting([&] { panel.Redraw(); }), 0);
+    project = painted;
+    EXPECT_EQ(counting([&] { panel.Redraw(); }), 0);
+    EXPECT_TRUE(panel.Shown() == reference);
+    EXPECT_TRUE(namesFree);
+    EXPECT_TRUE(atlasKept);
+    // A new context has none of them.
+    QImage again;
+    EXPECT_EQ(counting([&] { again = Render(*engine, 120, 90); }), 2);
+    EXPECT_TRUE(again == reference);
 }
 
 // ---- What stands on the land the camera sees --------------------------------------------------

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <random>
 #include <set>
@@ -280,6 +281,40 @@ TEST_F(EngineTest, PointColoursAreShadedHazedAndClamped)
         EXPECT_EQ(out.B, 0.0f);
         EXPECT_EQ(engine.CurrentColour.R, out.R);
     }
+}
+
+// The texels' lit point colour reads the project once for many points: the same colour, to the
+// bit, as PointColourOf gives for each, through haze, mist and clamping, in and out of the sun.
+TEST_F(EngineTest, LitPointColourIsPointColourOfToTheBit)
+{
+    MakeGrid(3, 3, [](int, int) { return 0.0; });
+    project->Atmosphere.Ambient = 0.35;
+    project->Atmosphere.Diffuse = 0.8;
+    project->Lighting.SunVector = NormalizeVector({0.3f, 0.8f, -0.5f});
+    project->Camera.Eye = {40, 250, 600};
+    project->WorldScale = 2.5;
+    AtmosphereParams.Ceiling = 400;
+    AtmosphereParams.Floor = -50;
+    AtmosphereParams.Distance = AtmosphereParams.BlueDistance = 900;
+    AtmosphereParams.FogDistance = 700;
+    AtmosphereParams.FogDensity = 0.3f;
+    AtmosphereParams.Blueing = 0.6f;
+    AtmosphereParams.Glowing = 0.4f;
+    AtmosphereParams.MistHeight = 0.7f;
+    const TRenderEngine::TLitShading shading = engine.LitShading();
+    std::mt19937 random(20260611);
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f), span(-800.0f, 800.0f);
+    int differing = 0;
+    for (int k = 0; k < 2000; ++k) {
+        const TFloatRGB colour{unit(random) * 1.4f, unit(random), unit(random)};
+        const TVector3 point{span(random), span(random) * 0.3f, span(random)};
+        const TVector3 normal = NormalizeVector({span(random), span(random), span(random)});
+        const double self = unit(random) * 0.3, light = unit(random);
+        const TFloatRGB once = engine.LitPointColour(shading, colour, point, normal, self, light);
+        const TFloatRGB each = engine.PointColourOf(true, colour, point, normal, 0.0, self, light);
+        differing += std::memcmp(&once, &each, sizeof once) != 0;
+    }
+    EXPECT_EQ(differing, 0);
 }
 
 TEST_F(EngineTest, NoProjectRaisesInitErrorAndNoOpenGLFailsWithAMessage)
