@@ -29,6 +29,15 @@ namespace {
 
 using RecordingStatus = qxtest::TStatusLog;
 
+// Whether any of the names the sub-quads' own textures take (1100 to 1132) still holds a texture.
+bool AnyCellTextureLeft()
+{
+    for (GLuint k = 0; k <= 32; ++k)
+        if (GL().glIsTexture(1100 + k))
+            return true;
+    return false;
+}
+
 class RecordingPrompt : public IPrompt {
 public:
     std::vector<std::string> asked;
@@ -340,11 +349,7 @@ TEST_F(FractalEngineTest, AbortMidTraversalLeavesACleanState)
                 std::this_thread::sleep_for(std::chrono::milliseconds(2));
         };
         bool texturesLeft = true;
-        Render(*engine, 160, 120, [&] {
-            texturesLeft = false;
-            for (GLuint k = 0; k <= 32; ++k)
-                texturesLeft = texturesLeft || GL().glIsTexture(1100 + k);
-        });
+        Render(*engine, 160, 120, [&] { texturesLeft = AnyCellTextureLeft(); });
         status.onPump = nullptr;
         status.onProgress = nullptr;
         EXPECT_GE(pumpsInSurface, 4);
@@ -552,11 +557,7 @@ TEST_F(PlantedLinesTest, AbortAmongThePlantsOfALineEndsTheRenderAtOnce)
             }
         };
         bool texturesLeft = true;
-        Render(*engine, 160, 120, [&] {
-            texturesLeft = false;
-            for (GLuint k = 0; k <= 32; ++k)
-                texturesLeft = texturesLeft || GL().glIsTexture(1100 + k);
-        });
+        Render(*engine, 160, 120, [&] { texturesLeft = AnyCellTextureLeft(); });
         status.onPump = nullptr;
         EXPECT_EQ(drawnAtAbort, abortAt); // messages ran after every plant
         EXPECT_EQ(engine->PlantsDrawn, drawnAtAbort);
@@ -1154,9 +1155,7 @@ TEST_F(FractalEngineTest, AtlasTexturesAreMadeOncePerContextAndNeverShow)
     bool namesFree = false, atlasKept = false;
     panel.OnGLDraw = [&](TGLPanel& p) {
         engine->Render(p);
-        namesFree = true;
-        for (GLuint k = 0; k <= 32; ++k)
-            namesFree = namesFree && !GL().glIsTexture(1100 + k);
+        namesFree = !AnyCellTextureLeft();
         atlasKept = GL().glIsTexture(TFractalRenderEngine::AtlasTextureNames[0]) &&
                     GL().glIsTexture(TFractalRenderEngine::AtlasTextureNames[1]);
     };
