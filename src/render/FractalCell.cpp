@@ -886,7 +886,7 @@ void TFractalRenderEngine::DrawAtlas(TTexelBatch& batch)
     batch.Clear();
 }
 
-void TFractalRenderEngine::BindAtlasTexture(int k)
+bool TFractalRenderEngine::BindAtlasTexture(int k)
 {
     const TGLEntryPoints& gl = GL();
     gl.glBindTexture(GL_TEXTURE_2D, AtlasTextureNames[k]);
@@ -895,20 +895,37 @@ void TFractalRenderEngine::BindAtlasTexture(int k)
     gl.glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
     gl.glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
     // Only the rows a batch uploads are ever sampled, so what an earlier render left does not show.
-    if (width != TTexelAtlas::Width || height != TTexelAtlas::Height || format != GL_RGB)
+    const bool made = width != TTexelAtlas::Width || height != TTexelAtlas::Height || format != GL_RGB;
+    if (made)
         gl.glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, TTexelAtlas::Width, TTexelAtlas::Height, 0, GL_RGB,
                         GL_UNSIGNED_BYTE, nullptr);
     gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
     gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
     gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    return made;
 }
 
-void TFractalRenderEngine::PrepareContext()
+void TFractalRenderEngine::PrepareContext(int width, int height)
 {
-    TGLAttribScope keep(GL_TEXTURE_BIT);
-    BindAtlasTexture(0);
-    BindAtlasTexture(1);
+    const TGLEntryPoints& gl = GL();
+    bool made = false;
+    {
+        TGLAttribScope keep(GL_TEXTURE_BIT);
+        made = BindAtlasTexture(0);
+        made = BindAtlasTexture(1) || made;
+    }
+    // A context met before has all it needs.
+    if (!made)
+        return;
+    // The sky is the first drawing of a render, and the one that meets the driver's first use of
+    // its state and memory: it is drawn here once, ahead, and cleared away.
+    PrepareSkyDrawing(width, height);
+    TGLAttribScope keep(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    gl.glClearColor(0, 0, 0, 0);
+    gl.glClearDepth(1);
+    gl.glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    SafeGLFlush(gl);
 }
 
 void TFractalRenderEngine::UploadCellTexture(const TCellGeometry& q, const double (&roughness)[4], bool water)

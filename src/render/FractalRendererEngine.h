@@ -306,10 +306,14 @@ public:
     // above the ones OpenGL hands out first. BindAtlasTexture binds texture k (0 or 1) of the
     // current context, made anew when the context holds none of the atlas's size and format.
     static constexpr GLuint AtlasTextureNames[2] = {0x51580001u, 0x51580002u};
-    static void BindAtlasTexture(int k);
-    // Makes in the current context what every render draws with (the atlas textures), for a
+    // Returns whether it was made.
+    static bool BindAtlasTexture(int k);
+    // Makes in the current context what every render draws with (the atlas textures) and has the
+    // driver ready for a render of width x height (its state compiled, its memory taken), for a
     // context that lives on from render to render and is made before the first render is asked for.
-    static void PrepareContext();
+    // In a context that has them already it does nothing more; otherwise it leaves the framebuffer
+    // cleared.
+    static void PrepareContext(int width, int height);
 
     // Sub-quads get a texture of their own each, uploaded and drawn at once, instead of sharing
     // the atlas and being drawn in batches. Slow; kept as the reference the batches are checked

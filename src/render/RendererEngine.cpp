@@ -264,20 +264,26 @@ void TRenderEngine::SetSubStatusText(const std::string& text)
 
 // ---- Per-frame set-up --------------------------------------------------------------------------
 
-void TRenderEngine::PrepareScene(int width, int height)
+void TRenderEngine::SetFrameState()
 {
     const TGLEntryPoints& gl = GL();
     gl.glClearColor(1, 1, 1, 1);
     gl.glEnable(GL_DEPTH_TEST);
     gl.glDepthFunc(GL_LESS);
     gl.glDepthMask(GL_TRUE);
-    gl.glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    ClearFPUExceptions();
     gl.glDisable(GL_LINE_SMOOTH);
     gl.glDisable(GL_POINT_SMOOTH);
     gl.glDisable(GL_POLYGON_SMOOTH);
     gl.glDisable(GL_BLEND);
     gl.glShadeModel(GL_SMOOTH);
+}
+
+void TRenderEngine::PrepareScene(int width, int height)
+{
+    const TGLEntryPoints& gl = GL();
+    SetFrameState();
+    gl.glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    ClearFPUExceptions();
     SetSubStatusText("Raytracing shadows");
     RaytraceShadows();
     SetSubStatusText("Analysing grid");
@@ -355,6 +361,91 @@ void TRenderEngine::DomeResolution(int32_t fractalDepth, int& segments, int& ban
 
 int32_t TRenderEngine::SkyFractalDepth() const { return Project().Fractal.FractalDepth; }
 
+namespace {
+
+// The state the sky dome is drawn in, for the scope's life: lighting off, colours from the
+// vertices, front faces counter-clockwise.
+class TSkyState {
+public:
+    TSkyState() : keep_(GL_TEXTURE_BIT | GL_LIGHTING_BIT)
+    {
+        const TGLEntryPoints& gl = GL();
+        gl.glDisable(GL_LIGHTING);
+        gl.glEnable(GL_COLOR_MATERIAL);
+        gl.glEnable(GL_CULL_FACE);
+        gl.glFrontFace(GL_CCW);
+    }
+
+private:
+    TGLAttribScope keep_;
+};
+
+// Enables the vertex and colour arrays; puts both back as they were when the scope ends.
+class TColourArraysScope {
+public:
+    TColourArraysScope()
+    {
+        const TGLEntryPoints& gl = GL();
+        vertex_ = gl.glIsEnabled(GL_VERTEX_ARRAY);
+        colour_ = gl.glIsEnabled(GL_COLOR_ARRAY);
+        gl.glEnableClientState(GL_VERTEX_ARRAY);
+        gl.glEnableClientState(GL_COLOR_ARRAY);
+    }
+    ~TColourArraysScope()
+    {
+        if (const TGLEntryPoints* gl = GLEntryPoints()) {
+            if (!vertex_)
+                gl->glDisableClientState(GL_VERTEX_ARRAY);
+            if (!colour_)
+                gl->glDisableClientState(GL_COLOR_ARRAY);
+        }
+    }
+    TColourArraysScope(const TColourArraysScope&) = delete;
+    TColourArraysScope& operator=(const TColourArraysScope&) = delete;
+
+private:
+    GLboolean vertex_ = GL_FALSE, colour_ = GL_FALSE;
+};
+
+} // namespace
+
+void TRenderEngine::PrepareSkyDrawing(int width, int height)
+{
+    const TGLEntryPoints& gl = GL();
+    TGLAttribScope keep(GL_ALL_ATTRIB_BITS);
+    gl.glMatrixMode(GL_PROJECTION);
+    TGLMatrixScope keepProjection;
+    gl.glLoadIdentity();
+    gl.glMatrixMode(GL_MODELVIEW);
+    TGLMatrixScope keepModelview;
+    gl.glLoadIdentity();
+    gl.glViewport(0, 0, std::max(1, width), std::max(1, height));
+    SetFrameState();
+    gl.glEnable(GL_LIGHTING); // as SetupLights leaves it
+    gl.glEnable(GL_LIGHT0);
+    TSkyState state;
+    // A hundred bands of a deep dome's width across the view.
+    constexpr int kColumns = 1005, kBands = 100;
+    std::vector<float> xyz(static_cast<size_t>(kColumns) * 6), rgb(xyz.size(), 0.5f);
+    TColourArraysScope arrays;
+    gl.glVertexPointer(3, GL_FLOAT, 0, xyz.data());
+    gl.glColorPointer(3, GL_FLOAT, 0, rgb.data());
+    for (int b = 0; b < kBands; ++b) {
+        const float lower = -1.0f + 2.0f * b / kBands, upper = -1.0f + 2.0f * (b + 1) / kBands;
+        for (int c = 0; c < kColumns; ++c) {
+            // Upper vertex first, as the dome's strips run.
+            const float x = -1.0f + 2.0f * c / (kColumns - 1);
+            float* v = &xyz[static_cast<size_t>(c) * 6];
+            v[0] = x;
+            v[1] = upper;
+            v[3] = x;
+            v[4] = lower;
+        }
+        gl.glDrawArrays(GL_TRIANGLE_STRIP, 0, 2 * kColumns);
+    }
+    SafeGLFlush(gl);
+}
+
 void TRenderEngine::DrawSky()
 {
     const TGLEntryPoints& gl = GL();
@@ -404,13 +495,8 @@ void TRenderEngine::DrawSky()
 
     SetSubStatusText("Drawing sky");
     {
-        TGLAttribScope keep(GL_TEXTURE_BIT | GL_LIGHTING_BIT);
-        gl.glDisable(GL_LIGHTING);
-        gl.glEnable(GL_COLOR_MATERIAL);
+        TSkyState state;
         StatusSink().SetProgress(0);
-        gl.glEnable(GL_CULL_FACE);
-        gl.glFrontFace(GL_CCW);
-
         DrawDome(segments, bands);
         gl.glEnable(GL_CULL_FACE);
     }
@@ -434,33 +520,6 @@ uint8_t ClipOutcode(const double* c, const double* margin)
     }
     return code;
 }
-
-// Enables the vertex and colour arrays; puts both back as they were when the scope ends.
-class TColourArraysScope {
-public:
-    TColourArraysScope()
-    {
-        const TGLEntryPoints& gl = GL();
-        vertex_ = gl.glIsEnabled(GL_VERTEX_ARRAY);
-        colour_ = gl.glIsEnabled(GL_COLOR_ARRAY);
-        gl.glEnableClientState(GL_VERTEX_ARRAY);
-        gl.glEnableClientState(GL_COLOR_ARRAY);
-    }
-    ~TColourArraysScope()
-    {
-        if (const TGLEntryPoints* gl = GLEntryPoints()) {
-            if (!vertex_)
-                gl->glDisableClientState(GL_VERTEX_ARRAY);
-            if (!colour_)
-                gl->glDisableClientState(GL_COLOR_ARRAY);
-        }
-    }
-    TColourArraysScope(const TColourArraysScope&) = delete;
-    TColourArraysScope& operator=(const TColourArraysScope&) = delete;
-
-private:
-    GLboolean vertex_ = GL_FALSE, colour_ = GL_FALSE;
-};
 
 } // namespace
 

@@ -112,6 +112,14 @@ public:
     void SetupLights();
     // Fills AtmosphereParams from the project and draws the sky dome (stops at once on abort).
     void DrawSky();
+    // The drawing state PrepareScene gives a frame: clear colour, depth test, no smoothing or
+    // blending, smooth shading.
+    static void SetFrameState();
+    // Draws coloured strips over a viewport of width x height, in the state the sky dome is drawn
+    // in and about as many as a dome has in view (the caller clears them away): the driver
+    // compiles that state and takes the memory such drawing needs now, not in the first render
+    // of a context. Changes nothing but the framebuffer.
+    static void PrepareSkyDrawing(int width, int height);
 
     // ---- Grid passes ---------------------------------------------------------------------------
     void CalculateNormals();
