@@ -70,19 +70,36 @@ void CloudAt(const TAtmosVector& q, const TFloatRGB& light, TFloatRGB& colour)
     const double t = std::exp(-p.CloudDensity * std::max(0.0, TurbulenceSqrt(uv, octaves) + p.CloudCover));
     if (!(t < 1))
         return;
-    // Light reaching the cloud point: march toward the sun through the layer.
+    // Light reaching the cloud point: march toward the sun through the layer. The turbulence of
+    // two steps is worked out at once; the light is taken away step by step, in order.
     double s = 1;
     const double depth = p.FractalDepth;
     if (depth > 0) {
         const double step = 0.1 / depth;
         const double limit = depth * 0.5;
-        for (int i = 0; i < MaxCloudLightSteps; ++i) {
+        int steps = 0;
+        while (steps < MaxCloudLightSteps && steps * step < limit)
+            ++steps;
+        const double x = q.X / size, y = q.Y / size;
+        const auto absorb = [&](double turbulence) {
+            const double exponent = -step * p.CloudDensity * std::max(0.0, turbulence + p.CloudCover);
+            // Where the cloud is clear the light passes whole (the exponential of 0 is 1).
+            if (exponent != 0)
+                s *= std::exp(exponent);
+        };
+        int i = 0;
+        for (; i + 1 < steps; i += 2) {
+            const double k0 = i * step, k1 = (i + 1) * step;
+            const double v[2][2] = {{x + k0 * p.Sun.R, y + k0 * p.Sun.G}, {x + k1 * p.Sun.R, y + k1 * p.Sun.G}};
+            double m[2];
+            TurbulencePair(v, octaves, m);
+            absorb(m[0]);
+            absorb(m[1]);
+        }
+        if (i < steps) {
             const double k = i * step;
-            if (!(k < limit))
-                break;
-            const double v[2] = {q.X / size + k * p.Sun.R, q.Y / size + k * p.Sun.G};
-            const double m = std::max(0.0, Turbulence(v, octaves) + p.CloudCover);
-            s *= std::exp(-step * p.CloudDensity * m);
+            const double v[2] = {x + k * p.Sun.R, y + k * p.Sun.G};
+            absorb(Turbulence(v, octaves));
         }
     }
     for (int ch = 0; ch < 3; ++ch) {
