@@ -345,8 +345,8 @@ struct TTexturedFloor {
             n += b.Vertices.size() / 30;
         return n;
     }
-    // The render's two atlas textures taken in turn, as the render takes them (made in the
-    // context when it has none, and kept there).
+    // The render's two atlas textures taken in turn, uploaded to and drawn with as the render does
+    // it (made in the context when it has none, and kept there).
     void Draw() const
     {
         const TGLEntryPoints& gl = GL();
@@ -360,13 +360,9 @@ struct TTexturedFloor {
         gl.glEnableClientState(GL_TEXTURE_COORD_ARRAY);
         for (size_t b = 0; b < Batches.size(); ++b) {
             const TBatch& batch = Batches[b];
-            TFractalRenderEngine::BindAtlasTexture(static_cast<int>(b % 2));
-            gl.glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, TTexelAtlas::Width, batch.Rows, GL_RGB, GL_UNSIGNED_BYTE,
-                               Atlas.Data());
-            const GLsizei stride = 5 * sizeof(float);
-            gl.glTexCoordPointer(2, GL_FLOAT, stride, batch.Vertices.data());
-            gl.glVertexPointer(3, GL_FLOAT, stride, batch.Vertices.data() + 2);
-            gl.glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(batch.Vertices.size() / 5));
+            TFractalRenderEngine::DrawAtlasTriangles(static_cast<int>(b % 2), Atlas.Data(), batch.Rows,
+                                                     batch.Vertices.data(),
+                                                     static_cast<GLsizei>(batch.Vertices.size() / 5));
         }
         gl.glDisableClientState(GL_TEXTURE_COORD_ARRAY);
         gl.glDisableClientState(GL_VERTEX_ARRAY);

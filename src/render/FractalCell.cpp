@@ -860,30 +860,41 @@ void TFractalRenderEngine::DrawAtlas(TTexelBatch& batch)
         gl.glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
         gl.glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
 
-        BindAtlasTexture(texture);
-        gl.glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, TTexelAtlas::Width, Atlas.UsedRows(), GL_RGB, GL_UNSIGNED_BYTE,
-                           Atlas.Data());
-        gl.glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
-        gl.glPixelStorei(GL_UNPACK_ROW_LENGTH, rowLength);
-        gl.glPixelStorei(GL_UNPACK_SKIP_ROWS, skipRows);
-        gl.glPixelStorei(GL_UNPACK_SKIP_PIXELS, skipPixels);
-
         gl.glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
         gl.glEnable(GL_CULL_FACE);
         gl.glFrontFace(GL_CW);
         gl.glEnable(GL_TEXTURE_2D);
         gl.glColor4f(1, 1, 1, 1);
-        const GLsizei stride = kVertexFloats * sizeof(float);
         gl.glEnableClientState(GL_VERTEX_ARRAY);
         gl.glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-        gl.glTexCoordPointer(2, GL_FLOAT, stride, BatchVertices.data());
-        gl.glVertexPointer(3, GL_FLOAT, stride, BatchVertices.data() + 2);
-        gl.glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(BatchVertices.size() / kVertexFloats));
+        DrawAtlasTriangles(texture, Atlas.Data(), Atlas.UsedRows(), BatchVertices.data(),
+                           static_cast<GLsizei>(BatchVertices.size() / kVertexFloats));
         gl.glDisableClientState(GL_TEXTURE_COORD_ARRAY);
         gl.glDisableClientState(GL_VERTEX_ARRAY);
+        gl.glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+        gl.glPixelStorei(GL_UNPACK_ROW_LENGTH, rowLength);
+        gl.glPixelStorei(GL_UNPACK_SKIP_ROWS, skipRows);
+        gl.glPixelStorei(GL_UNPACK_SKIP_PIXELS, skipPixels);
     }
     ClearFPUExceptions();
     batch.Clear();
+}
+
+void TFractalRenderEngine::DrawAtlasTriangles(int k, const uint8_t* texels, int rows, const float* vertices,
+                                              GLsizei count)
+{
+    const TGLEntryPoints& gl = GL();
+    BindAtlasTexture(k);
+    gl.glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, TTexelAtlas::Width, rows, GL_RGB, GL_UNSIGNED_BYTE, texels);
+    const GLsizei stride = kVertexFloats * sizeof(float);
+    gl.glTexCoordPointer(2, GL_FLOAT, stride, vertices);
+    gl.glVertexPointer(3, GL_FLOAT, stride, vertices + 2);
+    gl.glDrawArrays(GL_TRIANGLES, 0, count);
+    // The driver rasterises what it has been given only once it is flushed, or once a texture it
+    // still reads is to be uploaded again, and then the upload waits for it. Flushed now, the
+    // batch is drawn while the next one is made, and the atlas texture is free again by the time
+    // it is uploaded to.
+    SafeGLFlush(gl);
 }
 
 bool TFractalRenderEngine::BindAtlasTexture(int k)

@@ -200,16 +200,20 @@ protected:
 
 private:
     // Scratch of the sky dome, kept between frames so a frame allocates nothing once warmed up.
-    struct TDomeScratch {
-        std::vector<double> Sin, Cos;              // per segment
-        std::vector<double> Across[4];             // per segment: clip row of (sin, 0, cos)
-        // The rings of the bands being drawn (ring r of a chunk is the lower ring of its band r):
-        // height, radius, and per vertex its clip outcode, whether a quad in view needs it, and
-        // its colour (r, g, b) once worked out.
+    // The rings of a chunk of bands (ring r is the lower ring of band First + r): height, radius,
+    // and per vertex its clip outcode, whether a quad in view needs it, and its colour (r, g, b)
+    // once worked out.
+    struct TDomeChunk {
+        int First = 0, Count = 0;
         std::vector<double> RingY, RingRadius;
         std::vector<uint8_t> Outcode, Needed;
         std::vector<float> RingColour;
         std::vector<uint32_t> ToColour;            // ring x columns + column of each needed vertex
+    };
+    struct TDomeScratch {
+        std::vector<double> Sin, Cos;              // per segment
+        std::vector<double> Across[4];             // per segment: clip row of (sin, 0, cos)
+        TDomeChunk Chunks[2];                      // the chunk being drawn and the next
         std::vector<float> Strip, StripColour;     // one band as a triangle strip
     };
     // The dome's bands as triangle strips, colouring only vertices of quads that reach the view.
