@@ -360,7 +360,34 @@ void TFractalRenderEngine::PrepareAhead(TPlannedCell& cell) const
     for (int i = 0; i < n; ++i)
         for (int j = 0; j < n; ++j)
             cell.QuadSides[static_cast<size_t>(i) * n + j] = static_cast<uint8_t>(SubQuadTextureSide(view, i, j));
+    if (water && !PerQuadTextures) {
+        // What the corners of the drawn sub-quads reflect, once for each corner: it reads nothing
+        // that drawing changes, except the colours of the vertices it meets, which are read later.
+        const TProject& p = Project();
+        TQuietHazeRecord quiet;
+        cell.Mirrors.resize(cell.Vertices.size());
+        std::vector<uint8_t>& done = MirrorScratch(cell.Vertices.size());
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < n; ++j) {
+                if (cell.QuadSides[static_cast<size_t>(i) * n + j] == 0)
+                    continue;
+                for (size_t at : view.QuadAt(i, j)) {
+                    if (done[at])
+                        continue;
+                    done[at] = 1;
+                    const TVector3& v = cell.Vertices[at];
+                    cell.Mirrors[at] = p.WaterMirrorAt(v.X, v.Y, v.Z);
+                }
+            }
+    }
     cell.Ready = true;
+}
+
+std::vector<uint8_t>& TFractalRenderEngine::MirrorScratch(size_t size)
+{
+    thread_local std::vector<uint8_t> done;
+    done.assign(size, 0);
+    return done;
 }
 
 void TFractalRenderEngine::SubQuadRecord(const TSubdivisionView& s, const TCellGeometry& jittered, int i, int j,
@@ -488,7 +515,13 @@ void TFractalRenderEngine::DrawCellFrom(const TCellGeometry& jittered, const TCe
             } else {
                 TTexelQuad quad;
                 SubQuadTexels(view, jittered, i, j, quad, roughness);
-                BatchCellTexture(quad, roughness, water);
+                const TWaterMirror* mirrors[4] = {nullptr, nullptr, nullptr, nullptr};
+                if (water && planned && planned->Ready && !planned->Mirrors.empty()) {
+                    const std::array<size_t, 4> at = view.QuadAt(i, j);
+                    for (int k = 0; k < 4; ++k)
+                        mirrors[k] = &planned->Mirrors[at[k]];
+                }
+                BatchCellTexture(quad, roughness, water, mirrors);
             }
             ++QuadCount;
             if (level == jittered.Level && UrbanDrawn == 0)
@@ -557,15 +590,8 @@ void TFractalRenderEngine::CornerReflections(const TTexelQuad& q, TFloatRGB (&sk
                                              TFloatRGB (&reflected)[4]) const
 {
     const TProject& p = Project();
-    for (int k = 0; k < 4; ++k) {
-        TTexelPoint t;
-        t.X = q.Corners[k].X;
-        t.Y = q.Corners[k].Y;
-        t.Z = q.Corners[k].Z;
-        p.WaterReflectionColour(t);
-        sky[k] = {t.Color.R, t.Color.G, t.Color.B};
-        reflected[k] = {t.Colors[1].R, t.Colors[1].G, t.Colors[1].B};
-    }
+    for (int k = 0; k < 4; ++k)
+        p.MirrorColours(p.WaterMirrorAt(q.Corners[k].X, q.Corners[k].Y, q.Corners[k].Z), sky[k], reflected[k]);
 }
 
 TFloatRGB TFractalRenderEngine::ShadeTexels(const TTexelQuad& q, const double (&roughness)[4], bool water,
@@ -665,7 +691,8 @@ void TFractalRenderEngine::ComputeCellTexels(const TTexelQuad& quad, const doubl
     CurrentColour = last;
 }
 
-void TFractalRenderEngine::BatchCellTexture(const TTexelQuad& quad, const double (&roughness)[4], bool water)
+void TFractalRenderEngine::BatchCellTexture(const TTexelQuad& quad, const double (&roughness)[4], bool water,
+                                            const TWaterMirror* const (&mirrors)[4])
 {
     BatchesReady();
     const int side = CellTextureSide;
@@ -694,6 +721,10 @@ void TFractalRenderEngine::BatchCellTexture(const TTexelQuad& quad, const double
         job.Side = side;
         job.Slot = slot;
         job.Seed = RandSeed();
+        job.MirrorsKnown = water && mirrors[0] && mirrors[1] && mirrors[2] && mirrors[3];
+        if (job.MirrorsKnown)
+            for (int k = 0; k < 4; ++k)
+                job.Mirrors[k] = *mirrors[k];
         if (!water)
             SetRandSeed(RandSeedAfter(job.Seed, static_cast<uint64_t>(side) * side * SurfaceColourDraws));
         if (HasPlantShadows()) {
@@ -757,10 +788,15 @@ void TFractalRenderEngine::ShadeBatch(TTexelBatch& batch)
     // own vertex gets only its height, which no texel reads.)
     {
         TQuietHazeRecord quiet;
+        const TProject& p = Project();
         for (TTexelJob& job : jobs) {
             const TWorkGate::TPass pass(ShadingGate);
-            if (job.Water)
+            if (job.Water && job.MirrorsKnown) {
+                for (int k = 0; k < 4; ++k)
+                    p.MirrorColours(job.Mirrors[k], job.Sky[k], job.Reflected[k]);
+            } else if (job.Water) {
                 CornerReflections(job.Quad, job.Sky, job.Reflected);
+            }
             KeepTexelResult(job.Quad, job.Water, job.Last);
         }
     }

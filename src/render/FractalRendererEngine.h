@@ -17,6 +17,7 @@
 
 #include "project/MathUtils.h"
 #include "project/ProjectGeometry.h"
+#include "project/ProjectSurface.h"
 
 #include <array>
 #include <cstdint>
@@ -384,9 +385,14 @@ public:
         std::vector<TVector3> Vertices, Normals;
         std::vector<double> Light, Roughness;
         std::vector<uint8_t> QuadSides;
+        // Water: what the sub-vertices at the corners of drawn sub-quads reflect (laid out as
+        // Vertices), each worked out once for the sub-quads that share it.
+        std::vector<TWaterMirror> Mirrors;
     };
     // Subdivides and sizes a planned cell (on any thread).
     void PrepareAhead(TPlannedCell& cell) const;
+    // A thread's marks of the sub-vertices done, size of them, all clear.
+    static std::vector<uint8_t>& MirrorScratch(size_t size);
 
 private:
     // The cell pieces of a line, in drawing order; entries are reused from line to line.
@@ -440,7 +446,9 @@ private:
     void ComputeCellTexels(const TTexelQuad& quad, const double (&roughness)[4], bool water);
     void UploadCellTexture(const TCellGeometry& q, const double (&roughness)[4], bool water);
     void DrawTexturedQuad(const TCellGeometry& q);
-    void BatchCellTexture(const TTexelQuad& quad, const double (&roughness)[4], bool water);
+    // mirrors: for water, what the four corners reflect, when worked out ahead (else null).
+    void BatchCellTexture(const TTexelQuad& quad, const double (&roughness)[4], bool water,
+                          const TWaterMirror* const (&mirrors)[4]);
 
     // What a sub-quad's texels are made from: its corners and what they carry, and the vertex
     // they leave their colour and height in.
@@ -461,6 +469,8 @@ private:
         uint32_t Seed = 0;         // the generator's state where the sub-quad's draws begin
         int32_t PlantShadows = -1; // index into the batch's PlantShadows; -1 none
         TFloatRGB Sky[4], Reflected[4]; // water: what the corners reflect
+        bool MirrorsKnown = false;      // water: the corners' mirrors were worked out ahead
+        TWaterMirror Mirrors[4];
         TFloatRGB Last;            // the colour of the last texel, once shaded
     };
     // Sub-quads drawn together: their texels in an atlas, their triangles (s, t, x, y, z per
