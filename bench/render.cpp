@@ -310,20 +310,21 @@ struct TTexturedFloor {
             batch = {};
             Atlas.Reset();
         };
-        // The fan (0, 1, 2, 3) as the triangles (0, 1, 2) and (0, 2, 3), as the render draws it.
-        constexpr float corner[6][2] = {{0, 0}, {0, 1}, {1, 1}, {0, 0}, {1, 1}, {1, 0}};
+        // The fan (0, 1, 2, 3), four vertices a quad, as the render sends it.
+        constexpr float corner[4][2] = {{0, 0}, {0, 1}, {1, 1}, {1, 0}};
+        constexpr int fanCorner[4] = {0, 1, 2, 5}; // where the fan's corners are among the floor's six
         for (size_t q = 0; q < quads; ++q) {
-            if (batch.Vertices.size() / 30 >= quadsPerBatch)
+            if (batch.Vertices.size() / 20 >= quadsPerBatch)
                 close();
             if (!Atlas.Allocate(sides[q], slot)) {
                 close();
                 if (!Atlas.Allocate(sides[q], slot))
                     continue;
             }
-            for (int k = 0; k < 6; ++k) {
+            for (int k = 0; k < 4; ++k) {
                 float s = 0, t = 0;
                 TTexelAtlas::TexCoord(slot, corner[k][0], corner[k][1], s, t);
-                const float* v = &xyz[(q * 6 + k) * 3];
+                const float* v = &xyz[(q * 6 + fanCorner[k]) * 3];
                 batch.Vertices.insert(batch.Vertices.end(), {s, t, v[0], v[1], v[2]});
             }
         }
@@ -342,7 +343,7 @@ struct TTexturedFloor {
     {
         size_t n = 0;
         for (const TBatch& b : Batches)
-            n += b.Vertices.size() / 30;
+            n += b.Vertices.size() / 20;
         return n;
     }
     // The render's two atlas textures taken in turn, uploaded to and drawn with as the render does
@@ -360,9 +361,8 @@ struct TTexturedFloor {
         gl.glEnableClientState(GL_TEXTURE_COORD_ARRAY);
         for (size_t b = 0; b < Batches.size(); ++b) {
             const TBatch& batch = Batches[b];
-            TFractalRenderEngine::DrawAtlasTriangles(static_cast<int>(b % 2), Atlas.Data(), batch.Rows,
-                                                     batch.Vertices.data(),
-                                                     static_cast<GLsizei>(batch.Vertices.size() / 5));
+            TFractalRenderEngine::DrawAtlasQuads(static_cast<int>(b % 2), Atlas.Data(), batch.Rows, batch.Vertices.data(),
+                                                 batch.Vertices.size() / 20);
         }
         gl.glDisableClientState(GL_TEXTURE_COORD_ARRAY);
         gl.glDisableClientState(GL_VERTEX_ARRAY);

@@ -15,7 +15,7 @@
 #define QX_GL_FUNCTIONS(X)                                                                         \
     X(glAlphaFunc) X(glBegin) X(glEnd) X(glBindTexture) X(glBlendFunc) X(glCallList)              \
     X(glEnableClientState) X(glDisableClientState) X(glVertexPointer) X(glNormalPointer)          \
-    X(glColorPointer) X(glTexCoordPointer) X(glDrawArrays)                                        \
+    X(glColorPointer) X(glTexCoordPointer) X(glDrawArrays) X(glDrawElements)                      \
     X(glCallLists) X(glClear) X(glClearColor) X(glClearDepth) X(glColor3d) X(glColor3f)           \
     X(glColor3fv) X(glColor3ub) X(glColor4f) X(glColor4fv) X(glColor4ub) X(glColorMaterial)       \
     X(glCullFace) X(glDeleteLists) X(glDeleteTextures) X(glDepthFunc) X(glDepthMask)              \

@@ -697,7 +697,7 @@ void TFractalRenderEngine::BatchCellTexture(const TTexelQuad& quad, const double
     BatchesReady();
     const int side = CellTextureSide;
     const bool deferred = ThreadCount != 1;
-    if (TexelBatches[FillingBatch].Vertices.size() >= std::max<size_t>(TexelBatchLimit, 1) * 6 * kVertexFloats)
+    if (TexelBatches[FillingBatch].Vertices.size() >= std::max<size_t>(TexelBatchLimit, 1) * 4 * kVertexFloats)
         HandOverBatch();
     if (!deferred)
         ComputeCellTexels(quad, roughness, water);
@@ -746,11 +746,11 @@ void TFractalRenderEngine::BatchCellTexture(const TTexelQuad& quad, const double
     } else {
         StoreTexels(batch.Atlas, slot, Texels, side);
     }
-    // The fan (0, 1, 2, 3) as the triangles (0, 1, 2) and (0, 2, 3).
+    // The fan's four corners; drawn as the triangles (0, 1, 2) and (0, 2, 3).
     const size_t at = batch.Vertices.size();
-    batch.Vertices.resize(at + 6 * kVertexFloats);
+    batch.Vertices.resize(at + 4 * kVertexFloats);
     float* out = batch.Vertices.data() + at;
-    for (int k : {0, 1, 2, 0, 2, 3}) {
+    for (int k = 0; k < 4; ++k) {
         TTexelAtlas::TexCoord(slot, static_cast<float>(kSubQuadUV[k].X), static_cast<float>(kSubQuadUV[k].Y), out[0],
                               out[1]);
         const TVector3& v = quad.Corners[k];
@@ -903,8 +903,8 @@ void TFractalRenderEngine::DrawAtlas(TTexelBatch& batch)
         gl.glColor4f(1, 1, 1, 1);
         gl.glEnableClientState(GL_VERTEX_ARRAY);
         gl.glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-        DrawAtlasTriangles(texture, Atlas.Data(), Atlas.UsedRows(), BatchVertices.data(),
-                           static_cast<GLsizei>(BatchVertices.size() / kVertexFloats));
+        DrawAtlasQuads(texture, Atlas.Data(), Atlas.UsedRows(), BatchVertices.data(),
+                       BatchVertices.size() / (4 * kVertexFloats));
         gl.glDisableClientState(GL_TEXTURE_COORD_ARRAY);
         gl.glDisableClientState(GL_VERTEX_ARRAY);
         gl.glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
@@ -916,8 +916,7 @@ void TFractalRenderEngine::DrawAtlas(TTexelBatch& batch)
     batch.Clear();
 }
 
-void TFractalRenderEngine::DrawAtlasTriangles(int k, const uint8_t* texels, int rows, const float* vertices,
-                                              GLsizei count)
+void TFractalRenderEngine::DrawAtlasQuads(int k, const uint8_t* texels, int rows, const float* vertices, size_t quads)
 {
     const TGLEntryPoints& gl = GL();
     BindAtlasTexture(k);
@@ -925,7 +924,22 @@ void TFractalRenderEngine::DrawAtlasTriangles(int k, const uint8_t* texels, int 
     const GLsizei stride = kVertexFloats * sizeof(float);
     gl.glTexCoordPointer(2, GL_FLOAT, stride, vertices);
     gl.glVertexPointer(3, GL_FLOAT, stride, vertices + 2);
-    gl.glDrawArrays(GL_TRIANGLES, 0, count);
+    // The same triangles as six vertices a quad would give, each corner sent to the driver once:
+    // it transforms four vertices a quad instead of six.
+    static const std::vector<uint32_t> indices = [] {
+        std::vector<uint32_t> list;
+        list.reserve(static_cast<size_t>(MaxAtlasQuads) * 6);
+        for (uint32_t q = 0; q < static_cast<uint32_t>(MaxAtlasQuads); ++q)
+            for (uint32_t corner : {0u, 1u, 2u, 0u, 2u, 3u})
+                list.push_back(4 * q + corner);
+        return list;
+    }();
+    for (size_t first = 0; first < quads; first += MaxAtlasQuads) {
+        const size_t count = std::min<size_t>(quads - first, MaxAtlasQuads);
+        gl.glTexCoordPointer(2, GL_FLOAT, stride, vertices + first * 4 * kVertexFloats);
+        gl.glVertexPointer(3, GL_FLOAT, stride, vertices + first * 4 * kVertexFloats + 2);
+        gl.glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(count * 6), GL_UNSIGNED_INT, indices.data());
+    }
     // The driver rasterises what it has been given only once it is flushed, or once a texture it
     // still reads is to be uploaded again, and then the upload waits for it. Flushed now, the
     // batch is drawn while the next one is made, and the atlas texture is free again by the time
@@ -1019,7 +1033,7 @@ void TFractalRenderEngine::PrepareBatchMemory(size_t quads)
         for (TTexelBatch& batch : TexelBatches) {
             batch.Jobs.resize(quads);
             batch.Jobs.clear();
-            batch.Vertices.resize(quads * 6 * kVertexFloats);
+            batch.Vertices.resize(quads * 4 * kVertexFloats);
             batch.Vertices.clear();
         }
     } catch (...) {

@@ -309,11 +309,13 @@ public:
     static constexpr GLuint AtlasTextureNames[2] = {0x51580001u, 0x51580002u};
     // Returns whether it was made.
     static bool BindAtlasTexture(int k);
-    // Uploads rows of atlas texels (TTexelAtlas::Width wide) into atlas texture k and draws count
-    // vertices (s, t, x, y, z each, as triangles) with it in the current state, the vertex and
-    // texture coordinate arrays enabled and the unpack alignment 1; then has the driver start
-    // drawing them.
-    static void DrawAtlasTriangles(int k, const uint8_t* texels, int rows, const float* vertices, GLsizei count);
+    // Uploads rows of atlas texels (TTexelAtlas::Width wide) into atlas texture k and draws quads
+    // with it, each four vertices (s, t, x, y, z each) drawn as the triangles (0, 1, 2) and
+    // (0, 2, 3), in the current state, the vertex and texture coordinate arrays enabled and the
+    // unpack alignment 1; then has the driver start drawing them.
+    static void DrawAtlasQuads(int k, const uint8_t* texels, int rows, const float* vertices, size_t quads);
+    // Quads drawn by one call of the driver at most.
+    static constexpr int MaxAtlasQuads = 16384;
     // Makes in the current context what every render draws with (the atlas textures) and has the
     // driver ready for a render of width x height (its state compiled, its memory taken), for a
     // context that lives on from render to render and is made before the first render is asked for.
