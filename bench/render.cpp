@@ -28,8 +28,9 @@
 // read-back of the finished picture) and through the engine alone, alternately, N times each after
 // the window's first render (the one a user waits for: the window shown, what the program prepares
 // once its main window shows prepared) and one warm-up render of the engine; it prints both median
-// times, whether the two pictures agree, the window's first render time and its ratio to the
-// median of its later ones, and ends with the line "window / engine = R". Before that line it
+// times, whether the two pictures agree, the window's first render time (with the page faults it
+// took, and the most any later render took) and its ratio to the median of its later ones, and
+// ends with the line "window / engine = R". Before that line it
 // prints the longest time the window's later renders went without letting messages run (from the
 // start of a render to its first pump, between two pumps, from the last pump to its end). The
 // window draws as a new installation does (off the window); --out saves its picture. Settings are
