@@ -4,6 +4,7 @@
 //
 //   sky [--synthetic N] [--size WxH] [--runs R]
 #include "platform/GLEntryPoints.h"
+#include "project/MathUtils.h"
 #include "project/Project.h"
 #include "render/GLPanel.h"
 #include "render/RendererEngine.h"
@@ -42,6 +43,9 @@ double Seconds(const std::function<void()>& body)
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    // As the program starts: the noise tables filled. Without them no cloud has any cover, and the
+    // light march through the clouds never runs.
+    InitRandomTables();
     int synthetic = 258, width = 640, height = 480, runs = 3;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];

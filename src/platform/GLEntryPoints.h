@@ -15,7 +15,7 @@
 #define QX_GL_FUNCTIONS(X)                                                                         \
     X(glAlphaFunc) X(glBegin) X(glEnd) X(glBindTexture) X(glBlendFunc) X(glCallList)              \
     X(glEnableClientState) X(glDisableClientState) X(glVertexPointer) X(glNormalPointer)          \
-    X(glColorPointer) X(glTexCoordPointer) X(glDrawArrays)                                        \
+    X(glColorPointer) X(glTexCoordPointer) X(glDrawArrays) X(glDrawElements)                      \
     X(glCallLists) X(glClear) X(glClearColor) X(glClearDepth) X(glColor3d) X(glColor3f)           \
     X(glColor3fv) X(glColor3ub) X(glColor4f) X(glColor4fv) X(glColor4ub) X(glColorMaterial)       \
     X(glCullFace) X(glDeleteLists) X(glDeleteTextures) X(glDepthFunc) X(glDepthMask)              \
@@ -28,7 +28,8 @@
     X(glMaterialf) X(glMaterialfv) X(glMateriali) X(glMatrixMode) X(glMultMatrixd)                \
     X(glMultMatrixf) X(glNewList) X(glNormal3d) X(glNormal3f) X(glNormal3fv) X(glOrtho)          \
     X(glPassThrough) X(glPixelStorei) X(glPointSize) X(glPolygonMode) X(glPolygonOffset)         \
-    X(glPopAttrib) X(glPopMatrix) X(glPushAttrib) X(glPushMatrix) X(glReadBuffer)                 \
+    X(glPopAttrib) X(glPopClientAttrib) X(glPopMatrix) X(glPushAttrib) X(glPushClientAttrib)        \
+    X(glPushMatrix) X(glReadBuffer)                                                               \
     X(glReadPixels) X(glRenderMode) X(glRotated) X(glRotatef) X(glScaled) X(glScalef)             \
     X(glScissor) X(glShadeModel) X(glTexCoord2d) X(glTexCoord2f) X(glTexCoord2fv) X(glTexEnvf)    \
     X(glTexEnvi) X(glTexImage2D) X(glTexParameterf) X(glTexParameteri) X(glTexSubImage2D)         \

@@ -27,3 +27,6 @@ struct TOctaves {
 void SetOctaves(TOctaves& octaves, double MaxFreq);
 double Turbulence(const double* V, const TOctaves& octaves);
 double TurbulenceSqrt(const double* V, const TOctaves& octaves);
+// Turbulence at two points at once (in the two halves of the vector registers where the machine
+// has them): out[k] gets exactly what Turbulence(V[k], octaves) gives.
+void TurbulencePair(const double (&V)[2][2], const TOctaves& octaves, double (&out)[2]);

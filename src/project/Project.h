@@ -141,6 +141,13 @@ public:
     // Fills the colours of a water texel: the sky in the mirrored view ray, and the terrain that the
     // mirrored ray meets (Colors[1]) when it meets any. Reads AtmosphereParams.
     void WaterReflectionColour(TTexelPoint& t) const;
+    // The part of it that reads no colour the landscape's texels leave in the grid: the sky's
+    // colour, and the grid vertex whose colour the terrain the ray meets takes. It can be worked out
+    // ahead, in any order; WaterReflectionColour is it followed by the vertex colour's reading.
+    TWaterMirror WaterMirrorAt(float x, float y, float z) const;
+    // The reflection of a mirror as WaterReflectionColour gives it: the sky, and what the ray meets
+    // (the sky again when it meets nothing).
+    void MirrorColours(const TWaterMirror& mirror, TFloatRGB& sky, TFloatRGB& reflected) const;
 
     // ---- Environment settings and animation frames ---------------------------------------------
     // Environment INI: each opens the file, does its work and closes it; they change neither the

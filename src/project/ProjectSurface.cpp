@@ -457,7 +457,27 @@ void TProject::SurfaceColourAt(TTexelPoint& t) const
 
 void TProject::WaterReflectionColour(TTexelPoint& t) const
 {
-    const TVector3 texel{t.X, t.Y, t.Z};
+    const TWaterMirror mirror = WaterMirrorAt(t.X, t.Y, t.Z);
+    TFloatColor ground = mirror.Sky;
+    if (mirror.Column >= 0) {
+        const TFloatRGB& colour = Grid.Cells[mirror.Column][mirror.Row].Color;
+        ground = {colour.R, colour.G, colour.B, 1};
+    }
+    t.Colors[0] = mirror.Sky;
+    t.Colors[1] = ground;
+    t.Color = mirror.Sky;
+}
+
+void TProject::MirrorColours(const TWaterMirror& mirror, TFloatRGB& sky, TFloatRGB& reflected) const
+{
+    sky = {mirror.Sky.R, mirror.Sky.G, mirror.Sky.B};
+    reflected = mirror.Column >= 0 ? Grid.Cells[mirror.Column][mirror.Row].Color : sky;
+}
+
+TWaterMirror TProject::WaterMirrorAt(float x, float y, float z) const
+{
+    TWaterMirror result;
+    const TVector3 texel{x, y, z};
     const TVector3 view = SubtractVector(texel, GetCameraPosition());
     const TVector3 mirrored = NormalizeVector(ReflectVector(view, TVector3{0, 1, 0}));
 
@@ -465,22 +485,20 @@ void TProject::WaterReflectionColour(TTexelPoint& t) const
     const TVector3 skyPoint = AddVector3(texel, ScaleVector(mirrored, SkyReach));
     ScaledRayAtmosphere(texel, skyPoint, true, sky, AtmosphereParams.CloudDraw != 0,
                         Water.Surface.Emission / 4 + 1);
-    const TFloatColor skyColour{sky.R, sky.G, sky.B, 1};
+    result.Sky = {sky.R, sky.G, sky.B, 1};
 
-    bool hit = false;
-    TFloatColor ground = Black;
     const int columns = VertexColumns(*this), rows = VertexRows(*this);
     const TGridBlock& g = Grid;
     if (columns >= 2 && rows >= 2) {
         const double ws = ScaleDivisor(*this);
-        const double x = Quotient(t.X, g.SpacingX / ws) + g.SizeX / 2.0;
-        const double z = Quotient(t.Z, g.SpacingY / ws) + g.SizeY / 2.0;
+        const double gx = Quotient(x, g.SpacingX / ws) + g.SizeX / 2.0;
+        const double gz = Quotient(z, g.SpacingY / ws) + g.SizeY / 2.0;
         float azimuth = 0, polar = 0, length = 0;
         CartesianToSpherical(mirrored, azimuth, polar, length);
         const double a = azimuth * M_PI / 180.0, e = (90.0 - polar) * M_PI / 180.0;
         const double dx = std::cos(a), dz = std::sin(a), s = std::tan(e);
-        if (std::isfinite(x) && std::isfinite(z) && std::isfinite(s) && std::isfinite(dx) && std::isfinite(dz)) {
-            const double h0 = GroundAt(*this, std::clamp(x, 0.0, columns - 1.0), std::clamp(z, 0.0, rows - 1.0), 0.0);
+        if (std::isfinite(gx) && std::isfinite(gz) && std::isfinite(s) && std::isfinite(dx) && std::isfinite(dz)) {
+            const double h0 = GroundAt(*this, std::clamp(gx, 0.0, columns - 1.0), std::clamp(gz, 0.0, rows - 1.0), 0.0);
             const double reach = g.SizeX < g.SizeY ? 1.5 * g.SizeY * g.SpacingY : 1.5 * g.SizeX * g.SpacingX;
             const double risePerStep = s * (std::fabs(dz) * g.SpacingY + (1 - std::fabs(dz)) * g.SpacingX);
             const double roughnessScale = g.VerticalScale / ws;
@@ -488,23 +506,18 @@ void TProject::WaterReflectionColour(TTexelPoint& t) const
                 const double level = h0 + k * risePerStep;
                 if (level > g.MaxHeight)
                     break;
-                double px = x + dx * k, pz = z + dz * k;
+                double px = gx + dx * k, pz = gz + dz * k;
                 if (px < -1 || pz < -1 || px >= columns + 1 || pz >= rows + 1)
                     break;
                 px = std::clamp(px, 1.0, columns - 1.0);
                 pz = std::clamp(pz, 1.0, rows - 1.0);
                 if (level < GroundAt(*this, px, pz, roughnessScale)) {
-                    const int c = std::clamp(static_cast<int>(std::nearbyint(px)), 0, columns - 1);
-                    const int r = std::clamp(static_cast<int>(std::nearbyint(pz)), 0, rows - 1);
-                    const TFloatRGB& colour = g.Cells[c][r].Color;
-                    ground = {colour.R, colour.G, colour.B, 1};
-                    hit = true;
+                    result.Column = std::clamp(static_cast<int>(std::nearbyint(px)), 0, columns - 1);
+                    result.Row = std::clamp(static_cast<int>(std::nearbyint(pz)), 0, rows - 1);
                     break;
                 }
             }
         }
     }
-    t.Colors[0] = skyColour;
-    t.Colors[1] = hit ? ground : skyColour;
-    t.Color = skyColour;
+    return result;
 }

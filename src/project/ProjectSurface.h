@@ -28,6 +28,12 @@ struct TTexelPoint {
     TFloatColor Color;                     // the resulting texel colour
 };
 
+// What a water texel reflects before the colours of the land are read (TProject::WaterMirrorAt).
+struct TWaterMirror {
+    TFloatColor Sky;                      // the sky in the mirrored view ray
+    int32_t Column = -1, Row = -1;        // the grid vertex of the terrain the ray meets; -1 none
+};
+
 // The random draws TProject::SurfaceColourAt takes per texel, always.
 inline constexpr int SurfaceColourDraws = 2;
 

@@ -59,9 +59,8 @@ const TOctaves& CloudOctaves(double size)
     return octaves;
 }
 
-void CloudAt(const TAtmosVector& q, const TFloatRGB& light, TFloatRGB& colour)
+void CloudAt(const TAtmosphereParams& p, const TAtmosVector& q, const TFloatRGB& light, TFloatRGB& colour)
 {
-    const TAtmosphereParams& p = AtmosphereParams;
     const double size = p.CloudSize;
     if (!(size > 0))
         return;
@@ -70,19 +69,36 @@ void CloudAt(const TAtmosVector& q, const TFloatRGB& light, TFloatRGB& colour)
     const double t = std::exp(-p.CloudDensity * std::max(0.0, TurbulenceSqrt(uv, octaves) + p.CloudCover));
     if (!(t < 1))
         return;
-    // Light reaching the cloud point: march toward the sun through the layer.
+    // Light reaching the cloud point: march toward the sun through the layer. The turbulence of
+    // two steps is worked out at once; the light is taken away step by step, in order.
     double s = 1;
     const double depth = p.FractalDepth;
     if (depth > 0) {
         const double step = 0.1 / depth;
         const double limit = depth * 0.5;
-        for (int i = 0; i < MaxCloudLightSteps; ++i) {
+        int steps = 0;
+        while (steps < MaxCloudLightSteps && steps * step < limit)
+            ++steps;
+        const double x = q.X / size, y = q.Y / size;
+        const auto absorb = [&](double turbulence) {
+            const double exponent = -step * p.CloudDensity * std::max(0.0, turbulence + p.CloudCover);
+            // Where the cloud is clear the light passes whole (the exponential of 0 is 1).
+            if (exponent != 0)
+                s *= std::exp(exponent);
+        };
+        int i = 0;
+        for (; i + 1 < steps; i += 2) {
+            const double k0 = i * step, k1 = (i + 1) * step;
+            const double v[2][2] = {{x + k0 * p.Sun.R, y + k0 * p.Sun.G}, {x + k1 * p.Sun.R, y + k1 * p.Sun.G}};
+            double m[2];
+            TurbulencePair(v, octaves, m);
+            absorb(m[0]);
+            absorb(m[1]);
+        }
+        if (i < steps) {
             const double k = i * step;
-            if (!(k < limit))
-                break;
-            const double v[2] = {q.X / size + k * p.Sun.R, q.Y / size + k * p.Sun.G};
-            const double m = std::max(0.0, Turbulence(v, octaves) + p.CloudCover);
-            s *= std::exp(-step * p.CloudDensity * m);
+            const double v[2] = {x + k * p.Sun.R, y + k * p.Sun.G};
+            absorb(Turbulence(v, octaves));
         }
     }
     for (int ch = 0; ch < 3; ++ch) {
@@ -130,10 +146,12 @@ void ColourSubtract(TFloatRGB& c, const TFloatRGB& other)
     c.B -= other.B;
 }
 
-void HazeAlongSegment(bool Sky, TFloatRGB& Colour, const TFloatRGB& Light, const TAtmosVector& Far,
-                      const TAtmosVector& Near)
+namespace {
+
+// The haze step with the values of p; the last haze colour and opacity go to *record when given.
+void HazeAlong(const TAtmosphereParams& p, bool Sky, TFloatRGB& Colour, const TFloatRGB& Light,
+               const TAtmosVector& Far, const TAtmosVector& Near, TAtmosphereParams* record)
 {
-    TAtmosphereParams& p = AtmosphereParams;
     const double ceiling = p.Ceiling, floor = p.Floor;
     TAtmosVector far = Far, near = Near;
     const TLine line{Near, {Far.X - Near.X, Far.Y - Near.Y, Far.Z - Near.Z}};
@@ -185,21 +203,32 @@ void HazeAlongSegment(bool Sky, TFloatRGB& Colour, const TFloatRGB& Light, const
         const double weight = skyWeight + f;
         const double haze = weight != 0 ? (skyWeight * Channel(p.HorizonColour, ch) + f * fogColour) / weight : double(c);
         c = float(c + (haze - c) * opacity);
-        if (tRecordHaze) {
-            Channel(p.LastHazeColour, ch) = float(haze);
-            Channel(p.LastHazeOpacity, ch) = float(opacity);
+        if (record) {
+            Channel(record->LastHazeColour, ch) = float(haze);
+            Channel(record->LastHazeOpacity, ch) = float(opacity);
         }
     }
+}
+
+// Where the haze steps of this thread leave the last haze colour: the shared record, unless a
+// TQuietHazeRecord lives.
+TAtmosphereParams* HazeRecord() { return tRecordHaze ? &AtmosphereParams : nullptr; }
+
+} // namespace
+
+void HazeAlongSegment(bool Sky, TFloatRGB& Colour, const TFloatRGB& Light, const TAtmosVector& Far,
+                      const TAtmosVector& Near)
+{
+    HazeAlong(AtmosphereParams, Sky, Colour, Light, Far, Near, HazeRecord());
 }
 
 namespace {
 
 // AtmosphereColour with the cloud-draw flag and the glow given rather than read from the record,
 // which is then only read: a scaled ray never disturbs rays coloured on other threads.
-void RayColour(const TVector3& Eye, const TVector3& Point, bool Sky, TFloatRGB& Colour, int32_t cloudDraw,
-               float glowing)
+void RayColour(const TAtmosphereParams& p, const TVector3& Eye, const TVector3& Point, bool Sky, TFloatRGB& Colour,
+               int32_t cloudDraw, float glowing, TAtmosphereParams* record)
 {
-    const TAtmosphereParams& p = AtmosphereParams;
     const TAtmosVector eye = ToUnitFrame(Eye), point = ToUnitFrame(Point);
     const double dx = point.X - eye.X, dy = point.Y - eye.Y, dz = point.Z - eye.Z;
     const double len = Length(dx, dy, dz);
@@ -229,12 +258,12 @@ void RayColour(const TVector3& Eye, const TVector3& Point, bool Sky, TFloatRGB& 
     if (crossing && beyond) {
         const double s = (h - eye.Z) / dir.Z;
         const TAtmosVector q{eye.X + s * dir.X, eye.Y + s * dir.Y, h};
-        HazeAlongSegment(Sky, Colour, light, point, q);
+        HazeAlong(p, Sky, Colour, light, point, q, record);
         if (cloudDraw != 0)
-            CloudAt(q, light, Colour);
-        HazeAlongSegment(false, Colour, light, q, eye);
+            CloudAt(p, q, light, Colour);
+        HazeAlong(p, false, Colour, light, q, eye, record);
     } else {
-        HazeAlongSegment(Sky, Colour, light, point, eye);
+        HazeAlong(p, Sky, Colour, light, point, eye, record);
     }
 }
 
@@ -242,11 +271,19 @@ void RayColour(const TVector3& Eye, const TVector3& Point, bool Sky, TFloatRGB& 
 
 void AtmosphereColour(const TVector3& Eye, const TVector3& Point, bool Sky, TFloatRGB& Colour)
 {
-    RayColour(Eye, Point, Sky, Colour, AtmosphereParams.CloudDraw, AtmosphereParams.Glowing);
+    RayColour(AtmosphereParams, Eye, Point, Sky, Colour, AtmosphereParams.CloudDraw, AtmosphereParams.Glowing,
+              HazeRecord());
+}
+
+void AtmosphereColour(const TAtmosphereParams& Params, const TVector3& Eye, const TVector3& Point, bool Sky,
+                      TFloatRGB& Colour)
+{
+    RayColour(Params, Eye, Point, Sky, Colour, Params.CloudDraw, Params.Glowing, nullptr);
 }
 
 void ScaledRayAtmosphere(const TVector3& Eye, const TVector3& Point, bool Sky, TFloatRGB& Colour,
                          bool CloudFlag, double GlowFactor)
 {
-    RayColour(Eye, Point, Sky, Colour, CloudFlag ? -1 : 0, float(AtmosphereParams.Glowing * GlowFactor));
+    RayColour(AtmosphereParams, Eye, Point, Sky, Colour, CloudFlag ? -1 : 0,
+              float(AtmosphereParams.Glowing * GlowFactor), HazeRecord());
 }

@@ -69,6 +69,11 @@ TFloatRGB SkyBaseColour();
 // the sun glow and measures the haze to the floor plane). A zero-length ray leaves Colour as it is.
 void AtmosphereColour(const TVector3& Eye, const TVector3& Point, bool Sky, TFloatRGB& Colour);
 
+// The same with the values of Params instead of AtmosphereParams (a copy taken when the values
+// were set, say); the last haze colour and opacity are left alone.
+void AtmosphereColour(const TAtmosphereParams& Params, const TVector3& Eye, const TVector3& Point, bool Sky,
+                      TFloatRGB& Colour);
+
 // AtmosphereColour with the cloud-draw flag set from CloudFlag and Glowing multiplied by GlowFactor
 // for this one call; AtmosphereParams itself is only read.
 void ScaledRayAtmosphere(const TVector3& Eye, const TVector3& Point, bool Sky, TFloatRGB& Colour,

@@ -360,7 +360,34 @@ void TFractalRenderEngine::PrepareAhead(TPlannedCell& cell) const
     for (int i = 0; i < n; ++i)
         for (int j = 0; j < n; ++j)
             cell.QuadSides[static_cast<size_t>(i) * n + j] = static_cast<uint8_t>(SubQuadTextureSide(view, i, j));
+    if (water && !PerQuadTextures) {
+        // What the corners of the drawn sub-quads reflect, once for each corner: it reads nothing
+        // that drawing changes, except the colours of the vertices it meets, which are read later.
+        const TProject& p = Project();
+        TQuietHazeRecord quiet;
+        cell.Mirrors.resize(cell.Vertices.size());
+        std::vector<uint8_t>& done = MirrorScratch(cell.Vertices.size());
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < n; ++j) {
+                if (cell.QuadSides[static_cast<size_t>(i) * n + j] == 0)
+                    continue;
+                for (size_t at : view.QuadAt(i, j)) {
+                    if (done[at])
+                        continue;
+                    done[at] = 1;
+                    const TVector3& v = cell.Vertices[at];
+                    cell.Mirrors[at] = p.WaterMirrorAt(v.X, v.Y, v.Z);
+                }
+            }
+    }
     cell.Ready = true;
+}
+
+std::vector<uint8_t>& TFractalRenderEngine::MirrorScratch(size_t size)
+{
+    thread_local std::vector<uint8_t> done;
+    done.assign(size, 0);
+    return done;
 }
 
 void TFractalRenderEngine::SubQuadRecord(const TSubdivisionView& s, const TCellGeometry& jittered, int i, int j,
@@ -488,7 +515,13 @@ void TFractalRenderEngine::DrawCellFrom(const TCellGeometry& jittered, const TCe
             } else {
                 TTexelQuad quad;
                 SubQuadTexels(view, jittered, i, j, quad, roughness);
-                BatchCellTexture(quad, roughness, water);
+                const TWaterMirror* mirrors[4] = {nullptr, nullptr, nullptr, nullptr};
+                if (water && planned && planned->Ready && !planned->Mirrors.empty()) {
+                    const std::array<size_t, 4> at = view.QuadAt(i, j);
+                    for (int k = 0; k < 4; ++k)
+                        mirrors[k] = &planned->Mirrors[at[k]];
+                }
+                BatchCellTexture(quad, roughness, water, mirrors);
             }
             ++QuadCount;
             if (level == jittered.Level && UrbanDrawn == 0)
@@ -557,15 +590,8 @@ void TFractalRenderEngine::CornerReflections(const TTexelQuad& q, TFloatRGB (&sk
                                              TFloatRGB (&reflected)[4]) const
 {
     const TProject& p = Project();
-    for (int k = 0; k < 4; ++k) {
-        TTexelPoint t;
-        t.X = q.Corners[k].X;
-        t.Y = q.Corners[k].Y;
-        t.Z = q.Corners[k].Z;
-        p.WaterReflectionColour(t);
-        sky[k] = {t.Color.R, t.Color.G, t.Color.B};
-        reflected[k] = {t.Colors[1].R, t.Colors[1].G, t.Colors[1].B};
-    }
+    for (int k = 0; k < 4; ++k)
+        p.MirrorColours(p.WaterMirrorAt(q.Corners[k].X, q.Corners[k].Y, q.Corners[k].Z), sky[k], reflected[k]);
 }
 
 TFloatRGB TFractalRenderEngine::ShadeTexels(const TTexelQuad& q, const double (&roughness)[4], bool water,
@@ -665,12 +691,13 @@ void TFractalRenderEngine::ComputeCellTexels(const TTexelQuad& quad, const doubl
     CurrentColour = last;
 }
 
-void TFractalRenderEngine::BatchCellTexture(const TTexelQuad& quad, const double (&roughness)[4], bool water)
+void TFractalRenderEngine::BatchCellTexture(const TTexelQuad& quad, const double (&roughness)[4], bool water,
+                                            const TWaterMirror* const (&mirrors)[4])
 {
     BatchesReady();
     const int side = CellTextureSide;
     const bool deferred = ThreadCount != 1;
-    if (TexelBatches[FillingBatch].Vertices.size() >= std::max<size_t>(TexelBatchLimit, 1) * 6 * kVertexFloats)
+    if (TexelBatches[FillingBatch].Vertices.size() >= std::max<size_t>(TexelBatchLimit, 1) * 4 * kVertexFloats)
         HandOverBatch();
     if (!deferred)
         ComputeCellTexels(quad, roughness, water);
@@ -694,6 +721,10 @@ void TFractalRenderEngine::BatchCellTexture(const TTexelQuad& quad, const double
         job.Side = side;
         job.Slot = slot;
         job.Seed = RandSeed();
+        job.MirrorsKnown = water && mirrors[0] && mirrors[1] && mirrors[2] && mirrors[3];
+        if (job.MirrorsKnown)
+            for (int k = 0; k < 4; ++k)
+                job.Mirrors[k] = *mirrors[k];
         if (!water)
             SetRandSeed(RandSeedAfter(job.Seed, static_cast<uint64_t>(side) * side * SurfaceColourDraws));
         if (HasPlantShadows()) {
@@ -715,11 +746,11 @@ void TFractalRenderEngine::BatchCellTexture(const TTexelQuad& quad, const double
     } else {
         StoreTexels(batch.Atlas, slot, Texels, side);
     }
-    // The fan (0, 1, 2, 3) as the triangles (0, 1, 2) and (0, 2, 3).
+    // The fan's four corners; drawn as the triangles (0, 1, 2) and (0, 2, 3).
     const size_t at = batch.Vertices.size();
-    batch.Vertices.resize(at + 6 * kVertexFloats);
+    batch.Vertices.resize(at + 4 * kVertexFloats);
     float* out = batch.Vertices.data() + at;
-    for (int k : {0, 1, 2, 0, 2, 3}) {
+    for (int k = 0; k < 4; ++k) {
         TTexelAtlas::TexCoord(slot, static_cast<float>(kSubQuadUV[k].X), static_cast<float>(kSubQuadUV[k].Y), out[0],
                               out[1]);
         const TVector3& v = quad.Corners[k];
@@ -757,10 +788,15 @@ void TFractalRenderEngine::ShadeBatch(TTexelBatch& batch)
     // own vertex gets only its height, which no texel reads.)
     {
         TQuietHazeRecord quiet;
+        const TProject& p = Project();
         for (TTexelJob& job : jobs) {
             const TWorkGate::TPass pass(ShadingGate);
-            if (job.Water)
+            if (job.Water && job.MirrorsKnown) {
+                for (int k = 0; k < 4; ++k)
+                    p.MirrorColours(job.Mirrors[k], job.Sky[k], job.Reflected[k]);
+            } else if (job.Water) {
                 CornerReflections(job.Quad, job.Sky, job.Reflected);
+            }
             KeepTexelResult(job.Quad, job.Water, job.Last);
         }
     }
@@ -860,33 +896,58 @@ void TFractalRenderEngine::DrawAtlas(TTexelBatch& batch)
         gl.glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
         gl.glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
 
-        BindAtlasTexture(texture);
-        gl.glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, TTexelAtlas::Width, Atlas.UsedRows(), GL_RGB, GL_UNSIGNED_BYTE,
-                           Atlas.Data());
-        gl.glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
-        gl.glPixelStorei(GL_UNPACK_ROW_LENGTH, rowLength);
-        gl.glPixelStorei(GL_UNPACK_SKIP_ROWS, skipRows);
-        gl.glPixelStorei(GL_UNPACK_SKIP_PIXELS, skipPixels);
-
         gl.glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
         gl.glEnable(GL_CULL_FACE);
         gl.glFrontFace(GL_CW);
         gl.glEnable(GL_TEXTURE_2D);
         gl.glColor4f(1, 1, 1, 1);
-        const GLsizei stride = kVertexFloats * sizeof(float);
         gl.glEnableClientState(GL_VERTEX_ARRAY);
         gl.glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-        gl.glTexCoordPointer(2, GL_FLOAT, stride, BatchVertices.data());
-        gl.glVertexPointer(3, GL_FLOAT, stride, BatchVertices.data() + 2);
-        gl.glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(BatchVertices.size() / kVertexFloats));
+        DrawAtlasQuads(texture, Atlas.Data(), Atlas.UsedRows(), BatchVertices.data(),
+                       BatchVertices.size() / (4 * kVertexFloats));
         gl.glDisableClientState(GL_TEXTURE_COORD_ARRAY);
         gl.glDisableClientState(GL_VERTEX_ARRAY);
+        gl.glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+        gl.glPixelStorei(GL_UNPACK_ROW_LENGTH, rowLength);
+        gl.glPixelStorei(GL_UNPACK_SKIP_ROWS, skipRows);
+        gl.glPixelStorei(GL_UNPACK_SKIP_PIXELS, skipPixels);
     }
     ClearFPUExceptions();
     batch.Clear();
 }
 
-void TFractalRenderEngine::BindAtlasTexture(int k)
+void TFractalRenderEngine::DrawAtlasQuads(int k, const uint8_t* texels, int rows, const float* vertices, size_t quads)
+{
+    const TGLEntryPoints& gl = GL();
+    BindAtlasTexture(k);
+    gl.glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, TTexelAtlas::Width, rows, GL_RGB, GL_UNSIGNED_BYTE, texels);
+    const GLsizei stride = kVertexFloats * sizeof(float);
+    gl.glTexCoordPointer(2, GL_FLOAT, stride, vertices);
+    gl.glVertexPointer(3, GL_FLOAT, stride, vertices + 2);
+    // The same triangles as six vertices a quad would give, each corner sent to the driver once:
+    // it transforms four vertices a quad instead of six.
+    static const std::vector<uint32_t> indices = [] {
+        std::vector<uint32_t> list;
+        list.reserve(static_cast<size_t>(MaxAtlasQuads) * 6);
+        for (uint32_t q = 0; q < static_cast<uint32_t>(MaxAtlasQuads); ++q)
+            for (uint32_t corner : {0u, 1u, 2u, 0u, 2u, 3u})
+                list.push_back(4 * q + corner);
+        return list;
+    }();
+    for (size_t first = 0; first < quads; first += MaxAtlasQuads) {
+        const size_t count = std::min<size_t>(quads - first, MaxAtlasQuads);
+        gl.glTexCoordPointer(2, GL_FLOAT, stride, vertices + first * 4 * kVertexFloats);
+        gl.glVertexPointer(3, GL_FLOAT, stride, vertices + first * 4 * kVertexFloats + 2);
+        gl.glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(count * 6), GL_UNSIGNED_INT, indices.data());
+    }
+    // The driver rasterises what it has been given only once it is flushed, or once a texture it
+    // still reads is to be uploaded again, and then the upload waits for it. Flushed now, the
+    // batch is drawn while the next one is made, and the atlas texture is free again by the time
+    // it is uploaded to.
+    SafeGLFlush(gl);
+}
+
+bool TFractalRenderEngine::BindAtlasTexture(int k)
 {
     const TGLEntryPoints& gl = GL();
     gl.glBindTexture(GL_TEXTURE_2D, AtlasTextureNames[k]);
@@ -895,20 +956,37 @@ void TFractalRenderEngine::BindAtlasTexture(int k)
     gl.glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
     gl.glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
     // Only the rows a batch uploads are ever sampled, so what an earlier render left does not show.
-    if (width != TTexelAtlas::Width || height != TTexelAtlas::Height || format != GL_RGB)
+    const bool made = width != TTexelAtlas::Width || height != TTexelAtlas::Height || format != GL_RGB;
+    if (made)
         gl.glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, TTexelAtlas::Width, TTexelAtlas::Height, 0, GL_RGB,
                         GL_UNSIGNED_BYTE, nullptr);
     gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
     gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
     gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    return made;
 }
 
-void TFractalRenderEngine::PrepareContext()
+void TFractalRenderEngine::PrepareContext(int width, int height)
 {
-    TGLAttribScope keep(GL_TEXTURE_BIT);
-    BindAtlasTexture(0);
-    BindAtlasTexture(1);
+    const TGLEntryPoints& gl = GL();
+    bool made = false;
+    {
+        TGLAttribScope keep(GL_TEXTURE_BIT);
+        made = BindAtlasTexture(0);
+        made = BindAtlasTexture(1) || made;
+    }
+    // A context met before has all it needs.
+    if (!made)
+        return;
+    // The sky is the first drawing of a render, and the one that meets the driver's first use of
+    // its state and memory: it is drawn here once, ahead, and cleared away.
+    PrepareSkyDrawing(width, height);
+    TGLAttribScope keep(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    gl.glClearColor(0, 0, 0, 0);
+    gl.glClearDepth(1);
+    gl.glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    SafeGLFlush(gl);
 }
 
 void TFractalRenderEngine::UploadCellTexture(const TCellGeometry& q, const double (&roughness)[4], bool water)
@@ -955,7 +1033,7 @@ void TFractalRenderEngine::PrepareBatchMemory(size_t quads)
         for (TTexelBatch& batch : TexelBatches) {
             batch.Jobs.resize(quads);
             batch.Jobs.clear();
-            batch.Vertices.resize(quads * 6 * kVertexFloats);
+            batch.Vertices.resize(quads * 4 * kVertexFloats);
             batch.Vertices.clear();
         }
     } catch (...) {

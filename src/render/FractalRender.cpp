@@ -239,10 +239,9 @@ TFFractalRender::TFFractalRender(QWidget* parent) : TFBaseForm(parent)
     MainGLPanel->SetGLFlags(toWindow ? SetOf(GLf_DOUBLEBUFFER) | SetOf(GLf_DRAW_TO_WINDOW) | SetOf(GLf_SUPPORT_OPENGL)
                                            | SetOf(GLf_SWAP_COPY)
                                      : SetOf(GLf_DRAW_TO_BITMAP) | SetOf(GLf_SUPPORT_GDI) | SetOf(GLf_SUPPORT_OPENGL));
-    // Drawing into the window keeps one context: what every render draws with is made in it once,
-    // when it is made (on the window's first showing).
-    if (toWindow)
-        MainGLPanel->OnGLPrep = [](TGLPanel&) { TFractalRenderEngine::PrepareContext(); };
+    // Both paths keep their context from render to render: what every render draws with is made
+    // in it when it is made (on the window's first showing), and found there afterwards.
+    MainGLPanel->OnGLPrep = [](TGLPanel& p) { TFractalRenderEngine::PrepareContext(p.width(), p.height()); };
     SetRenderSize(400, 300);
 }
 
@@ -400,6 +399,9 @@ void TFFractalRender::SetRenderSize(int width, int height)
     // The panel keeps its width a multiple of 4; the white area around it follows.
     RenderPanel->resize(MainGLPanel->width(), MainGLPanel->height());
     ShowSize();
+    // The panel keeps its context for one size: the one for a new size is made ahead as well.
+    if (sizedOnce_)
+        QTimer::singleShot(0, MainGLPanel, [panel = MainGLPanel] { panel->PrepareContext(); });
 }
 
 void TFFractalRender::ShowSize()
@@ -432,10 +434,9 @@ void TFFractalRender::showEvent(QShowEvent* event)
     TFBaseForm::showEvent(event);
     if (!sizedOnce_) {
         sizedOnce_ = true;
+        // The render area takes the window's size, and the panel's context for it is made while
+        // the user looks at the window, not when the first render is asked for.
         NWindowSizeClick();
-        // Drawing into the window keeps one context: it is made while the user looks at the
-        // window, not when the first render is asked for.
-        QTimer::singleShot(0, MainGLPanel, [panel = MainGLPanel] { panel->PrepareContext(); });
     }
 }
 

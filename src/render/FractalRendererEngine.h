@@ -17,6 +17,7 @@
 
 #include "project/MathUtils.h"
 #include "project/ProjectGeometry.h"
+#include "project/ProjectSurface.h"
 
 #include <array>
 #include <cstdint>
@@ -306,10 +307,21 @@ public:
     // above the ones OpenGL hands out first. BindAtlasTexture binds texture k (0 or 1) of the
     // current context, made anew when the context holds none of the atlas's size and format.
     static constexpr GLuint AtlasTextureNames[2] = {0x51580001u, 0x51580002u};
-    static void BindAtlasTexture(int k);
-    // Makes in the current context what every render draws with (the atlas textures), for a
+    // Returns whether it was made.
+    static bool BindAtlasTexture(int k);
+    // Uploads rows of atlas texels (TTexelAtlas::Width wide) into atlas texture k and draws quads
+    // with it, each four vertices (s, t, x, y, z each) drawn as the triangles (0, 1, 2) and
+    // (0, 2, 3), in the current state, the vertex and texture coordinate arrays enabled and the
+    // unpack alignment 1; then has the driver start drawing them.
+    static void DrawAtlasQuads(int k, const uint8_t* texels, int rows, const float* vertices, size_t quads);
+    // Quads drawn by one call of the driver at most.
+    static constexpr int MaxAtlasQuads = 16384;
+    // Makes in the current context what every render draws with (the atlas textures) and has the
+    // driver ready for a render of width x height (its state compiled, its memory taken), for a
     // context that lives on from render to render and is made before the first render is asked for.
-    static void PrepareContext();
+    // In a context that has them already it does nothing more; otherwise it leaves the framebuffer
+    // cleared.
+    static void PrepareContext(int width, int height);
 
     // Sub-quads get a texture of their own each, uploaded and drawn at once, instead of sharing
     // the atlas and being drawn in batches. Slow; kept as the reference the batches are checked
@@ -375,9 +387,14 @@ public:
         std::vector<TVector3> Vertices, Normals;
         std::vector<double> Light, Roughness;
         std::vector<uint8_t> QuadSides;
+        // Water: what the sub-vertices at the corners of drawn sub-quads reflect (laid out as
+        // Vertices), each worked out once for the sub-quads that share it.
+        std::vector<TWaterMirror> Mirrors;
     };
     // Subdivides and sizes a planned cell (on any thread).
     void PrepareAhead(TPlannedCell& cell) const;
+    // A thread's marks of the sub-vertices done, size of them, all clear.
+    static std::vector<uint8_t>& MirrorScratch(size_t size);
 
 private:
     // The cell pieces of a line, in drawing order; entries are reused from line to line.
@@ -431,7 +448,9 @@ private:
     void ComputeCellTexels(const TTexelQuad& quad, const double (&roughness)[4], bool water);
     void UploadCellTexture(const TCellGeometry& q, const double (&roughness)[4], bool water);
     void DrawTexturedQuad(const TCellGeometry& q);
-    void BatchCellTexture(const TTexelQuad& quad, const double (&roughness)[4], bool water);
+    // mirrors: for water, what the four corners reflect, when worked out ahead (else null).
+    void BatchCellTexture(const TTexelQuad& quad, const double (&roughness)[4], bool water,
+                          const TWaterMirror* const (&mirrors)[4]);
 
     // What a sub-quad's texels are made from: its corners and what they carry, and the vertex
     // they leave their colour and height in.
@@ -452,6 +471,8 @@ private:
         uint32_t Seed = 0;         // the generator's state where the sub-quad's draws begin
         int32_t PlantShadows = -1; // index into the batch's PlantShadows; -1 none
         TFloatRGB Sky[4], Reflected[4]; // water: what the corners reflect
+        bool MirrorsKnown = false;      // water: the corners' mirrors were worked out ahead
+        TWaterMirror Mirrors[4];
         TFloatRGB Last;            // the colour of the last texel, once shaded
     };
     // Sub-quads drawn together: their texels in an atlas, their triangles (s, t, x, y, z per

@@ -193,6 +193,74 @@ void TGLPanel::DestroyContext()
         context_->doneCurrent();
     context_.reset();
     surface_.reset();
+    bitmapContextSize_ = QSize();
+    newStateKept_ = false;
+}
+
+bool TGLPanel::BitmapContext()
+{
+    const QSize size(qMax(1, width()), qMax(1, height()));
+    const bool formatChanged = formatChanged_ != 0;
+    formatChanged_ = 0;
+    if (context_ && newStateKept_ && !formatChanged && bitmapContextSize_ == size && MakeCurrent() &&
+        RestoreNewContextState())
+        return true;
+    if (!CreateContext())
+        return false;
+    bitmapContextSize_ = size;
+    // The state of the new context, kept at the bottom of its attribute stacks to go back to.
+    if (const TGLEntryPoints* gl = GLEntryPoints()) {
+        gl->glPushAttrib(GL_ALL_ATTRIB_BITS);
+        gl->glPushClientAttrib(GL_CLIENT_ALL_ATTRIB_BITS);
+        newStateKept_ = gl->glGetError() == GL_NO_ERROR;
+    }
+    return true;
+}
+
+bool TGLPanel::RestoreNewContextState()
+{
+    const TGLEntryPoints* gl = GLEntryPoints();
+    if (!gl)
+        return false;
+    // Errors the last draw left are not this draw's.
+    for (int k = 0; k < 64 && gl->glGetError() != GL_NO_ERROR; ++k) {
+    }
+    gl->glRenderMode(GL_RENDER);
+    const struct {
+        GLenum Mode, Depth;
+    } stacks[] = {{GL_TEXTURE, GL_TEXTURE_STACK_DEPTH},
+                  {GL_PROJECTION, GL_PROJECTION_STACK_DEPTH},
+                  {GL_MODELVIEW, GL_MODELVIEW_STACK_DEPTH}};
+    for (const auto& stack : stacks) {
+        gl->glMatrixMode(stack.Mode);
+        GLint depth = 1;
+        gl->glGetIntegerv(stack.Depth, &depth);
+        for (; depth > 1; --depth)
+            gl->glPopMatrix();
+        gl->glLoadIdentity();
+    }
+    // Down to the kept entry of each attribute stack (a draw may have left entries of its own),
+    // which is taken back, restoring the new state (the matrix mode too), and kept again.
+    GLint attribDepth = 0, clientDepth = 0;
+    gl->glGetIntegerv(GL_ATTRIB_STACK_DEPTH, &attribDepth);
+    gl->glGetIntegerv(GL_CLIENT_ATTRIB_STACK_DEPTH, &clientDepth);
+    if (attribDepth < 1 || clientDepth < 1)
+        return false; // the kept entries were taken by a draw
+    for (; attribDepth > 1; --attribDepth)
+        gl->glPopAttrib();
+    for (; clientDepth > 1; --clientDepth)
+        gl->glPopClientAttrib();
+    gl->glPopAttrib();
+    gl->glPopClientAttrib();
+    gl->glPushAttrib(GL_ALL_ATTRIB_BITS);
+    gl->glPushClientAttrib(GL_CLIENT_ALL_ATTRIB_BITS);
+    // The current vertex values are set as well: Mesa does not take them back from the stack.
+    gl->glColor4f(1, 1, 1, 1);
+    gl->glNormal3f(0, 0, 1);
+    gl->glTexCoord2f(0, 0);
+    // Nothing drawn yet, as in a new framebuffer (the clear values and masks are the new ones).
+    gl->glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    return gl->glGetError() == GL_NO_ERROR;
 }
 
 QImage TGLPanel::ReadFramebuffer()
@@ -226,10 +294,24 @@ void TGLPanel::Redraw()
 
 void TGLPanel::PrepareContext()
 {
-    if (!usable_ || painting_ || drawing_ || BitmapPath())
+    if (!usable_ || painting_ || drawing_)
         return;
     TFlagScope guard(painting_);
-    WindowContext();
+    if (!BitmapPath()) {
+        WindowContext();
+        return;
+    }
+    // The draw itself tells the user when no context can be made, or an event fails.
+    try {
+        if (BitmapContext()) {
+            RunEvent(OnGLInit);
+            RunEvent(OnGLPrep);
+            RunEvent(OnResize);
+        }
+    } catch (...) {
+    }
+    if (context_ && QOpenGLContext::currentContext() == context_.get())
+        context_->doneCurrent();
 }
 
 bool TGLPanel::WindowContext()
@@ -278,18 +360,21 @@ void TGLPanel::WindowPath()
 
 void TGLPanel::BitmapPathDraw()
 {
-    formatChanged_ = 0;
     timer_->setInterval(RefreshRateSeconds() * 1000);
     picture_ = QImage(qMax(1, width()), qMax(1, height()), QImage::Format_RGB32);
     picture_.fill(Qt::white);
     needContext_ = 1;
     sizeChanged_ = 0;
-    // The context lives for this one draw, however it ends.
+    // The context is kept for the next draw, but current only during this one, however it ends.
     struct TContextScope {
         TGLPanel& panel;
-        ~TContextScope() { panel.DestroyContext(); }
+        ~TContextScope()
+        {
+            if (panel.context_ && QOpenGLContext::currentContext() == panel.context_.get())
+                panel.context_->doneCurrent();
+        }
     } contextScope{*this};
-    if (!CreateContext()) {
+    if (!BitmapContext()) {
         ShowContextError();
         // Drawing goes on, but never into some other panel's context.
         if (QOpenGLContext* other = QOpenGLContext::currentContext())

@@ -7,8 +7,12 @@
 // Two paths, chosen by GLf_DRAW_TO_BITMAP in GLFlags:
 //  - window path: one context for the panel's life; a finished draw is shown, and read back into
 //    the picture (for save, copy, print) only when GLObjectLoaded is set;
-//  - bitmap path: a context made for one draw and destroyed after it; the picture is always the
-//    finished draw; partial results are shown every "OpenGL"/"RefreshRate" seconds.
+//  - bitmap path: every draw starts from a new context's state, its set-up events run, and the
+//    picture is always the finished draw; partial results are shown every "OpenGL"/"RefreshRate"
+//    seconds. The context itself is kept from draw to draw while the panel's size and pixel format
+//    stay the same, and put back into the state it had when new before each draw: a new context
+//    would give the same picture, but each would pay again for its first use (the driver compiles
+//    its state for each kind of drawing, the renderer makes its textures).
 #include <QImage>
 #include <QTimer>
 #include <QWidget>
@@ -71,9 +75,9 @@ public:
     // Runs the current path once. A call while the panel paints or draws does nothing. Exceptions
     // of the events propagate after the panel has cleaned up.
     void Redraw();
-    // The window path's context made, and its set-up events run, now rather than at the first
-    // draw (the owner calls it once the panel shows, so the first draw does not wait for it).
-    // Nothing on the bitmap path, whose context lives for one draw. A call while the panel paints
+    // The context made, and its set-up events run, now rather than at the first draw (the owner
+    // calls it once the panel shows, so the first draw does not wait for it). On the bitmap path
+    // the first draw at this size and format then finds it ready. A call while the panel paints
     // or draws does nothing.
     void PrepareContext();
     void CopyToClipboard();
@@ -110,6 +114,12 @@ private:
     // it cannot be made (the user has been told).
     bool WindowContext();
     void BitmapPathDraw();
+    // The bitmap path's kept context, current and in the state it had when new, or a new one made
+    // (its state kept to go back to); false when none can be made.
+    bool BitmapContext();
+    // Puts the current kept context back into the state it had when new: attributes, client
+    // attributes, matrices, render mode, and a framebuffer cleared to nothing. False when it cannot.
+    bool RestoreNewContextState();
     // Context and framebuffer at the panel's size, made current; false (context kept null) on failure.
     bool CreateContext();
     bool MakeCurrent();
@@ -124,6 +134,10 @@ private:
     std::unique_ptr<QOpenGLContext> context_;
     std::unique_ptr<QOffscreenSurface> surface_;
     std::unique_ptr<QOpenGLFramebufferObject> fbo_;
+    // The bitmap path's context: the panel size it was made for; whether its state when new is
+    // kept (pushed as the bottom entry of its attribute stacks) to go back to before each draw.
+    QSize bitmapContextSize_;
+    bool newStateKept_ = false;
     uint8_t needContext_ = 1;
     uint8_t formatChanged_ = 0;
     TPFDFlags flags_ = SetOf(GLf_DOUBLEBUFFER) | SetOf(GLf_DRAW_TO_WINDOW) | SetOf(GLf_SUPPORT_OPENGL);

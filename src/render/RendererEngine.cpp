@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <future>
 #include <limits>
 #include <new>
 #include <vector>
@@ -264,20 +265,26 @@ void TRenderEngine::SetSubStatusText(const std::string& text)
 
 // ---- Per-frame set-up --------------------------------------------------------------------------
 
-void TRenderEngine::PrepareScene(int width, int height)
+void TRenderEngine::SetFrameState()
 {
     const TGLEntryPoints& gl = GL();
     gl.glClearColor(1, 1, 1, 1);
     gl.glEnable(GL_DEPTH_TEST);
     gl.glDepthFunc(GL_LESS);
     gl.glDepthMask(GL_TRUE);
-    gl.glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    ClearFPUExceptions();
     gl.glDisable(GL_LINE_SMOOTH);
     gl.glDisable(GL_POINT_SMOOTH);
     gl.glDisable(GL_POLYGON_SMOOTH);
     gl.glDisable(GL_BLEND);
     gl.glShadeModel(GL_SMOOTH);
+}
+
+void TRenderEngine::PrepareScene(int width, int height)
+{
+    const TGLEntryPoints& gl = GL();
+    SetFrameState();
+    gl.glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    ClearFPUExceptions();
     SetSubStatusText("Raytracing shadows");
     RaytraceShadows();
     SetSubStatusText("Analysing grid");
@@ -355,6 +362,91 @@ void TRenderEngine::DomeResolution(int32_t fractalDepth, int& segments, int& ban
 
 int32_t TRenderEngine::SkyFractalDepth() const { return Project().Fractal.FractalDepth; }
 
+namespace {
+
+// The state the sky dome is drawn in, for the scope's life: lighting off, colours from the
+// vertices, front faces counter-clockwise.
+class TSkyState {
+public:
+    TSkyState() : keep_(GL_TEXTURE_BIT | GL_LIGHTING_BIT)
+    {
+        const TGLEntryPoints& gl = GL();
+        gl.glDisable(GL_LIGHTING);
+        gl.glEnable(GL_COLOR_MATERIAL);
+        gl.glEnable(GL_CULL_FACE);
+        gl.glFrontFace(GL_CCW);
+    }
+
+private:
+    TGLAttribScope keep_;
+};
+
+// Enables the vertex and colour arrays; puts both back as they were when the scope ends.
+class TColourArraysScope {
+public:
+    TColourArraysScope()
+    {
+        const TGLEntryPoints& gl = GL();
+        vertex_ = gl.glIsEnabled(GL_VERTEX_ARRAY);
+        colour_ = gl.glIsEnabled(GL_COLOR_ARRAY);
+        gl.glEnableClientState(GL_VERTEX_ARRAY);
+        gl.glEnableClientState(GL_COLOR_ARRAY);
+    }
+    ~TColourArraysScope()
+    {
+        if (const TGLEntryPoints* gl = GLEntryPoints()) {
+            if (!vertex_)
+                gl->glDisableClientState(GL_VERTEX_ARRAY);
+            if (!colour_)
+                gl->glDisableClientState(GL_COLOR_ARRAY);
+        }
+    }
+    TColourArraysScope(const TColourArraysScope&) = delete;
+    TColourArraysScope& operator=(const TColourArraysScope&) = delete;
+
+private:
+    GLboolean vertex_ = GL_FALSE, colour_ = GL_FALSE;
+};
+
+} // namespace
+
+void TRenderEngine::PrepareSkyDrawing(int width, int height)
+{
+    const TGLEntryPoints& gl = GL();
+    TGLAttribScope keep(GL_ALL_ATTRIB_BITS);
+    gl.glMatrixMode(GL_PROJECTION);
+    TGLMatrixScope keepProjection;
+    gl.glLoadIdentity();
+    gl.glMatrixMode(GL_MODELVIEW);
+    TGLMatrixScope keepModelview;
+    gl.glLoadIdentity();
+    gl.glViewport(0, 0, std::max(1, width), std::max(1, height));
+    SetFrameState();
+    gl.glEnable(GL_LIGHTING); // as SetupLights leaves it
+    gl.glEnable(GL_LIGHT0);
+    TSkyState state;
+    // A hundred bands of a deep dome's width across the view.
+    constexpr int kColumns = 1005, kBands = 100;
+    std::vector<float> xyz(static_cast<size_t>(kColumns) * 6), rgb(xyz.size(), 0.5f);
+    TColourArraysScope arrays;
+    gl.glVertexPointer(3, GL_FLOAT, 0, xyz.data());
+    gl.glColorPointer(3, GL_FLOAT, 0, rgb.data());
+    for (int b = 0; b < kBands; ++b) {
+        const float lower = -1.0f + 2.0f * b / kBands, upper = -1.0f + 2.0f * (b + 1) / kBands;
+        for (int c = 0; c < kColumns; ++c) {
+            // Upper vertex first, as the dome's strips run.
+            const float x = -1.0f + 2.0f * c / (kColumns - 1);
+            float* v = &xyz[static_cast<size_t>(c) * 6];
+            v[0] = x;
+            v[1] = upper;
+            v[3] = x;
+            v[4] = lower;
+        }
+        gl.glDrawArrays(GL_TRIANGLE_STRIP, 0, 2 * kColumns);
+    }
+    SafeGLFlush(gl);
+}
+
 void TRenderEngine::DrawSky()
 {
     const TGLEntryPoints& gl = GL();
@@ -404,13 +496,8 @@ void TRenderEngine::DrawSky()
 
     SetSubStatusText("Drawing sky");
     {
-        TGLAttribScope keep(GL_TEXTURE_BIT | GL_LIGHTING_BIT);
-        gl.glDisable(GL_LIGHTING);
-        gl.glEnable(GL_COLOR_MATERIAL);
+        TSkyState state;
         StatusSink().SetProgress(0);
-        gl.glEnable(GL_CULL_FACE);
-        gl.glFrontFace(GL_CCW);
-
         DrawDome(segments, bands);
         gl.glEnable(GL_CULL_FACE);
     }
@@ -435,33 +522,6 @@ uint8_t ClipOutcode(const double* c, const double* margin)
     return code;
 }
 
-// Enables the vertex and colour arrays; puts both back as they were when the scope ends.
-class TColourArraysScope {
-public:
-    TColourArraysScope()
-    {
-        const TGLEntryPoints& gl = GL();
-        vertex_ = gl.glIsEnabled(GL_VERTEX_ARRAY);
-        colour_ = gl.glIsEnabled(GL_COLOR_ARRAY);
-        gl.glEnableClientState(GL_VERTEX_ARRAY);
-        gl.glEnableClientState(GL_COLOR_ARRAY);
-    }
-    ~TColourArraysScope()
-    {
-        if (const TGLEntryPoints* gl = GLEntryPoints()) {
-            if (!vertex_)
-                gl->glDisableClientState(GL_VERTEX_ARRAY);
-            if (!colour_)
-                gl->glDisableClientState(GL_COLOR_ARRAY);
-        }
-    }
-    TColourArraysScope(const TColourArraysScope&) = delete;
-    TColourArraysScope& operator=(const TColourArraysScope&) = delete;
-
-private:
-    GLboolean vertex_ = GL_FALSE, colour_ = GL_FALSE;
-};
-
 } // namespace
 
 void TRenderEngine::DrawDome(int segments, int bands)
@@ -472,8 +532,11 @@ void TRenderEngine::DrawDome(int segments, int bands)
         return;
     TDomeScratch& d = dome_;
     const TVector3 eye = p.GetCameraPosition();
-    const float floorLevel = AtmosphereParams.Floor;
-    const TFloatRGB base = SkyBaseColour();
+    // The colours are worked out on other threads while messages run here, and a message may fill
+    // the shared atmosphere values again (another renderer's render): they use a copy of this one's.
+    const TAtmosphereParams atmosphere = AtmosphereParams;
+    const float floorLevel = atmosphere.Floor;
+    const TFloatRGB base = atmosphere.SkyColour;
 
     // Projection x modelview, column-major, to tell which quads can reach the view.
     double clip[16];
@@ -503,16 +566,14 @@ void TRenderEngine::DrawDome(int segments, int bands)
         for (size_t j = 0; j < columns; ++j)
             d.Across[row][j] = d.Sin[j] * clip[row] + d.Cos[j] * clip[8 + row];
     }
-    d.Strip.resize(columns * 6);
-    d.StripColour.resize(columns * 6);
 
     // A quad is left out only when all its corners lie beyond one clip plane, so it cannot touch
     // the view. The corners are tested in doubles from the ring's radius and height; the margin,
     // far above the rounding of the single-precision vertices OpenGL transforms, keeps a corner
     // near a plane counted as inside.
-    auto makeRing = [&](size_t r, double y, double radius) {
-        d.RingY[r] = y;
-        d.RingRadius[r] = radius;
+    auto makeRing = [&](TDomeChunk& chunk, size_t r, double y, double radius) {
+        chunk.RingY[r] = y;
+        chunk.RingRadius[r] = radius;
         double offset[4], margin[4];
         for (int row = 0; row < 4; ++row) {
             offset[row] = y * clip[4 + row] + clip[12 + row];
@@ -520,34 +581,36 @@ void TRenderEngine::DrawDome(int segments, int bands)
                                   std::fabs(y * clip[4 + row]) + std::fabs(clip[12 + row]));
         }
         const double* across[4] = {d.Across[0].data(), d.Across[1].data(), d.Across[2].data(), d.Across[3].data()};
-        uint8_t* out = d.Outcode.data() + r * columns;
+        uint8_t* out = chunk.Outcode.data() + r * columns;
         for (size_t j = 0; j < columns; ++j) {
             const double c[4] = {offset[0] + radius * across[0][j], offset[1] + radius * across[1][j],
                                  offset[2] + radius * across[2][j], offset[3] + radius * across[3][j]};
             out[j] = ClipOutcode(c, margin);
         }
-        std::fill_n(d.Needed.data() + r * columns, columns, uint8_t{0});
+        std::fill_n(chunk.Needed.data() + r * columns, columns, uint8_t{0});
     };
-    auto vertex = [&](size_t r, size_t j, float (&v)[3]) {
-        v[0] = static_cast<float>(d.Sin[j] * d.RingRadius[r]);
-        v[1] = static_cast<float>(d.RingY[r]);
-        v[2] = static_cast<float>(d.Cos[j] * d.RingRadius[r]);
+    auto vertex = [&](const TDomeChunk& chunk, size_t r, size_t j, float (&v)[3]) {
+        v[0] = static_cast<float>(d.Sin[j] * chunk.RingRadius[r]);
+        v[1] = static_cast<float>(chunk.RingY[r]);
+        v[2] = static_cast<float>(d.Cos[j] * chunk.RingRadius[r]);
     };
     // Whether quad j of the band between rings r and r + 1 may reach the view.
-    auto inView = [&](size_t r, size_t j) {
-        const uint8_t* lo = d.Outcode.data() + r * columns;
+    auto inView = [&](const TDomeChunk& chunk, size_t r, size_t j) {
+        const uint8_t* lo = chunk.Outcode.data() + r * columns;
         const uint8_t* up = lo + columns;
         return (lo[j] & lo[j + 1] & up[j] & up[j + 1]) == 0;
     };
     // Puts ring vertex j into the strip at slot (upper first, as the strip alternates).
-    auto put = [&](size_t r, size_t j, size_t slot) {
+    auto put = [&](const TDomeChunk& chunk, size_t r, size_t j, size_t slot) {
         float v[3];
-        vertex(r, j, v);
+        vertex(chunk, r, j, v);
         std::copy(v, v + 3, &d.Strip[slot * 3]);
-        std::copy(&d.RingColour[(r * columns + j) * 3], &d.RingColour[(r * columns + j) * 3] + 3,
-                  &d.StripColour[slot * 3]);
+        const float* colour = &chunk.RingColour[(r * columns + j) * 3];
+        std::copy(colour, colour + 3, &d.StripColour[slot * 3]);
     };
 
+    d.Strip.resize(columns * 6);
+    d.StripColour.resize(columns * 6);
     TColourArraysScope arrays;
     gl.glVertexPointer(3, GL_FLOAT, 0, d.Strip.data());
     gl.glColorPointer(3, GL_FLOAT, 0, d.StripColour.data());
@@ -558,75 +621,110 @@ void TRenderEngine::DrawDome(int segments, int bands)
         const double ratio = static_cast<double>(bands - k) / bands;
         return ratio * ratio * DomeRadius;
     };
-    // Bands a chunk at a time: the colours the chunk's quads in view need are worked out on every
-    // core (each vertex on its own, with the same arithmetic in any order), then its bands are
-    // drawn in order, messages pumped before each as always.
+    // Bands a chunk at a time: the colours a chunk's quads in view need are worked out on every
+    // core (each vertex on its own, with the same arithmetic in any order) while the chunk before
+    // is drawn, its bands in order, messages pumped before each as always.
     constexpr int kChunk = 64;
-    d.RingY.resize(kChunk + 1);
-    d.RingRadius.resize(kChunk + 1);
-    d.Outcode.resize((kChunk + 1) * columns);
-    d.Needed.resize((kChunk + 1) * columns);
-    d.RingColour.resize((kChunk + 1) * columns * 3);
-    bool stopped = false;
-    for (int k0 = -half; k0 <= half && !stopped; k0 += kChunk) {
-        const int count = std::min(kChunk, half - k0 + 1);
+    // The rings of the chunk starting at band k0, and the vertices its quads in view need.
+    const auto plan = [&](TDomeChunk& chunk, int k0) {
+        chunk.First = k0;
+        chunk.Count = std::min(kChunk, half - k0 + 1);
+        chunk.RingY.resize(kChunk + 1);
+        chunk.RingRadius.resize(kChunk + 1);
+        chunk.Outcode.resize((kChunk + 1) * columns);
+        chunk.Needed.resize((kChunk + 1) * columns);
+        chunk.RingColour.resize((kChunk + 1) * columns * 3);
         // Ring 0 is the lower ring of band k0 (the previous band's upper one, the base for the first).
-        makeRing(0, k0 * dh, k0 == -half ? DomeRadius : radiusOf(k0 - 1));
-        for (int b = 0; b < count; ++b)
-            makeRing(static_cast<size_t>(b) + 1, (k0 + b + 1) * dh, radiusOf(k0 + b));
-        d.ToColour.clear();
-        for (int b = 0; b < count; ++b)
+        makeRing(chunk, 0, k0 * dh, k0 == -half ? DomeRadius : radiusOf(k0 - 1));
+        for (int b = 0; b < chunk.Count; ++b)
+            makeRing(chunk, static_cast<size_t>(b) + 1, (k0 + b + 1) * dh, radiusOf(k0 + b));
+        chunk.ToColour.clear();
+        for (int b = 0; b < chunk.Count; ++b)
             for (size_t j = 0; j + 1 < columns; ++j)
-                if (inView(static_cast<size_t>(b), j))
+                if (inView(chunk, static_cast<size_t>(b), j))
                     for (size_t r : {static_cast<size_t>(b), static_cast<size_t>(b) + 1})
                         for (size_t c : {j, j + 1}) {
-                            uint8_t& needed = d.Needed[r * columns + c];
+                            uint8_t& needed = chunk.Needed[r * columns + c];
                             if (!needed) {
                                 needed = 1;
-                                d.ToColour.push_back(static_cast<uint32_t>(r * columns + c));
+                                chunk.ToColour.push_back(static_cast<uint32_t>(r * columns + c));
                             }
                         }
-        ParallelFor(0, d.ToColour.size(), [&](size_t n) {
-            TQuietHazeRecord quiet;
-            const size_t at = d.ToColour[n];
-            float v[3];
-            vertex(at / columns, at % columns, v);
-            TFloatRGB colour = base;
-            AtmosphereColour(eye, {v[0], v[1] - floorLevel, v[2]}, true, colour);
-            float* c = &d.RingColour[at * 3];
-            c[0] = colour.R;
-            c[1] = colour.G;
-            c[2] = colour.B;
-        });
-
-        for (int b = 0; b < count; ++b) {
-            const int k = k0 + b;
+    };
+    const auto colour = [&](TDomeChunk& chunk, TWorkPool pool) {
+        ParallelFor(
+            0, chunk.ToColour.size(),
+            [&](size_t n) {
+                const size_t at = chunk.ToColour[n];
+                float v[3];
+                vertex(chunk, at / columns, at % columns, v);
+                TFloatRGB rgb = base;
+                AtmosphereColour(atmosphere, eye, {v[0], v[1] - floorLevel, v[2]}, true, rgb);
+                float* c = &chunk.RingColour[at * 3];
+                c[0] = rgb.R;
+                c[1] = rgb.G;
+                c[2] = rgb.B;
+            },
+            pool);
+    };
+    // False when the render is aborted.
+    const auto draw = [&](const TDomeChunk& chunk) {
+        for (int b = 0; b < chunk.Count; ++b) {
+            const int k = chunk.First + b;
             StatusSink().SetProgress(Percent(k + half, 2.0 * half));
             StatusSink().ProcessMessages();
-            if (Aborted) {
-                stopped = true;
-                break;
-            }
+            if (Aborted)
+                return false;
             const size_t lower = static_cast<size_t>(b), upper = lower + 1;
             // Runs of quads that may reach the view, each drawn as its own part of the band's
             // strip (starting on an even vertex keeps every triangle's winding).
             size_t j = 0;
             while (j < columns - 1) {
-                if (!inView(lower, j)) {
+                if (!inView(chunk, lower, j)) {
                     ++j;
                     continue;
                 }
                 const size_t first = j;
-                while (j < columns - 1 && inView(lower, j))
+                while (j < columns - 1 && inView(chunk, lower, j))
                     ++j;
                 for (size_t c = first; c <= j; ++c) {
-                    put(upper, c, 2 * c);
-                    put(lower, c, 2 * c + 1);
+                    put(chunk, upper, c, 2 * c);
+                    put(chunk, lower, c, 2 * c + 1);
                 }
                 gl.glDrawArrays(GL_TRIANGLE_STRIP, static_cast<GLint>(2 * first),
                                 static_cast<GLsizei>(2 * (j - first + 1)));
             }
         }
+        // Drawn by the driver's threads while the next chunk is worked on.
+        SafeGLFlush(gl);
+        return true;
+    };
+
+    // The colours of the next chunk, on other threads; however the dome ends, they end first.
+    std::future<void> next;
+    struct TWait {
+        std::future<void>& Work;
+        ~TWait()
+        {
+            if (Work.valid())
+                Work.wait();
+        }
+    } wait{next};
+    int current = 0;
+    plan(d.Chunks[0], -half);
+    colour(d.Chunks[0], TWorkPool::Waited);
+    for (;;) {
+        TDomeChunk& chunk = d.Chunks[current];
+        const int following = chunk.First + kChunk;
+        if (following <= half) {
+            TDomeChunk& after = d.Chunks[1 - current];
+            plan(after, following);
+            next = RunInBackground([&colour, &after] { colour(after, TWorkPool::Background); }, TWorkPool::Background);
+        }
+        if (!draw(chunk) || !next.valid())
+            return;
+        next.get();
+        current = 1 - current;
     }
 }
 

@@ -112,6 +112,14 @@ public:
     void SetupLights();
     // Fills AtmosphereParams from the project and draws the sky dome (stops at once on abort).
     void DrawSky();
+    // The drawing state PrepareScene gives a frame: clear colour, depth test, no smoothing or
+    // blending, smooth shading.
+    static void SetFrameState();
+    // Draws coloured strips over a viewport of width x height, in the state the sky dome is drawn
+    // in and about as many as a dome has in view (the caller clears them away): the driver
+    // compiles that state and takes the memory such drawing needs now, not in the first render
+    // of a context. Changes nothing but the framebuffer.
+    static void PrepareSkyDrawing(int width, int height);
 
     // ---- Grid passes ---------------------------------------------------------------------------
     void CalculateNormals();
@@ -192,16 +200,20 @@ protected:
 
 private:
     // Scratch of the sky dome, kept between frames so a frame allocates nothing once warmed up.
-    struct TDomeScratch {
-        std::vector<double> Sin, Cos;              // per segment
-        std::vector<double> Across[4];             // per segment: clip row of (sin, 0, cos)
-        // The rings of the bands being drawn (ring r of a chunk is the lower ring of its band r):
-        // height, radius, and per vertex its clip outcode, whether a quad in view needs it, and
-        // its colour (r, g, b) once worked out.
+    // The rings of a chunk of bands (ring r is the lower ring of band First + r): height, radius,
+    // and per vertex its clip outcode, whether a quad in view needs it, and its colour (r, g, b)
+    // once worked out.
+    struct TDomeChunk {
+        int First = 0, Count = 0;
         std::vector<double> RingY, RingRadius;
         std::vector<uint8_t> Outcode, Needed;
         std::vector<float> RingColour;
         std::vector<uint32_t> ToColour;            // ring x columns + column of each needed vertex
+    };
+    struct TDomeScratch {
+        std::vector<double> Sin, Cos;              // per segment
+        std::vector<double> Across[4];             // per segment: clip row of (sin, 0, cos)
+        TDomeChunk Chunks[2];                      // the chunk being drawn and the next
         std::vector<float> Strip, StripColour;     // one band as a triangle strip
     };
     // The dome's bands as triangle strips, colouring only vertices of quads that reach the view.

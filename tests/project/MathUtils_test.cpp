@@ -4,11 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cfenv>
 #include <cmath>
 #include <ios>
 #include <limits>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -403,6 +405,44 @@ TEST(Perlin, PreparedOctavesGiveTheSameSums)
     SetOctaves(many, 1e40);
     EXPECT_EQ(few.Count, 0);
     EXPECT_EQ(many.Count, -1); // 1.7^64 is far below 1e40
+}
+
+// Two points summed at once give each the very bits of its own sum: ordinary points, lattice
+// points, coordinates below the lattice offset, beyond 32-bit and 64-bit integers, not finite, and
+// pairs that mix them, for every kind of octave table.
+TEST(Perlin, PairsOfPointsGiveTheSumsOfEachAlone)
+{
+    SeedGuard guard;
+    InitRandomTables();
+    const double inf = std::numeric_limits<double>::infinity(), nan = std::numeric_limits<double>::quiet_NaN();
+    std::vector<double> coordinates = {0.0,     -0.0,    1.0,      -1.0,     0.5,       -4096.0,  -4095.5,  -4096.25,
+                                       -5000.3, 255.99,  256.0,    -0x1p+8,  0x1p+31,   -0x1p+31, 0x1p+31 - 4096.5,
+                                       0x1p+40, -0x1p+63, 0x1p+70, 1e300,    -1e300,    inf,      -inf,     nan,
+                                       0x0.012688b70e62bp-1022};
+    uint64_t state = 12345;
+    const auto next = [&] {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        return static_cast<double>(state >> 11) / static_cast<double>(1ull << 53);
+    };
+    for (int k = 0; k < 400; ++k)
+        coordinates.push_back((next() - 0.5) * (k % 4 == 0 ? 20.0 : k % 4 == 1 ? 2000.0 : k % 4 == 2 ? 9000.0 : 3e9));
+    for (double maxFreq : {0.5, 1.0, 1.7, 11.0, 201.0, 1e40, inf}) {
+        TOctaves octaves;
+        SetOctaves(octaves, maxFreq);
+        for (size_t a = 0; a + 3 < coordinates.size(); a += 2) {
+            const double v[2][2] = {{coordinates[a], coordinates[a + 1]}, {coordinates[a + 2], coordinates[a + 3]}};
+            const double swapped[2][2] = {{v[1][0], v[1][1]}, {v[0][0], v[0][1]}};
+            double pair[2], other[2];
+            TurbulencePair(v, octaves, pair);
+            TurbulencePair(swapped, octaves, other);
+            for (int lane = 0; lane < 2; ++lane) {
+                const double alone = Turbulence(v[lane], octaves);
+                ASSERT_EQ(std::bit_cast<uint64_t>(pair[lane]), std::bit_cast<uint64_t>(alone))
+                    << maxFreq << " at " << v[lane][0] << ", " << v[lane][1];
+                ASSERT_EQ(std::bit_cast<uint64_t>(other[1 - lane]), std::bit_cast<uint64_t>(alone));
+            }
+        }
+    }
 }
 
 // Every pending flag goes, whichever unit raised it: the SSE unit (doubles) or the x87 unit (long

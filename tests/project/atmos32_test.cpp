@@ -1,8 +1,12 @@
 #include "project/atmos32.h"
 
+#include "project/MathUtils.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -234,6 +238,66 @@ TEST_F(Atmosphere, ZeroDistancesGiveFullHazeNotNaN)
     AtmosphereColour(At(0, 10, 0), At(10, 10, 0), false, c);
     EXPECT_TRUE(std::isfinite(c.R) && std::isfinite(c.G) && std::isfinite(c.B));
     EXPECT_NEAR(c.R, (0.2 * 0.8 + 0.6) / 1.2, 1e-4); // blueing and fog weighted alike
+}
+
+// The light march through a cloud and the cloud's cover, pinned to the bit over many rays: sky
+// rays in every direction above the horizon, and rays from below to points beyond the cloud height,
+// for fractal depths 1 to 4 (march lengths 5 to 80 steps), several covers and densities and a sun
+// high and low.
+TEST_F(Atmosphere, CloudColoursArePinnedToTheBit)
+{
+    // The noise tables as the program fills them at start.
+    const uint32_t seed = RandSeed();
+    SetRandSeed(0);
+    InitRandomTables();
+    SetRandSeed(seed);
+    struct Case {
+        float depth, cover, density, altitude, cloudSize;
+        uint64_t hash;
+    };
+    const Case cases[] = {
+        {1, 0.0f, 1.0f, 45, 50, 0x1d656e0eacf9385full},  {2, 0.3f, 3.0f, 30, 11, 0x74226195be3f490dull},
+        {3, -0.2f, 0.5f, 60, 6, 0x9099702f2150a96full},  {4, 0.0f, 2.0f, 45, 21, 0xb688df9c1dfa4b0eull},
+        {4, 0.8f, 8.0f, 80, 3, 0xc91825cea2180479ull},   {3, 1.0f, 1.0f, 10, 101, 0xd6a9dc24ba3cd379ull},
+    };
+    for (const Case& c : cases) {
+        Haze(1, 0.2f);
+        TAtmosphereParams& p = AtmosphereParams;
+        p.FractalDepth = c.depth;
+        p.CloudHeight = 60;
+        p.CloudSize = c.cloudSize;
+        p.CloudCover = c.cover;
+        p.CloudDensity = c.density;
+        p.CloudXOffset = 13;
+        p.CloudYOffset = -7;
+        p.CloudColour1 = {1, 0.95f, 0.9f};
+        p.CloudColour2 = {0.5f, 0.55f, 0.6f};
+        p.CloudDraw = -1;
+        p.Glowing = 0.3f;
+        SetSunAngles(35, c.altitude);
+        uint64_t hash = 1469598103934665603ull;
+        const auto add = [&](const TFloatRGB& colour) {
+            for (float v : {colour.R, colour.G, colour.B}) {
+                uint32_t bits;
+                std::memcpy(&bits, &v, sizeof bits);
+                hash = (hash ^ bits) * 1099511628211ull;
+            }
+        };
+        for (int a = 0; a < 72; ++a)
+            for (int e = 1; e < 30; ++e) {
+                const double azimuth = a * 5.0 * M_PI / 180.0, elevation = e * 3.0 * M_PI / 180.0;
+                const float x = float(std::cos(azimuth) * std::cos(elevation) * 2000);
+                const float z = float(std::sin(azimuth) * std::cos(elevation) * 2000);
+                const float y = float(std::sin(elevation) * 2000);
+                TFloatRGB sky{0.2f, 0.4f, 0.8f};
+                AtmosphereColour(At(1, 20, 2), At(x, y, z), true, sky);
+                add(sky);
+                TFloatRGB land = Ground();
+                AtmosphereColour(At(-3, 10, 5), At(x / 20, 70 + y / 100, z / 20), false, land);
+                add(land);
+            }
+        EXPECT_EQ(hash, c.hash) << "depth " << c.depth << ", cover " << c.cover << ": 0x" << std::hex << hash;
+    }
 }
 
 } // namespace

@@ -1058,9 +1058,10 @@ std::unique_ptr<TProject> PaintedLandscape(int size, double x0, double x1)
 } // namespace
 
 // The helper threads, the layer map and the texel atlases' memory are prepared ahead and kept from
-// render to render, and the renderer's panel keeps its context. None of it may show in a picture:
-// after the project, the grid size or the window size changes, a render gives bit for bit the
-// picture a new engine and panel give in a process that has kept nothing.
+// render to render, and the renderer's panel keeps its context (drawing into the window or off
+// it). None of it may show in a picture: after the project, the grid size or the window size
+// changes, a render gives bit for bit the picture a new engine and panel give in a process that
+// has kept nothing.
 TEST_F(FractalEngineTest, RenderAfterAChangeMatchesAFreshProcess)
 {
     struct Case {
@@ -1074,16 +1075,23 @@ TEST_F(FractalEngineTest, RenderAfterAChangeMatchesAFreshProcess)
         {"grid size", 30, 120, 90, 22, 120, 90, 0.0, 0.5},
         {"window size", 30, 120, 90, 30, 160, 100, 0.0, 0.5},
     };
+    const TPFDFlags offWindow = SetOf(GLf_DRAW_TO_BITMAP) | SetOf(GLf_SUPPORT_GDI) | SetOf(GLf_SUPPORT_OPENGL);
     LoadGL();
-    for (const Case& c : cases) {
+    for (const Case& c : cases)
+    for (const bool bitmap : {false, true}) {
         SCOPED_TRACE(c.change);
+        SCOPED_TRACE(bitmap ? "off the window" : "into the window");
         ReleaseRenderPreparation();
         PrepareRenderingAhead();
         WaitForRenderPreparation();
         // One engine and one panel (its context kept) render the project, then the changed one.
         TGLPanel panel;
+        if (bitmap)
+            panel.SetGLFlags(offWindow);
+        panel.GLObjectLoaded = true;
         panel.resize(c.width, c.height);
         panel.OnGLDraw = [&](TGLPanel& p) { engine->Render(p); };
+        panel.OnGLPrep = [](TGLPanel& p) { TFractalRenderEngine::PrepareContext(p.width(), p.height()); };
         panel.PrepareContext();
         Adopt(PaintedLandscape(c.size, 0.0, 0.5));
         ASSERT_NE(project, nullptr);
@@ -1100,7 +1108,8 @@ TEST_F(FractalEngineTest, RenderAfterAChangeMatchesAFreshProcess)
         project->ShadowsOutOfDate = 1;
         panel.Redraw();
         ASSERT_EQ(engine->LastError, "");
-        const QImage kept = panel.Shown();
+        const QImage kept = panel.Picture().convertToFormat(panel.Shown().format());
+        EXPECT_TRUE(kept == panel.Shown());
 
         ReleaseRenderPreparation();
         Adopt(PaintedLandscape(c.newSize, c.newX0, c.newX1));
@@ -1160,7 +1169,7 @@ TEST_F(FractalEngineTest, AtlasTexturesAreMadeOncePerContextAndNeverShow)
                     GL().glIsTexture(TFractalRenderEngine::AtlasTextureNames[1]);
     };
     // The context is made ahead with them; another project first, so they hold other texels.
-    panel.OnGLPrep = [](TGLPanel&) { TFractalRenderEngine::PrepareContext(); };
+    panel.OnGLPrep = [](TGLPanel& p) { TFractalRenderEngine::PrepareContext(p.width(), p.height()); };
     EXPECT_EQ(counting([&] { panel.PrepareContext(); }), 2);
     std::unique_ptr<TProject> other = PaintedLandscape(24, 0.0, 0.3);
     TProject* painted = project;

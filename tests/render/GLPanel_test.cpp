@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <functional>
 #include <stdexcept>
 
 namespace {
@@ -126,7 +128,7 @@ TEST_F(GLPanelTest, WindowPathWithoutObjectLoadedKeepsThePreviousPicture)
 TEST_F(GLPanelTest, EventsRunOncePerContext)
 {
     struct Case { TPFDFlags flags; const char* expected; };
-    // The window path keeps its context; the bitmap path makes a new one for every draw.
+    // The window path keeps its context; the bitmap path starts every draw as with a new one.
     const Case cases[] = {{kWindowFlags, "IPRD" "D"}, {kBitmapFlags, "IPRD" "IPRD"}};
     for (const Case& c : cases) {
         TGLPanel panel;
@@ -143,6 +145,117 @@ TEST_F(GLPanelTest, EventsRunOncePerContext)
         panel.Redraw();
         EXPECT_EQ(log, c.expected) << c.flags;
     }
+}
+
+namespace {
+
+// A draw that shows what state it starts from: with the state of a new context (but the viewport,
+// which every draw sets) it draws a white square, left of the middle by `shift` of the width, on a
+// framebuffer holding nothing (and says
+// whether a texture of the last draw is still there, so whether the context is the same). Then it
+// leaves behind all it can, none of which shows in its own picture: another clear colour, colour,
+// viewport, blending, depth test and fog, matrices moved and pushed, attributes pushed, arrays on,
+// another pixel store and feedback mode.
+struct TStateProbe {
+    float shift = 0;
+    GLuint texture = 0;
+    bool sameContext = false;
+    void operator()(TGLPanel& panel)
+    {
+        const TGLEntryPoints& gl = GL();
+        sameContext = texture != 0 && gl.glIsTexture(texture);
+        gl.glViewport(0, 0, panel.width(), panel.height());
+        const float left = -0.5f - 2 * shift;
+        gl.glBegin(GL_QUADS);
+        gl.glVertex2f(left, -0.5f);
+        gl.glVertex2f(left + 1, -0.5f);
+        gl.glVertex2f(left + 1, 0.5f);
+        gl.glVertex2f(left, 0.5f);
+        gl.glEnd();
+        gl.glFinish();
+
+        gl.glGenTextures(1, &texture);
+        gl.glBindTexture(GL_TEXTURE_2D, texture);
+        const unsigned char texel[4] = {1, 2, 3, 4};
+        gl.glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, texel);
+        gl.glClearColor(0, 1, 0, 1);
+        gl.glColor3f(1, 0, 0);
+        gl.glViewport(0, 0, 3, 3);
+        gl.glEnable(GL_BLEND);
+        gl.glBlendFunc(GL_ZERO, GL_ONE);
+        gl.glEnable(GL_DEPTH_TEST);
+        gl.glDepthFunc(GL_NEVER);
+        gl.glEnable(GL_FOG);
+        gl.glMatrixMode(GL_PROJECTION);
+        gl.glTranslatef(0.3f, 0.2f, 0);
+        gl.glPushMatrix();
+        gl.glMatrixMode(GL_MODELVIEW);
+        gl.glScalef(0.1f, 0.1f, 1);
+        gl.glPushMatrix();
+        gl.glPushAttrib(GL_ALL_ATTRIB_BITS);
+        gl.glDisable(GL_TEXTURE_2D);
+        static const float vertices[8] = {};
+        gl.glEnableClientState(GL_VERTEX_ARRAY);
+        gl.glVertexPointer(2, GL_FLOAT, 0, vertices);
+        gl.glPixelStorei(GL_PACK_ALIGNMENT, 8);
+        gl.glPixelStorei(GL_UNPACK_ALIGNMENT, 2);
+        static GLfloat feedback[64];
+        gl.glFeedbackBuffer(64, GL_3D, feedback);
+        gl.glRenderMode(GL_FEEDBACK);
+    }
+};
+
+} // namespace
+
+// The bitmap path keeps its context while the size and the pixel format stay the same, and each
+// draw starts from the state of a new one: every picture is the one a new panel draws.
+TEST_F(GLPanelTest, BitmapDrawsKeepTheirContextAndStartAsInANewOne)
+{
+    struct Step {
+        const char* change;
+        int width, height;
+        uint32_t depthBits;
+        bool sameContext;
+    };
+    // Each draw puts its square elsewhere, so what the last one drew would show.
+    const Step steps[] = {
+        {"first draw", 40, 30, 32, false}, {"again", 40, 30, 32, true},       {"again", 40, 30, 32, true},
+        {"resized", 48, 30, 32, false},    {"again", 48, 30, 32, true},       {"depth bits", 48, 30, 24, false},
+        {"again", 48, 30, 24, true},       {"resized back", 40, 30, 24, false},
+    };
+    TGLPanel panel;
+    panel.SetGLFlags(kBitmapFlags);
+    panel.GLObjectLoaded = true;
+    TStateProbe probe;
+    panel.OnGLDraw = std::ref(probe);
+    float shift = 0;
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.change);
+        shift += 0.02f;
+        panel.resize(step.width, step.height);
+        if (step.depthBits != panel.GLDepthBits())
+            panel.SetGLDepthBits(step.depthBits);
+        probe.shift = shift;
+        panel.Redraw();
+        EXPECT_EQ(probe.sameContext, step.sameContext);
+
+        TGLPanel fresh;
+        fresh.SetGLFlags(kBitmapFlags);
+        fresh.SetGLDepthBits(step.depthBits);
+        fresh.resize(step.width, step.height);
+        TStateProbe freshProbe;
+        freshProbe.shift = shift;
+        fresh.OnGLDraw = std::ref(freshProbe);
+        fresh.Redraw();
+        EXPECT_FALSE(freshProbe.sameContext);
+        ASSERT_EQ(panel.Picture().size(), QSize(step.width, step.height));
+        EXPECT_TRUE(panel.Picture() == fresh.Picture());
+        // The square is white, just right of its left edge, and there is no white just left of it.
+        const int edge = static_cast<int>(std::lround(step.width * (0.25 - shift)));
+        EXPECT_EQ(panel.Picture().pixel(edge + 1, step.height / 2), qRgb(255, 255, 255));
+        EXPECT_NE(panel.Picture().pixel(edge - 2, step.height / 2), qRgb(255, 255, 255));
+    }
+    EXPECT_TRUE(prompt.shown.empty());
 }
 
 TEST_F(GLPanelTest, RedrawDoesNotReenterAndRecoversFromAFailingDraw)

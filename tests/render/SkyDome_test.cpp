@@ -207,6 +207,40 @@ TEST_F(SkyDomeTest, MatchesTheImmediateModeDome)
     }
 }
 
+// The dome's colours are worked out on other threads while messages run; a message that fills the
+// shared atmosphere values again (another renderer's render does) changes none of them.
+TEST_F(SkyDomeTest, AMessageRefillingTheAtmosphereChangesNoColourOfTheDome)
+{
+    const TSkyCase c{"refilled", true, 135, 40, 0.6, 0.1, 0.7, {0, 150, 300}, {0, 150, -300}, 45, 2, 0};
+    MakeProject(c);
+    const int width = 96, height = 72;
+    const TBuffers reference = Draw(c, width, height, true);
+    TBuffers drawn;
+    TGLPanel panel;
+    panel.resize(width, height);
+    panel.OnGLDraw = [&](TGLPanel&) {
+        engine.Aborted = 0;
+        engine.PrepareScene(width, height);
+        engine.SetupCamera();
+        engine.SetupLights();
+        int pumps = 0;
+        status.onPump = [&] {
+            if (++pumps > 2) {
+                AtmosphereParams.SkyColour = {1, 0, 0};
+                AtmosphereParams.CloudDensity = 0;
+                AtmosphereParams.Glowing = 3;
+            }
+        };
+        engine.DrawSky();
+        status.onPump = nullptr;
+        GL().glFinish();
+        drawn = ReadBuffers(width, height);
+    };
+    panel.Redraw();
+    EXPECT_TRUE(drawn.Colour == reference.Colour);
+    EXPECT_TRUE(drawn.Depth == reference.Depth);
+}
+
 TEST_F(SkyDomeTest, LeavesTheArrayStateAsItFoundIt)
 {
     const TSkyCase c{"state", true, 135, 40, 0.6, 0.1, 0.7, {0, 150, 300}, {0, 150, -300}, 45, 1, 0};
