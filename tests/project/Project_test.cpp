@@ -340,8 +340,9 @@ TEST(Project, LayerBitmapMadeAheadOrHandedOnStartsWhite)
         }
         TProject next;
         ASSERT_TRUE(next.EnsureLayerBitmap());
-        if (handed)
+        if (handed) {
             EXPECT_EQ(next.LayerBitmap.constBits(), handed); // the same memory, not a new map
+        }
         EXPECT_TRUE(white(next));
     }
     // A copy still holds the map when its project goes.
