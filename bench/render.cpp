@@ -351,24 +351,11 @@ struct TTexturedFloor {
     // it (made in the context when it has none, and kept there).
     void Draw() const
     {
-        const TGLEntryPoints& gl = GL();
-        gl.glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-        gl.glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
-        gl.glEnable(GL_CULL_FACE);
-        gl.glFrontFace(GL_CW);
-        gl.glEnable(GL_TEXTURE_2D);
-        gl.glColor4f(1, 1, 1, 1);
-        gl.glEnableClientState(GL_VERTEX_ARRAY);
-        gl.glEnableClientState(GL_TEXTURE_COORD_ARRAY);
         for (size_t b = 0; b < Batches.size(); ++b) {
             const TBatch& batch = Batches[b];
             TFractalRenderEngine::DrawAtlasQuads(static_cast<int>(b % 2), Atlas.Data(), batch.Rows, batch.Vertices.data(),
                                                  batch.Vertices.size() / 20);
         }
-        gl.glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-        gl.glDisableClientState(GL_VERTEX_ARRAY);
-        gl.glDisable(GL_TEXTURE_2D);
-        gl.glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     }
 };
 

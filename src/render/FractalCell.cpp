@@ -881,37 +881,10 @@ void TFractalRenderEngine::DrawAtlas(TTexelBatch& batch)
         batch.Clear();
         return;
     }
-    const TGLEntryPoints& gl = GL();
     const int texture = AtlasTextureInUse;
     AtlasTextureInUse = 1 - AtlasTextureInUse;
-    {
-        TGLAttribScope keep(GL_ENABLE_BIT | GL_TEXTURE_BIT | GL_POLYGON_BIT | GL_CURRENT_BIT);
-        GLint alignment = 4, rowLength = 0, skipRows = 0, skipPixels = 0;
-        gl.glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
-        gl.glGetIntegerv(GL_UNPACK_ROW_LENGTH, &rowLength);
-        gl.glGetIntegerv(GL_UNPACK_SKIP_ROWS, &skipRows);
-        gl.glGetIntegerv(GL_UNPACK_SKIP_PIXELS, &skipPixels);
-        gl.glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-        gl.glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-        gl.glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
-        gl.glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
-
-        gl.glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
-        gl.glEnable(GL_CULL_FACE);
-        gl.glFrontFace(GL_CW);
-        gl.glEnable(GL_TEXTURE_2D);
-        gl.glColor4f(1, 1, 1, 1);
-        gl.glEnableClientState(GL_VERTEX_ARRAY);
-        gl.glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-        DrawAtlasQuads(texture, Atlas.Data(), Atlas.UsedRows(), BatchVertices.data(),
-                       BatchVertices.size() / (4 * kVertexFloats));
-        gl.glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-        gl.glDisableClientState(GL_VERTEX_ARRAY);
-        gl.glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
-        gl.glPixelStorei(GL_UNPACK_ROW_LENGTH, rowLength);
-        gl.glPixelStorei(GL_UNPACK_SKIP_ROWS, skipRows);
-        gl.glPixelStorei(GL_UNPACK_SKIP_PIXELS, skipPixels);
-    }
+    DrawAtlasQuads(texture, Atlas.Data(), Atlas.UsedRows(), BatchVertices.data(),
+                   BatchVertices.size() / (4 * kVertexFloats));
     ClearFPUExceptions();
     batch.Clear();
 }
@@ -919,6 +892,24 @@ void TFractalRenderEngine::DrawAtlas(TTexelBatch& batch)
 void TFractalRenderEngine::DrawAtlasQuads(int k, const uint8_t* texels, int rows, const float* vertices, size_t quads)
 {
     const TGLEntryPoints& gl = GL();
+    TGLAttribScope keep(GL_ENABLE_BIT | GL_TEXTURE_BIT | GL_POLYGON_BIT | GL_CURRENT_BIT);
+    GLint alignment = 4, rowLength = 0, skipRows = 0, skipPixels = 0;
+    gl.glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+    gl.glGetIntegerv(GL_UNPACK_ROW_LENGTH, &rowLength);
+    gl.glGetIntegerv(GL_UNPACK_SKIP_ROWS, &skipRows);
+    gl.glGetIntegerv(GL_UNPACK_SKIP_PIXELS, &skipPixels);
+    gl.glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    gl.glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    gl.glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+    gl.glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+
+    gl.glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
+    gl.glEnable(GL_CULL_FACE);
+    gl.glFrontFace(GL_CW);
+    gl.glEnable(GL_TEXTURE_2D);
+    gl.glColor4f(1, 1, 1, 1);
+    gl.glEnableClientState(GL_VERTEX_ARRAY);
+    gl.glEnableClientState(GL_TEXTURE_COORD_ARRAY);
     BindAtlasTexture(k);
     gl.glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, TTexelAtlas::Width, rows, GL_RGB, GL_UNSIGNED_BYTE, texels);
     const GLsizei stride = kVertexFloats * sizeof(float);
@@ -940,6 +931,12 @@ void TFractalRenderEngine::DrawAtlasQuads(int k, const uint8_t* texels, int rows
         gl.glVertexPointer(3, GL_FLOAT, stride, vertices + first * 4 * kVertexFloats + 2);
         gl.glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(count * 6), GL_UNSIGNED_INT, indices.data());
     }
+    gl.glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    gl.glDisableClientState(GL_VERTEX_ARRAY);
+    gl.glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+    gl.glPixelStorei(GL_UNPACK_ROW_LENGTH, rowLength);
+    gl.glPixelStorei(GL_UNPACK_SKIP_ROWS, skipRows);
+    gl.glPixelStorei(GL_UNPACK_SKIP_PIXELS, skipPixels);
     // The driver rasterises what it has been given only once it is flushed, or once a texture it
     // still reads is to be uploaded again, and then the upload waits for it. Flushed now, the
     // batch is drawn while the next one is made, and the atlas texture is free again by the time

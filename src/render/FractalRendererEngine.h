@@ -311,8 +311,8 @@ public:
     static bool BindAtlasTexture(int k);
     // Uploads rows of atlas texels (TTexelAtlas::Width wide) into atlas texture k and draws quads
     // with it, each four vertices (s, t, x, y, z each) drawn as the triangles (0, 1, 2) and
-    // (0, 2, 3), in the current state, the vertex and texture coordinate arrays enabled and the
-    // unpack alignment 1; then has the driver start drawing them.
+    // (0, 2, 3), decal-textured, back faces culled; then has the driver start drawing them. The
+    // state it sets for this is put back as it found it.
     static void DrawAtlasQuads(int k, const uint8_t* texels, int rows, const float* vertices, size_t quads);
     // Quads drawn by one call of the driver at most.
     static constexpr int MaxAtlasQuads = 16384;
