@@ -913,8 +913,6 @@ void TFractalRenderEngine::DrawAtlasQuads(int k, const uint8_t* texels, int rows
     BindAtlasTexture(k);
     gl.glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, TTexelAtlas::Width, rows, GL_RGB, GL_UNSIGNED_BYTE, texels);
     const GLsizei stride = kVertexFloats * sizeof(float);
-    gl.glTexCoordPointer(2, GL_FLOAT, stride, vertices);
-    gl.glVertexPointer(3, GL_FLOAT, stride, vertices + 2);
     // The same triangles as six vertices a quad would give, each corner sent to the driver once:
     // it transforms four vertices a quad instead of six.
     static const std::vector<uint32_t> indices = [] {

@@ -1012,12 +1012,24 @@ TVector3 TRenderEngine::SunDirection(double extraAngle) const
                             static_cast<float>(std::cos((az + 180.0 + extraAngle) * kDegrees) * SunScale)});
 }
 
+namespace {
+
+// Colour lit by its own light, the ambient light and the sun falling on normal.
+TFloatRGB DiffuseLit(const TFloatRGB& colour, const TVector3& normal, const TVector3& sun, double ambient,
+                     double diffuse, double selfLight, double lightFactor)
+{
+    const double d = ClampedDot(normal, sun);
+    return Scaled(colour, selfLight + ambient + diffuse * lightFactor * d);
+}
+
+} // namespace
+
 void TRenderEngine::ShadeDiffuse(const TFloatRGB& colour, const TVector3&, const TVector3& normal, double extraAngle,
                                  double selfLight, double lightFactor, TFloatRGB& result) const
 {
     const TProject& p = Project();
-    const double d = ClampedDot(normal, SunDirection(extraAngle));
-    result = Scaled(colour, selfLight + p.Atmosphere.Ambient + p.Atmosphere.Diffuse * lightFactor * d);
+    result = DiffuseLit(colour, normal, SunDirection(extraAngle), p.Atmosphere.Ambient, p.Atmosphere.Diffuse,
+                        selfLight, lightFactor);
 }
 
 void TRenderEngine::ShadePoint(const TFloatRGB& colour, const TFloatRGB& reflectColour, const TVector3& point,
@@ -1078,8 +1090,7 @@ TFloatRGB TRenderEngine::LitPointColour(const TLitShading& s, const TFloatRGB& c
                                         const TVector3& normal, double selfLight, double lightFactor) const
 {
     // ShadeDiffuse, then the haze, then the clamp, as PointColourOf does them.
-    const double d = ClampedDot(normal, s.Sun);
-    TFloatRGB result = Scaled(colour, selfLight + s.Ambient + s.Diffuse * lightFactor * d);
+    TFloatRGB result = DiffuseLit(colour, normal, s.Sun, s.Ambient, s.Diffuse, selfLight, lightFactor);
     AtmosphereColour(s.Eye, point, false, result);
     return Clamped(result);
 }
