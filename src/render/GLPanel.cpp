@@ -310,6 +310,11 @@ void TGLPanel::PrepareContext()
         }
     } catch (...) {
     }
+    LeaveContext();
+}
+
+void TGLPanel::LeaveContext()
+{
     if (context_ && QOpenGLContext::currentContext() == context_.get())
         context_->doneCurrent();
 }
@@ -368,11 +373,7 @@ void TGLPanel::BitmapPathDraw()
     // The context is kept for the next draw, but current only during this one, however it ends.
     struct TContextScope {
         TGLPanel& panel;
-        ~TContextScope()
-        {
-            if (panel.context_ && QOpenGLContext::currentContext() == panel.context_.get())
-                panel.context_->doneCurrent();
-        }
+        ~TContextScope() { panel.LeaveContext(); }
     } contextScope{*this};
     if (!BitmapContext()) {
         ShowContextError();

@@ -120,6 +120,8 @@ private:
     // Puts the current kept context back into the state it had when new: attributes, client
     // attributes, matrices, render mode, and a framebuffer cleared to nothing. False when it cannot.
     bool RestoreNewContextState();
+    // The panel's context no longer current, when it is; the context itself is kept.
+    void LeaveContext();
     // Context and framebuffer at the panel's size, made current; false (context kept null) on failure.
     bool CreateContext();
     bool MakeCurrent();
